@@ -1,0 +1,350 @@
+#include "MainForm.h"
+
+#include "DocumentsFolder.h"
+#include "serial/PortNames.h"
+#include "terminal/TerminalModel.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListView>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+using zorvane::serial::kPortCount;
+
+namespace {
+
+constexpr int kDesignWidth = 834;
+constexpr int kDesignHeight = 611;
+constexpr int kTimer1IntervalMs = 2;
+constexpr int kSendHistoryEntries = 11;
+
+QAction *addCheckItem(QMenu *menu, const QString &text, bool autoCheck)
+{
+    QAction *item = menu->addAction(text);
+    item->setCheckable(true);
+    if (!autoCheck) {
+        // The program sets this mark itself; a click must not toggle it.
+        QObject::connect(item, &QAction::triggered, item, [item](bool checked) {
+            item->setChecked(!checked);
+        });
+    }
+    return item;
+}
+
+} // namespace
+
+TMain::TMain(QWidget *parent) : QMainWindow(parent)
+{
+    setWindowTitle(app_title);
+    resize(kDesignWidth, kDesignHeight);
+
+    buildMenus();
+    buildMainToolbar();
+    buildCommandToolbars();
+    buildTerminalArea();
+    buildStatusBar();
+
+    Timer1 = new QTimer(this);
+    Timer1->setTimerType(Qt::PreciseTimer);
+    Timer1->setInterval(kTimer1IntervalMs);
+    connect(Timer1, &QTimer::timeout, this, &TMain::onTimer1);
+
+    FormCreate();
+    Timer1->start();
+}
+
+TMain::~TMain()
+{
+    FormDestroy();
+}
+
+void TMain::FormCreate()
+{
+    app_folder = QDir::currentPath() + QDir::separator();
+    DocumentsFolder = zorvane::app::documentsFolder();
+    zorvane::app::ensureFolder(DocumentsFolder);
+    serial.setDocumentsFolder(DocumentsFolder);
+}
+
+void TMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        FormShow();
+    }
+}
+
+void TMain::FormShow()
+{
+    item_style = zorvane::terminal::LineStyle::Standard;
+    app_version = QStringLiteral("1.16");
+    app_title = QStringLiteral("Zorvane");
+    setWindowTitle(app_title);
+    tick_count = 0;
+
+    // The values a new settings file holds, until the settings file is read here.
+    serial.com_port = 1;
+    baud_rate = 115200;
+    data_bits = 8;
+    parity = 0;
+    stop_bits = 1;
+    ResetonConnect->setChecked(true);
+
+    SendString->setCurrentIndex(0);
+    ShowSPPToolbar1->setChecked(!ToolBar_SPP->isHidden());
+    ShowHIDToolBar1->setChecked(!ToolBar_HID->isHidden());
+    ShowBGIOToolBar1->setChecked(!ToolBar_BGIO->isHidden());
+    ShowGainSpanToolBar1->setChecked(!ToolBar_GainSpan->isHidden());
+    GreenonBlackClick();
+
+    const int savedPort = serial.com_port;
+    com_items[0]->setChecked(true);
+    AutoDetectClick();
+    set_comx(savedPort, true);
+}
+
+void TMain::FormDestroy()
+{
+    if (m_destroyed)
+        return;
+    m_destroyed = true;
+    Timer1->stop();
+    if (serial.com_port != 0)
+        serial.c_close();
+}
+
+void TMain::MExitClick()
+{
+    close();
+}
+
+void TMain::buildMenus()
+{
+    File = menuBar()->addMenu(QStringLiteral("File"));
+    Clear1 = File->addAction(QStringLiteral("Clear"));
+    Copy1 = File->addAction(QStringLiteral("Copy"));
+    Paste1 = File->addAction(QStringLiteral("Paste"));
+    Log1 = addCheckItem(File, QStringLiteral("Log"), true);
+    TimeStamp1 = addCheckItem(File, QStringLiteral("Time Stamp"), true);
+    DateStamp1 = addCheckItem(File, QStringLiteral("Date Stamp"), true);
+    File->addSeparator();
+    PrintSetup1 = File->addAction(QStringLiteral("Print Setup"));
+    Print1 = File->addAction(QStringLiteral("Print"));
+    MExit = File->addAction(QStringLiteral("Exit"));
+    connect(Clear1, &QAction::triggered, this, &TMain::Clear1Click);
+    connect(MExit, &QAction::triggered, this, &TMain::MExitClick);
+
+    COM = menuBar()->addMenu(QStringLiteral("COM"));
+    com_items[0] = addCheckItem(COM, QStringLiteral("AutoDetect"), true);
+    connect(com_items[0], &QAction::triggered, this, &TMain::AutoDetectClick);
+    auto addPortItem = [this](QMenu *menu, int port) {
+        QAction *item = addCheckItem(menu, zorvane::serial::portName(port), false);
+        connect(item, &QAction::triggered, this, [this, item] { COMxClick(item); });
+        com_items[static_cast<size_t>(port)] = item;
+    };
+    for (int port = 1; port <= 20; ++port)
+        addPortItem(COM, port);
+    for (int group = 0; group < 8; ++group) {
+        const int first = 21 + group * 10;
+        QMenu *sub = COM->addMenu(QStringLiteral("COM%1-%2").arg(first).arg(first + 9));
+        com_groups[static_cast<size_t>(group)] = sub;
+        for (int i = 0; i < 10; ++i) {
+            int port = first + i;
+            // The COM31-40 group has always listed COM34 before COM33.
+            if (port == 33)
+                port = 34;
+            else if (port == 34)
+                port = 33;
+            addPortItem(sub, port);
+        }
+    }
+    connect(COM, &QMenu::aboutToShow, this, &TMain::refreshPortDevices);
+    refreshPortDevices();
+
+    Parameters = menuBar()->addMenu(QStringLiteral("Parameters"));
+    static constexpr int kBaudRates[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+    for (size_t i = 0; i < baud_items.size(); ++i) {
+        const int rate = kBaudRates[i];
+        baud_items[i] = addCheckItem(Parameters, QString::number(rate), false);
+        connect(baud_items[i], &QAction::triggered, this, [this, rate] { BaudClick(rate); });
+    }
+    Parameters->addSeparator();
+    NoParity1 = addCheckItem(Parameters, QStringLiteral("No Parity"), false);
+    EvenParity1 = addCheckItem(Parameters, QStringLiteral("Even Parity"), false);
+    oddparity1 = addCheckItem(Parameters, QStringLiteral("Odd Parity"), false);
+    Parameters->addSeparator();
+    N7DataBits1 = addCheckItem(Parameters, QStringLiteral("7 DataBits"), false);
+    N8DataBits1 = addCheckItem(Parameters, QStringLiteral("8 Databits"), false);
+    Parameters->addSeparator();
+    N1stopbit1 = addCheckItem(Parameters, QStringLiteral("1 stop bit"), false);
+    N2stopbits1 = addCheckItem(Parameters, QStringLiteral("2 stop bits"), false);
+    connect(N7DataBits1, &QAction::triggered, this, [this] { ShowDataBits(7); });
+    connect(N8DataBits1, &QAction::triggered, this, [this] { ShowDataBits(8); });
+    connect(N1stopbit1, &QAction::triggered, this, [this] { ShowStopBits(1); });
+    connect(N2stopbits1, &QAction::triggered, this, [this] { ShowStopBits(2); });
+
+    Options = menuBar()->addMenu(QStringLiteral("Options"));
+    ShowSPPToolbar1 = addCheckItem(Options, QStringLiteral("Show SPP Toolbar"), false);
+    ShowBGIOToolBar1 = addCheckItem(Options, QStringLiteral("Show BGIO ToolBar"), false);
+    ShowHIDToolBar1 = addCheckItem(Options, QStringLiteral("Show HID ToolBar"), false);
+    ShowGainSpanToolBar1 = addCheckItem(Options, QStringLiteral("Show GainSpan ToolBar"), false);
+    ShowBGAPI1 = addCheckItem(Options, QStringLiteral("Show BGAPI"), true);
+    Echo1 = addCheckItem(Options, QStringLiteral("Echo"), true);
+    HexModeWrite1 = addCheckItem(Options, QStringLiteral("Hex Write "), true);
+    UnReadable1 = addCheckItem(Options, QStringLiteral("UnReadable"), true);
+    GreenonBlack = addCheckItem(Options, QStringLiteral("Green on Black"), true);
+    AddLineFeedton1 = addCheckItem(Options, QStringLiteral("Add LineFeed to \\n"), true);
+    HexMode = addCheckItem(Options, QStringLiteral("HexMode Read"), true);
+    ResetonConnect = addCheckItem(Options, QStringLiteral("Send Reset on Connect"), true);
+    connect(GreenonBlack, &QAction::triggered, this, &TMain::GreenonBlackClick);
+
+    Commands = menuBar()->addMenu(QStringLiteral("Commands"));
+
+    Help = menuBar()->addMenu(QStringLiteral("Help"));
+    CheckForUpdates = Help->addAction(QStringLiteral("Check For Updates"));
+    About = addCheckItem(Help, QStringLiteral("About"), true);
+    iWrapCommands = addCheckItem(Help, QStringLiteral("iWrap Commands"), true);
+}
+
+void TMain::buildMainToolbar()
+{
+    ToolBar1 = addToolBar(QStringLiteral("ToolBar1"));
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setMovable(false);
+    ToolBar1->setFixedHeight(40);
+
+    auto speedButton = [this](const QString &caption) {
+        auto *button = new QToolButton(ToolBar1);
+        button->setText(caption);
+        button->setAutoRaise(true);
+        ToolBar1->addWidget(button);
+        return button;
+    };
+    BtnS = speedButton(QStringLiteral("S"));
+    BtnR = speedButton(QStringLiteral("R"));
+    BtnI = speedButton(QStringLiteral("I"));
+    BtnL = speedButton(QStringLiteral("L"));
+    connect(BtnR, &QToolButton::clicked, this, &TMain::BtnRClick);
+
+    MAC = new QLabel(QStringLiteral("MAC"), ToolBar1);
+    MAC->setVisible(false);
+    MAC_Address = new QComboBox(ToolBar1);
+    MAC_Address->addItem(QStringLiteral("Unknown MAC"));
+    MAC_Address->setMinimumContentsLength(17);
+    ToolBar1->addWidget(MAC_Address);
+
+    SendString = new QComboBox(ToolBar1);
+    SendString->setEditable(true);
+    SendString->setInsertPolicy(QComboBox::NoInsert);
+    SendString->setMinimumContentsLength(24);
+    for (int i = 0; i < kSendHistoryEntries; ++i)
+        SendString->addItem(QString());
+    ToolBar1->addWidget(SendString);
+
+    auto pushButton = [this](const QString &caption) {
+        auto *button = new QPushButton(caption, ToolBar1);
+        ToolBar1->addWidget(button);
+        return button;
+    };
+    Send = pushButton(QStringLiteral("Send"));
+    Select = pushButton(QStringLiteral("Select"));
+    Close = pushButton(QStringLiteral("Close"));
+
+    Channel = new QComboBox(ToolBar1);
+    for (const char *link : {"0", "1", "2", "3", "4", "5", "6", "255"})
+        Channel->addItem(QLatin1String(link));
+    Channel->setCurrentIndex(Channel->count() - 1);
+    ToolBar1->addWidget(Channel);
+
+    MUX1 = new QCheckBox(QStringLiteral("MUX"), ToolBar1);
+    ToolBar1->addWidget(MUX1);
+
+    Set55 = speedButton(QStringLiteral("55"));
+    SetAA = speedButton(QStringLiteral("AA"));
+    SetOutput = speedButton(QStringLiteral("Out"));
+    Set_ON = speedButton(QStringLiteral("On"));
+    Set_Off = speedButton(QStringLiteral("Off"));
+}
+
+void TMain::buildCommandToolbars()
+{
+    auto commandBar = [this](const QString &name, int height) {
+        addToolBarBreak();
+        QToolBar *bar = addToolBar(name);
+        bar->setObjectName(name);
+        bar->setMovable(false);
+        bar->setFixedHeight(height);
+        bar->hide();
+        return bar;
+    };
+    ToolBar_SPP = commandBar(QStringLiteral("ToolBar_SPP"), 30);
+    ToolBar_BGIO = commandBar(QStringLiteral("ToolBar_BGIO"), 30);
+    ToolBar_HID = commandBar(QStringLiteral("ToolBar_HID"), 30);
+    ToolBar_GainSpan = commandBar(QStringLiteral("ToolBar_GainSpan"), 81);
+}
+
+void TMain::buildTerminalArea()
+{
+    auto *area = new QWidget(this);
+    auto *layout = new QHBoxLayout(area);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    ListModel = new zorvane::terminal::TerminalModel(this);
+    ListBox1 = new QListView(area);
+    ListBox1->setObjectName(QStringLiteral("ListBox1"));
+    ListBox1->setModel(ListModel);
+    ListBox1->setUniformItemSizes(true);
+    ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListBox1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
+    layout->addWidget(ListBox1, 1);
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->addAction(QStringLiteral("Clear"), this, &TMain::Clear1Click);
+    PopupMenu1->addAction(QStringLiteral("Copy"));
+    PopupMenu1->addAction(QStringLiteral("Paste"));
+    PopupMenu1->addAction(QStringLiteral("Print"));
+    connect(ListBox1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        PopupMenu1->popup(ListBox1->viewport()->mapToGlobal(pos));
+    });
+
+    iWrap_ListBox = new QListWidget(area);
+    iWrap_ListBox->setFixedWidth(174);
+    iWrap_ListBox->hide();
+    layout->addWidget(iWrap_ListBox);
+
+    setCentralWidget(area);
+}
+
+void TMain::buildStatusBar()
+{
+    for (size_t i = 0; i < StatusBarPanels.size(); ++i) {
+        auto *panel = new QLabel(QStringLiteral("-"), this);
+        panel->setObjectName(QStringLiteral("StatusBarPanel%1").arg(i + 1));
+        // The connection text needs room; the other panels hold short words.
+        statusBar()->addWidget(panel, i == 0 ? 3 : 1);
+        StatusBarPanels[i] = panel;
+    }
+    StatusBarPanel1 = StatusBarPanels[0];
+    StatusBarPanel2 = StatusBarPanels[1];
+    StatusBarPanel3 = StatusBarPanels[2];
+    StatusBarPanel4 = StatusBarPanels[3];
+    StatusBarPanel5 = StatusBarPanels[4];
+    statusBar()->setFixedHeight(22);
+}
+
+bool TMain::bgapiWindowVisible() const
+{
+    return false;
+}

@@ -1,0 +1,199 @@
+#pragma once
+
+#include "serial/Serial_io.h"
+#include "terminal/LineStore.h"
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+
+#include <array>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QListView;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QTimer;
+class QToolBar;
+class QToolButton;
+
+namespace zorvane::terminal {
+class TerminalModel;
+}
+
+// The main window: owns the menus, toolbars, terminal list and status bar, reads their
+// states at the moment of use and hands the work to the serial and terminal code. Its
+// methods are spread over one source file per subsystem.
+class TMain : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit TMain(QWidget *parent = nullptr);
+    ~TMain() override;
+
+    // --- start-up and shutdown
+    void FormCreate();
+    void FormShow();
+    void FormDestroy();
+    void MExitClick();
+
+    // --- connection control
+    void set_com(bool show);
+    void set_comx(int com, bool show);
+    void COMxClick(QAction *sender);
+    void BaudClick(int baudRate);
+    void ShowBaudRate();
+    void ShowParity();
+    void ShowDataBits(int count);
+    void ShowStopBits(int count);
+    void AutoDetectClick();
+    int CheckLink();
+    // Name of port n in status texts and messages: the text of its COM menu item.
+    QString comItemName(int port) const;
+    // Refreshes the device column of the port items from the table and ports/ links.
+    void refreshPortDevices();
+
+    // --- serial primitives that need the window's state
+    void c_puts(const QString &text);
+    void c_write(const QString &text);
+    void tx_echo(const QString &text);
+
+    // --- receive loop and line display
+    void Timer1Timer();
+    void AddtoList(int newLine, const QString &text);
+    void GreenonBlackClick();
+    void Clear1Click();
+
+    // --- transmit path
+    void mc_puts(const QString &text);
+    void mc_puts_cmd(const QString &text);
+    void add_string(const QString &text);
+    void BtnRClick();
+
+    bool bgapiWindowVisible() const;
+
+    // Session variables
+    zorvane::serial::SerialIo serial;
+    int baud_rate = 115200;
+    int data_bits = 8;
+    int parity = 0;
+    int stop_bits = 1;
+    int tick_count = 0;
+    zorvane::terminal::LineStyle item_style = zorvane::terminal::LineStyle::Standard;
+    QString app_title = QStringLiteral("Zorvane");
+    QString app_version = QStringLiteral("1.16");
+    QString app_folder;
+    QString DocumentsFolder;
+    QString LogFileName;
+    int mux_link = 255;
+
+    // Menus and their items
+    QMenu *File = nullptr;
+    QAction *Clear1 = nullptr;
+    QAction *Copy1 = nullptr;
+    QAction *Paste1 = nullptr;
+    QAction *Log1 = nullptr;
+    QAction *TimeStamp1 = nullptr;
+    QAction *DateStamp1 = nullptr;
+    QAction *PrintSetup1 = nullptr;
+    QAction *Print1 = nullptr;
+    QAction *MExit = nullptr;
+
+    QMenu *COM = nullptr;
+    std::array<QAction *, 101> com_items{};
+    std::array<QMenu *, 8> com_groups{};
+
+    QMenu *Parameters = nullptr;
+    std::array<QAction *, 8> baud_items{};
+    QAction *NoParity1 = nullptr;
+    QAction *EvenParity1 = nullptr;
+    QAction *oddparity1 = nullptr;
+    QAction *N7DataBits1 = nullptr;
+    QAction *N8DataBits1 = nullptr;
+    QAction *N1stopbit1 = nullptr;
+    QAction *N2stopbits1 = nullptr;
+
+    QMenu *Options = nullptr;
+    QAction *ShowSPPToolbar1 = nullptr;
+    QAction *ShowBGIOToolBar1 = nullptr;
+    QAction *ShowHIDToolBar1 = nullptr;
+    QAction *ShowGainSpanToolBar1 = nullptr;
+    QAction *ShowBGAPI1 = nullptr;
+    QAction *Echo1 = nullptr;
+    QAction *HexModeWrite1 = nullptr;
+    QAction *UnReadable1 = nullptr;
+    QAction *GreenonBlack = nullptr;
+    QAction *AddLineFeedton1 = nullptr;
+    QAction *HexMode = nullptr;
+    QAction *ResetonConnect = nullptr;
+
+    QMenu *Commands = nullptr;
+    QMenu *Help = nullptr;
+    QAction *CheckForUpdates = nullptr;
+    QAction *About = nullptr;
+    QAction *iWrapCommands = nullptr;
+
+    // Main toolbar
+    QToolBar *ToolBar1 = nullptr;
+    QToolButton *BtnS = nullptr;
+    QToolButton *BtnR = nullptr;
+    QToolButton *BtnI = nullptr;
+    QToolButton *BtnL = nullptr;
+    QLabel *MAC = nullptr;
+    QComboBox *MAC_Address = nullptr;
+    QComboBox *SendString = nullptr;
+    QPushButton *Send = nullptr;
+    QPushButton *Select = nullptr;
+    QPushButton *Close = nullptr;
+    QComboBox *Channel = nullptr;
+    QCheckBox *MUX1 = nullptr;
+    QToolButton *Set55 = nullptr;
+    QToolButton *SetAA = nullptr;
+    QToolButton *SetOutput = nullptr;
+    QToolButton *Set_ON = nullptr;
+    QToolButton *Set_Off = nullptr;
+
+    // Command toolbars
+    QToolBar *ToolBar_SPP = nullptr;
+    QToolBar *ToolBar_BGIO = nullptr;
+    QToolBar *ToolBar_HID = nullptr;
+    QToolBar *ToolBar_GainSpan = nullptr;
+
+    // Terminal area
+    QListView *ListBox1 = nullptr;
+    zorvane::terminal::TerminalModel *ListModel = nullptr;
+    QMenu *PopupMenu1 = nullptr;
+    QListWidget *iWrap_ListBox = nullptr;
+
+    // Status bar
+    std::array<QLabel *, 5> StatusBarPanels{};
+    QLabel *StatusBarPanel1 = nullptr;
+    QLabel *StatusBarPanel2 = nullptr;
+    QLabel *StatusBarPanel3 = nullptr;
+    QLabel *StatusBarPanel4 = nullptr;
+    QLabel *StatusBarPanel5 = nullptr;
+
+    QTimer *Timer1 = nullptr;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void buildMenus();
+    void buildMainToolbar();
+    void buildCommandToolbars();
+    void buildTerminalArea();
+    void buildStatusBar();
+    void onTimer1();
+    // Shows the terminal list's new lines and keeps the last one selected and in view.
+    void refreshTerminalView();
+    bool openPort(int port, int dataBits, int parity, int stopBits);
+
+    bool m_shown = false;
+    bool m_destroyed = false;
+    // Paces the ticks while no device is held, so the off-line countdown shows real seconds.
+    QElapsedTimer m_offlineClock;
+};

@@ -1,0 +1,12 @@
+#include "MainForm.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Zorvane"));
+    TMain mainWindow;
+    mainWindow.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,225 @@
+// Connection control of the main window: which port is open, with which line settings,
+// the probe of all port numbers, and the link check that notices and reopens a lost port.
+#include "app/MainForm.h"
+
+#include "ConnectionText.h"
+#include "PortNames.h"
+#include "TxEcho.h"
+#include "app/MessageBoxes.h"
+
+#include "terminal/TerminalModel.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QMenu>
+
+using namespace zorvane::serial;
+
+namespace {
+// Ticks between idle link checks, and ticks between quiet reopenings of a lost port.
+constexpr int kLinkCheckTicks = 50;
+constexpr int kReopenTicks = 500;
+constexpr int kTicksPerSecond = 50;
+} // namespace
+
+QString TMain::comItemName(int port) const
+{
+    if (port < 0 || port > kPortCount)
+        return {};
+    // The item's text holds the device after a tab, shown as the menu's second column.
+    return com_items[static_cast<size_t>(port)]->text().section(QLatin1Char('\t'), 0, 0);
+}
+
+void TMain::refreshPortDevices()
+{
+    for (int port = 1; port <= kPortCount; ++port) {
+        const QString device = port_names(port, DocumentsFolder);
+        QString text = portName(port);
+        if (!device.isEmpty())
+            text += QLatin1Char('\t') + device;
+        com_items[static_cast<size_t>(port)]->setText(text);
+    }
+}
+
+bool TMain::openPort(int port, int dataBits, int parityCode, int stopBits)
+{
+    const bool opened = serial.c_open(port, baud_rate, dataBits, parityCode, stopBits);
+    if (baud_rate == 0)
+        zorvane::app::showMessage(this, QStringLiteral("Zorvane Error - Baud rate=0!"));
+    return opened;
+}
+
+void TMain::set_com(bool show)
+{
+    // Only a damaged settings file hands over values outside these ranges.
+    if (serial.com_port < 0 || serial.com_port > kPortCount)
+        serial.com_port = 0;
+    if (parity < 0 || parity > 2)
+        parity = 0;
+
+    for (int port = 1; port <= kPortCount; ++port)
+        com_items[static_cast<size_t>(port)]->setChecked(false);
+    QAction *current = com_items[static_cast<size_t>(serial.com_port)];
+    current->setChecked(true);
+    current->setVisible(true);
+
+    ShowBaudRate();
+    ShowParity();
+    ShowDataBits(data_bits);
+    ShowStopBits(stop_bits);
+
+    if (serial.com_port == 0) {
+        StatusBarPanel1->setText(offlineText(comItemName(serial.last_com_port)));
+        setWindowTitle(captionText(app_title, StatusBarPanel1->text()));
+        return;
+    }
+
+    const int port = serial.com_port;
+    serial.c_close();
+    serial.com_port = port;
+    serial.last_com_port = port;
+
+    if (openPort(port, data_bits, parity, stop_bits)) {
+        StatusBarPanel1->setText(
+            onlineText(comItemName(port), {baud_rate, data_bits, parity, stop_bits}));
+        if (ResetonConnect->isChecked())
+            BtnRClick();
+    } else {
+        StatusBarPanel1->setText(offlineText(comItemName(port)));
+        serial.com_port = 0;
+        if (show)
+            zorvane::app::showMessage(this, QStringLiteral("Unable to Open Port ") + comItemName(port));
+    }
+    setWindowTitle(captionText(app_title, StatusBarPanel1->text()));
+}
+
+void TMain::set_comx(int com, bool show)
+{
+    serial.com_port = com;
+    set_com(show);
+}
+
+void TMain::COMxClick(QAction *sender)
+{
+    for (int port = 1; port <= kPortCount; ++port) {
+        if (com_items[static_cast<size_t>(port)] == sender) {
+            serial.com_port = port;
+            set_com(true);
+            return;
+        }
+    }
+}
+
+void TMain::BaudClick(int baudRate)
+{
+    baud_rate = baudRate;
+    set_com(true);
+}
+
+void TMain::ShowBaudRate()
+{
+    for (QAction *item : baud_items)
+        item->setChecked(item->text().toInt() == baud_rate);
+}
+
+void TMain::ShowParity()
+{
+    NoParity1->setChecked(parity == 0);
+    oddparity1->setChecked(parity == 1);
+    EvenParity1->setChecked(parity == 2);
+}
+
+void TMain::ShowDataBits(int count)
+{
+    N7DataBits1->setChecked(count == 7);
+    N8DataBits1->setChecked(count == 8);
+}
+
+void TMain::ShowStopBits(int count)
+{
+    N1stopbit1->setChecked(count == 1);
+    N2stopbits1->setChecked(count == 2);
+}
+
+void TMain::AutoDetectClick()
+{
+    if (StatusBarPanel1->text().contains(QLatin1String("Online"))) {
+        serial.last_com_port = serial.com_port;
+        serial.c_close();
+    }
+
+    if (!com_items[0]->isChecked()) {
+        for (int port = 1; port <= kPortCount; ++port)
+            com_items[static_cast<size_t>(port)]->setVisible(true);
+        for (QMenu *group : com_groups)
+            group->menuAction()->setVisible(true);
+        return;
+    }
+
+    refreshPortDevices();
+    // A present port is one that opens and takes 8N1; nothing is sent or read.
+    for (int port = 1; port <= kPortCount; ++port) {
+        QAction *item = com_items[static_cast<size_t>(port)];
+        if (serial.c_open(port, baud_rate, 8, 0, 1)) {
+            item->setVisible(true);
+            serial.c_close();
+        } else {
+            item->setVisible(false);
+        }
+    }
+    if (baud_rate == 0)
+        zorvane::app::showMessage(this, QStringLiteral("Zorvane Error - Baud rate=0!"));
+
+    for (QMenu *group : com_groups) {
+        const auto items = group->actions();
+        const bool anyVisible =
+            std::any_of(items.begin(), items.end(), [](QAction *a) { return a->isVisible(); });
+        if (!anyVisible)
+            group->menuAction()->setVisible(false);
+    }
+}
+
+int TMain::CheckLink()
+{
+    const int result = serial.c_getc_link();
+    if (result == -1)
+        tick_count = 0;
+
+    if (tick_count > kReopenTicks) {
+        tick_count = 0;
+        if (!serial.port_is_open())
+            set_comx(serial.last_com_port, false);
+    } else if (tick_count > kLinkCheckTicks && !serial.port_is_open()) {
+        if (serial.last_com_port != 0) {
+            const double secondsLeft = double(kReopenTicks - tick_count) / kTicksPerSecond;
+            StatusBarPanel1->setText(countdownText(comItemName(serial.last_com_port), secondsLeft));
+        } else {
+            StatusBarPanel1->setText(QStringLiteral("Offline"));
+        }
+    }
+    return result;
+}
+
+void TMain::c_puts(const QString &text)
+{
+    if (!serial.isAlive())
+        return;
+    tx_echo(text);
+    serial.writeText(text);
+    if (!MUX1->isChecked() && !bgapiWindowVisible())
+        serial.c_putc(13);
+}
+
+void TMain::c_write(const QString &text)
+{
+    add_string(text);
+    serial.writeText(text);
+}
+
+void TMain::tx_echo(const QString &text)
+{
+    if (!Echo1->isChecked())
+        return;
+    for (const QString &line : txEchoLines(text, HexModeWrite1->isChecked()))
+        ListModel->lines().addLine(line);
+}

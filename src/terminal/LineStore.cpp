@@ -1,0 +1,174 @@
+#include "LineStore.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace zorvane::terminal {
+
+namespace {
+// Large enough that a new block is rare, small enough that a half-used last block costs little.
+constexpr quint32 kBlockBytes = 1u << 20;
+constexpr quint64 kMaxLineBytes = std::numeric_limits<quint32>::max() / 2;
+} // namespace
+
+const char *LineStore::lineData(qsizetype row) const
+{
+    const quint64 e = m_entries[static_cast<size_t>(row)];
+    return m_blocks[blockOf(e)].data.get() + offsetOf(e);
+}
+
+qsizetype LineStore::length(qsizetype row) const
+{
+    const quint64 e = m_entries[static_cast<size_t>(row)];
+    const quint32 block = blockOf(e);
+    const size_t next = static_cast<size_t>(row) + 1;
+    // A line ends where the next line of its block starts, or at the block's end.
+    if (next < m_entries.size() && blockOf(m_entries[next]) == block)
+        return offsetOf(m_entries[next]) - offsetOf(e);
+    return m_blocks[block].used - offsetOf(e);
+}
+
+QString LineStore::text(qsizetype row) const
+{
+    const char *data = lineData(row);
+    const qsizetype len = length(row);
+    if (m_entries[static_cast<size_t>(row)] & kUtf8Flag)
+        return QString::fromUtf8(data, len);
+    return QString::fromLatin1(data, len);
+}
+
+LineStyle LineStore::style(qsizetype row) const
+{
+    return static_cast<LineStyle>((m_entries[static_cast<size_t>(row)] & kStyleMask) >> kFlagShift);
+}
+
+void LineStore::addLine(QStringView text)
+{
+    if (m_blocks.empty() || m_blocks.back().used == m_blocks.back().capacity) {
+        Block block;
+        block.capacity = kBlockBytes;
+        block.data = std::make_unique_for_overwrite<char[]>(block.capacity);
+        m_blocks.push_back(std::move(block));
+    }
+    const quint64 blockIndex = m_blocks.size() - 1;
+    m_entries.push_back((blockIndex << kBlockShift) | m_blocks.back().used);
+    if (!text.isEmpty())
+        appendToLast(text);
+}
+
+void LineStore::ensureLastLine()
+{
+    if (m_entries.empty())
+        addLine({});
+}
+
+char *LineStore::reserveInLastLine(qsizetype extra)
+{
+    quint64 &e = m_entries.back();
+    Block *block = &m_blocks[blockOf(e)];
+    const quint32 start = offsetOf(e);
+    const quint64 len = block->used - start;
+    if (len + extra > kMaxLineBytes) {
+        // A line without end beyond this size continues on a new line.
+        addLine({});
+        return reserveInLastLine(std::min<qsizetype>(extra, kMaxLineBytes));
+    }
+    if (block->used + quint64(extra) > block->capacity) {
+        // The last line moves to a fresh block; doubling keeps a growing line amortised O(1).
+        Block fresh;
+        fresh.capacity = static_cast<quint32>(
+            std::min<quint64>(std::max<quint64>(kBlockBytes, (len + extra) * 2),
+                              std::numeric_limits<quint32>::max()));
+        fresh.data = std::make_unique_for_overwrite<char[]>(fresh.capacity);
+        std::memcpy(fresh.data.get(), block->data.get() + start, len);
+        fresh.used = static_cast<quint32>(len);
+        block->used = start;
+        const bool reuse = block->used == 0 && blockOf(e) + 1 == m_blocks.size();
+        if (reuse) {
+            *block = std::move(fresh);
+        } else {
+            m_blocks.push_back(std::move(fresh));
+            const quint64 blockIndex = m_blocks.size() - 1;
+            e = (e & ~((quint64(1) << kFlagShift) - 1)) | (blockIndex << kBlockShift);
+        }
+        block = &m_blocks[blockOf(e)];
+    }
+    char *out = block->data.get() + block->used;
+    block->used += static_cast<quint32>(extra);
+    return out;
+}
+
+void LineStore::appendBytes(QByteArrayView bytes)
+{
+    if (bytes.isEmpty())
+        return;
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const qsizetype part = std::min<qsizetype>(bytes.size() - done, kMaxLineBytes);
+        std::memcpy(reserveInLastLine(part), bytes.data() + done, part);
+        done += part;
+    }
+}
+
+void LineStore::appendToLast(QByteArrayView latin1)
+{
+    ensureLastLine();
+    if (m_entries.back() & kUtf8Flag)
+        appendBytes(QString::fromLatin1(latin1).toUtf8());
+    else
+        appendBytes(latin1);
+}
+
+void LineStore::appendToLast(QStringView text)
+{
+    ensureLastLine();
+    const bool wide = std::any_of(text.begin(), text.end(),
+                                  [](QChar c) { return c.unicode() > 0xFF; });
+    if (wide && !(m_entries.back() & kUtf8Flag))
+        convertLastLineToUtf8();
+    if (m_entries.back() & kUtf8Flag)
+        appendBytes(text.toUtf8());
+    else
+        appendBytes(text.toLatin1());
+}
+
+void LineStore::convertLastLineToUtf8()
+{
+    const qsizetype row = size() - 1;
+    const QByteArray utf8 = text(row).toUtf8();
+    quint64 &e = m_entries.back();
+    m_blocks[blockOf(e)].used = offsetOf(e);
+    e |= kUtf8Flag;
+    appendBytes(utf8);
+}
+
+void LineStore::setLastStyle(LineStyle style)
+{
+    ensureLastLine();
+    quint64 &e = m_entries.back();
+    e = (e & ~kStyleMask) | (quint64(style) << kFlagShift);
+}
+
+void LineStore::setAllStyles(LineStyle style)
+{
+    for (quint64 &e : m_entries)
+        e = (e & ~kStyleMask) | (quint64(style) << kFlagShift);
+}
+
+void LineStore::clear()
+{
+    // Swapped out rather than cleared so the memory goes back at once.
+    std::deque<quint64>().swap(m_entries);
+    std::vector<Block>().swap(m_blocks);
+}
+
+qsizetype LineStore::memoryBytes() const
+{
+    qsizetype bytes = static_cast<qsizetype>(m_entries.size() * sizeof(quint64));
+    for (const Block &b : m_blocks)
+        bytes += b.capacity;
+    return bytes;
+}
+
+} // namespace zorvane::terminal

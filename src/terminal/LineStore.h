@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+
+#include <deque>
+#include <memory>
+#include <vector>
+
+namespace zorvane::terminal {
+
+// The named line styles of the two colour schemes.
+enum class LineStyle : quint8 { None = 0, Standard = 1, Green = 2 };
+
+// Holds every terminal line for the whole run. Received text is byte-valued, so lines are
+// kept as Latin-1 in large shared blocks; a line costs one 8-byte entry beyond its text.
+// Only the last line ever grows, which keeps the lines of a block contiguous and in order.
+class LineStore
+{
+public:
+    qsizetype size() const { return static_cast<qsizetype>(m_entries.size()); }
+    bool isEmpty() const { return m_entries.empty(); }
+
+    QString text(qsizetype row) const;
+    qsizetype length(qsizetype row) const;
+    LineStyle style(qsizetype row) const;
+
+    // Appends to the last line, opening one first when there is none.
+    void appendToLast(QByteArrayView latin1);
+    void appendToLast(QStringView text);
+    void setLastStyle(LineStyle style);
+    // Opens a new last line holding the text.
+    void addLine(QStringView text);
+    void setAllStyles(LineStyle style);
+    void clear();
+
+    // Bytes held for text and entries, for the memory figures of the benchmark.
+    qsizetype memoryBytes() const;
+
+private:
+    struct Block
+    {
+        std::unique_ptr<char[]> data;
+        quint32 used = 0;
+        quint32 capacity = 0;
+    };
+
+    // Entry layout: offset in block (bits 0-31), block index (32-55), flags (56-63).
+    static constexpr int kBlockShift = 32;
+    static constexpr int kFlagShift = 56;
+    static constexpr quint64 kUtf8Flag = quint64(1) << (kFlagShift + 4);
+    static constexpr quint64 kStyleMask = quint64(0x0F) << kFlagShift;
+
+    static quint32 offsetOf(quint64 e) { return static_cast<quint32>(e); }
+    static quint32 blockOf(quint64 e) { return static_cast<quint32>((e >> kBlockShift) & 0xFFFFFF); }
+
+    const char *lineData(qsizetype row) const;
+    void appendBytes(QByteArrayView bytes);
+    void ensureLastLine();
+    void convertLastLineToUtf8();
+    char *reserveInLastLine(qsizetype extra);
+
+    std::deque<quint64> m_entries;
+    std::vector<Block> m_blocks;
+};
+
+} // namespace zorvane::terminal

@@ -1,0 +1,78 @@
+#include "TerminalModel.h"
+
+#include <limits>
+
+namespace zorvane::terminal {
+
+TerminalModel::TerminalModel(QObject *parent) : QAbstractListModel(parent) {}
+
+int TerminalModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_published;
+}
+
+QVariant TerminalModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_published)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return m_lines.text(index.row());
+    case Qt::BackgroundRole:
+        return m_background;
+    case Qt::ForegroundRole:
+        return m_text;
+    default:
+        return {};
+    }
+}
+
+void TerminalModel::setColours(const QColor &background, const QColor &text)
+{
+    m_background = background;
+    m_text = text;
+    if (m_published > 0)
+        emit dataChanged(index(0), index(m_published - 1), {Qt::BackgroundRole, Qt::ForegroundRole});
+}
+
+void TerminalModel::setAllStyles(LineStyle style)
+{
+    m_lines.setAllStyles(style);
+}
+
+void TerminalModel::clear()
+{
+    if (m_published == 0) {
+        m_lines.clear();
+        return;
+    }
+    beginResetModel();
+    m_lines.clear();
+    m_published = 0;
+    m_publishedLastLength = 0;
+    endResetModel();
+}
+
+bool TerminalModel::hasUnpublished() const
+{
+    if (m_lines.size() != m_published)
+        return true;
+    return m_published > 0 && m_lines.length(m_published - 1) != m_publishedLastLength;
+}
+
+void TerminalModel::publish()
+{
+    const qsizetype stored = std::min<qsizetype>(m_lines.size(), std::numeric_limits<int>::max());
+    if (m_published > 0 && m_lines.length(m_published - 1) != m_publishedLastLength) {
+        const QModelIndex last = index(m_published - 1);
+        emit dataChanged(last, last, {Qt::DisplayRole});
+    }
+    if (stored > m_published) {
+        beginInsertRows({}, m_published, static_cast<int>(stored) - 1);
+        m_published = static_cast<int>(stored);
+        endInsertRows();
+    }
+    m_publishedLastLength = m_published > 0 ? m_lines.length(m_published - 1) : 0;
+}
+
+} // namespace zorvane::terminal

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "LineStore.h"
+
+#include <QAbstractListModel>
+#include <QColor>
+
+namespace zorvane::terminal {
+
+// The terminal list's model: owns the lines and tells the view about new ones in batches,
+// so a flood of short lines costs one view update per timer event, not one per line.
+class TerminalModel : public QAbstractListModel
+{
+    Q_OBJECT
+public:
+    explicit TerminalModel(QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+
+    // Lines as stored, including those the view has not been told about yet.
+    LineStore &lines() { return m_lines; }
+    const LineStore &lines() const { return m_lines; }
+
+    void setColours(const QColor &background, const QColor &text);
+    void setAllStyles(LineStyle style);
+    // Empties the list at once; the view learns of it immediately.
+    void clear();
+    // Tells the view of the lines added and changed since the last call.
+    void publish();
+    bool hasUnpublished() const;
+
+private:
+    LineStore m_lines;
+    int m_published = 0;
+    // Length of the last published line when it was published, to see whether it grew.
+    qsizetype m_publishedLastLength = 0;
+    QColor m_background;
+    QColor m_text;
+};
+
+} // namespace zorvane::terminal

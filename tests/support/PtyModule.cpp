@@ -1,0 +1,113 @@
+#include "PtyModule.h"
+
+#include "serial/PortNames.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+PtyModule::PtyModule()
+{
+    char name[256] = {};
+    termios raw{};
+    cfmakeraw(&raw);
+    if (::openpty(&m_master, &m_slave, name, &raw, nullptr) != 0) {
+        m_master = m_slave = -1;
+        return;
+    }
+    m_slavePath = QString::fromLocal8Bit(name);
+    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+}
+
+PtyModule::~PtyModule()
+{
+    unplug();
+}
+
+bool PtyModule::linkAs(const QString &documentsFolder, int port) const
+{
+    const QString link = zorvane::serial::overrideLinkPath(documentsFolder, port);
+    QDir().mkpath(QFileInfo(link).absolutePath());
+    QFile::remove(link);
+    return QFile::link(m_slavePath, link);
+}
+
+bool PtyModule::write(const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size() && m_master >= 0) {
+        const ssize_t n = ::write(m_master, bytes.constData() + done, bytes.size() - done);
+        if (n > 0) {
+            done += n;
+        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            return false;
+        } else {
+            QCoreApplication::processEvents();
+        }
+    }
+    return done == bytes.size();
+}
+
+QByteArray PtyModule::readAvailable()
+{
+    char buf[4096];
+    while (m_master >= 0) {
+        const ssize_t n = ::read(m_master, buf, sizeof buf);
+        if (n <= 0)
+            break;
+        m_received.append(buf, n);
+    }
+    QByteArray out;
+    out.swap(m_received);
+    return out;
+}
+
+QByteArray PtyModule::readAtLeast(qsizetype count, int timeoutMs)
+{
+    QByteArray out;
+    const QDeadlineTimer deadline(timeoutMs);
+    while (out.size() < count && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        out += readAvailable();
+        if (out.size() < count)
+            QThread::msleep(1);
+    }
+    return out;
+}
+
+void PtyModule::unplug()
+{
+    if (m_master >= 0)
+        ::close(m_master);
+    if (m_slave >= 0)
+        ::close(m_slave);
+    m_master = m_slave = -1;
+}
+
+void isolatePorts(const QString &documentsFolder)
+{
+    QDir().mkpath(documentsFolder + QStringLiteral("ports"));
+    for (int port = 1; port <= zorvane::serial::kPortCount; ++port) {
+        const QString link = zorvane::serial::overrideLinkPath(documentsFolder, port);
+        QFile::remove(link);
+        QFile::link(QStringLiteral("/nonexistent/COM%1").arg(port), link);
+    }
+}
+
+QString useTemporaryHome(const QString &home)
+{
+    qputenv("HOME", home.toLocal8Bit());
+    qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("XDG_DOCUMENTS_DIR");
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
+           + QStringLiteral("/Zorvane/");
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Plays the radio module at the far end of a pseudo-terminal: the program opens the slave
+// through a ports/COMn link, the test reads and writes the master. Closing the master is an
+// unplugged adapter.
+class PtyModule
+{
+public:
+    PtyModule();
+    ~PtyModule();
+    PtyModule(const PtyModule &) = delete;
+    PtyModule &operator=(const PtyModule &) = delete;
+
+    bool isValid() const { return m_master >= 0; }
+    QString slavePath() const { return m_slavePath; }
+
+    // Makes port n of the documents folder this pseudo-terminal.
+    bool linkAs(const QString &documentsFolder, int port) const;
+
+    bool write(const QByteArray &bytes);
+    // What the program has written so far, without waiting.
+    QByteArray readAvailable();
+    // Waits, running the event loop, until at least `count` bytes came or the time is up.
+    QByteArray readAtLeast(qsizetype count, int timeoutMs = 5000);
+
+    // The adapter is pulled: the program's side hangs up.
+    void unplug();
+
+private:
+    int m_master = -1;
+    int m_slave = -1;
+    QString m_slavePath;
+    QByteArray m_received;
+};
+
+// Points every port number at a path that does not exist, except those a test links itself,
+// so the machine's own serial devices never take part in a test.
+void isolatePorts(const QString &documentsFolder);
+
+// Gives the test process a home of its own, so its documents folder is a fresh temporary one;
+// returns that documents folder with its trailing separator.
+QString useTemporaryHome(const QString &home);
