@@ -4,30 +4,14 @@
 
 #include "TerminalModel.h"
 
-#include <QListView>
-#include <QTimer>
 
 using zorvane::terminal::LineStyle;
 
 namespace {
-// A tick while no device is held stands for this much time, so the off-line countdown
-// counts real seconds although Timer1 fires far more often.
-constexpr int kNominalTickMs = 20;
 const QColor kAliceBlue(0xF0, 0xF8, 0xFF);
 const QColor kNavy(0x00, 0x00, 0x80);
 const QColor kLawnGreen(0x7C, 0xFC, 0x00);
 } // namespace
-
-void TMain::onTimer1()
-{
-    if (!serial.holdsDevice()) {
-        if (m_offlineClock.isValid() && m_offlineClock.elapsed() < kNominalTickMs)
-            return;
-        m_offlineClock.start();
-    }
-    Timer1Timer();
-    refreshTerminalView();
-}
 
 void TMain::Timer1Timer()
 {
@@ -44,19 +28,6 @@ void TMain::Timer1Timer()
     }
     ListModel->lines().appendToLast(QByteArrayView(pending));
     ListModel->lines().setLastStyle(item_style);
-}
-
-void TMain::refreshTerminalView()
-{
-    if (!ListModel->hasUnpublished())
-        return;
-    ListModel->publish();
-    const int last = ListModel->rowCount() - 1;
-    if (last >= 0) {
-        const QModelIndex index = ListModel->index(last);
-        ListBox1->setCurrentIndex(index);
-        ListBox1->scrollTo(index);
-    }
 }
 
 void TMain::AddtoList(int newLine, const QString &text)
