@@ -3,6 +3,7 @@
 #include "DocumentsFolder.h"
 #include "serial/PortNames.h"
 #include "terminal/TerminalModel.h"
+#include "terminal/TerminalView.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -301,7 +302,7 @@ void TMain::buildTerminalArea()
     layout->setSpacing(0);
 
     ListModel = new zorvane::terminal::TerminalModel(this);
-    ListBox1 = new QListView(area);
+    ListBox1 = new zorvane::terminal::TerminalView(area);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
     ListBox1->setModel(ListModel);
     ListBox1->setUniformItemSizes(true);

@@ -196,4 +196,6 @@ private:
     bool m_destroyed = false;
     // Paces the ticks while no device is held, so the off-line countdown shows real seconds.
     QElapsedTimer m_offlineClock;
+    // When the terminal list was last shown its new lines, to space out repaints.
+    QElapsedTimer m_viewClock;
 };

@@ -28,7 +28,7 @@ QSerialPort::Parity toQtParity(int parity)
 
 } // namespace
 
-SerialIo::SerialIo() = default;
+SerialIo::SerialIo() : m_inNext(m_in.constData()), m_inEnd(m_inNext) {}
 
 SerialIo::~SerialIo()
 {
@@ -43,8 +43,7 @@ bool SerialIo::c_open(int port, int baudRate, int dataBits, int parity, int stop
 
     m_requested = {baudRate, dataBits, parity, stopBits};
     m_lastDevice = port_names(port, m_documentsFolder);
-    m_in.clear();
-    m_inPos = 0;
+    resetChunk();
 
     bool accepted = false;
     if (m_device.isOpen())
@@ -85,8 +84,7 @@ void SerialIo::c_close()
     m_device.flush();
     m_device.close();
     m_held = false;
-    m_in.clear();
-    m_inPos = 0;
+    resetChunk();
     last_com_port = com_port;
     com_port = 0;
     m_portOpen = false;
@@ -123,28 +121,38 @@ bool SerialIo::isAlive() const
 #endif
 }
 
+void SerialIo::resetChunk(QByteArray chunk)
+{
+    m_takenBefore += m_inNext - m_in.constData();
+    m_in = std::move(chunk);
+    m_inNext = m_in.constData();
+    m_inEnd = m_inNext + m_in.size();
+}
+
 int SerialIo::refillAndGet(ReadWait wait)
 {
     if (!m_held)
         return -1;
     if (m_device.bytesAvailable() == 0) {
-        // Pull what the kernel holds now; only a read that may wait blocks here.
-        const QDeadlineTimer deadline(wait == ReadWait::Timeout ? kReadTimeoutMs : 0);
-        while (m_device.bytesAvailable() == 0) {
-            const int left = static_cast<int>(deadline.remainingTime());
-            if (!m_device.waitForReadyRead(left) && m_device.error() != QSerialPort::TimeoutError)
-                break; // the device failed: the link check will say so
-            if (deadline.hasExpired())
-                break;
+        if (wait == ReadWait::None) {
+            // Take what the kernel holds now without waiting: a long run of ticks inside one
+            // timer event keeps draining the device although the event loop is not running.
+            m_device.waitForReadyRead(0);
+        } else {
+            const QDeadlineTimer deadline(kReadTimeoutMs);
+            while (m_device.bytesAvailable() == 0 && !deadline.hasExpired()) {
+                if (!m_device.waitForReadyRead(static_cast<int>(deadline.remainingTime()))
+                    && m_device.error() != QSerialPort::TimeoutError)
+                    break; // the device failed: the link check will say so
+            }
         }
         if (m_device.bytesAvailable() == 0)
             return -1;
     }
-    m_in = m_device.read(kReadChunkBytes);
-    m_inPos = 0;
-    if (m_in.isEmpty())
+    resetChunk(m_device.read(kReadChunkBytes));
+    if (m_inNext == m_inEnd)
         return -1;
-    return static_cast<unsigned char>(m_in[m_inPos++]);
+    return static_cast<unsigned char>(*m_inNext++);
 }
 
 int SerialIo::c_getc_link()

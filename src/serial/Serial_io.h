@@ -38,16 +38,20 @@ public:
     // Asks the device for its line settings; fails once the device has gone.
     bool isAlive() const;
 
+    // The common case is one byte out of the chunk already taken from the device.
     int c_getc(ReadWait wait = ReadWait::None)
     {
-        if (m_inPos < m_in.size())
-            return static_cast<unsigned char>(m_in[m_inPos++]);
+        if (m_inNext != m_inEnd)
+            return static_cast<unsigned char>(*m_inNext++);
         return refillAndGet(wait);
     }
     int c_getc_link();
     bool port_is_open() const { return m_portOpen; }
     // A device is held from a successful open to the next close.
     bool holdsDevice() const { return m_held; }
+    // Bytes handed out by c_getc so far; a caller compares two readings to see whether
+    // anything arrived in between.
+    qint64 bytesTaken() const { return m_takenBefore + (m_inNext - m_in.constData()); }
 
     // What the last c_open asked of the device, and which device it was; kept so the
     // settings a device refused can still be checked.
@@ -61,6 +65,8 @@ public:
 
 private:
     int refillAndGet(ReadWait wait);
+    // Drops the chunk in hand, keeping the count of what was taken from it.
+    void resetChunk(QByteArray chunk = {});
     bool applyLineSettings(const LineSettings &settings);
 
     QSerialPort m_device;
@@ -69,9 +75,12 @@ private:
     bool m_portOpen = false;
     LineSettings m_requested;
     QString m_lastDevice;
-    // Bytes taken from the device in one go and handed out one at a time.
+    // Bytes taken from the device in one go and handed out one at a time; plain pointers
+    // keep the per-byte path free of QByteArray's detach checks.
     QByteArray m_in;
-    qsizetype m_inPos = 0;
+    const char *m_inNext = nullptr;
+    const char *m_inEnd = nullptr;
+    qint64 m_takenBefore = 0;
 };
 
 } // namespace zorvane::serial

@@ -38,6 +38,16 @@ QString LineStore::text(qsizetype row) const
     return QString::fromLatin1(data, len);
 }
 
+QString LineStore::text(qsizetype row, qsizetype from, qsizetype count) const
+{
+    const qsizetype len = length(row);
+    if (m_entries[static_cast<size_t>(row)] & kUtf8Flag)
+        return text(row).mid(from, count);
+    if (from >= len || count <= 0)
+        return {};
+    return QString::fromLatin1(lineData(row) + from, std::min(count, len - from));
+}
+
 LineStyle LineStore::style(qsizetype row) const
 {
     return static_cast<LineStyle>((m_entries[static_cast<size_t>(row)] & kStyleMask) >> kFlagShift);
@@ -123,14 +133,41 @@ void LineStore::appendToLast(QByteArrayView latin1)
 void LineStore::appendToLast(QStringView text)
 {
     ensureLastLine();
+    if (text.isEmpty())
+        return;
+    const bool utf8 = m_entries.back() & kUtf8Flag;
+    if (!utf8 && appendNarrowed(text))
+        return;
     const bool wide = std::any_of(text.begin(), text.end(),
                                   [](QChar c) { return c.unicode() > 0xFF; });
-    if (wide && !(m_entries.back() & kUtf8Flag))
-        convertLastLineToUtf8();
-    if (m_entries.back() & kUtf8Flag)
-        appendBytes(text.toUtf8());
-    else
+    if (!wide && !utf8) {
         appendBytes(text.toLatin1());
+        return;
+    }
+    if (!utf8)
+        convertLastLineToUtf8();
+    appendBytes(text.toUtf8());
+}
+
+// The common case: writes a short Latin-1 text straight into the last line without a
+// temporary. Leaves the line as it was and returns false when a character needs more than
+// one byte or the text is too long for this path.
+bool LineStore::appendNarrowed(QStringView text)
+{
+    constexpr qsizetype kMaxDirect = 64 * 1024;
+    if (text.size() > kMaxDirect
+        || quint64(length(size() - 1)) + quint64(text.size()) > kMaxLineBytes)
+        return false;
+    char *out = reserveInLastLine(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c > 0xFF) {
+            m_blocks[blockOf(m_entries.back())].used -= static_cast<quint32>(text.size());
+            return false;
+        }
+        out[i] = static_cast<char>(c);
+    }
+    return true;
 }
 
 void LineStore::convertLastLineToUtf8()
@@ -165,7 +202,10 @@ void LineStore::clear()
 
 qsizetype LineStore::memoryBytes() const
 {
-    qsizetype bytes = static_cast<qsizetype>(m_entries.size() * sizeof(quint64));
+    // A deque keeps its entries in 512-byte chunks and one pointer per chunk in its map.
+    constexpr qsizetype kChunkEntries = 512 / sizeof(quint64);
+    const auto chunks = static_cast<qsizetype>(m_entries.size() / kChunkEntries + 1);
+    qsizetype bytes = chunks * (512 + static_cast<qsizetype>(sizeof(void *)));
     for (const Block &b : m_blocks)
         bytes += b.capacity;
     return bytes;

@@ -22,6 +22,8 @@ public:
     bool isEmpty() const { return m_entries.empty(); }
 
     QString text(qsizetype row) const;
+    // Up to `count` characters of a line from character `from` on.
+    QString text(qsizetype row, qsizetype from, qsizetype count) const;
     qsizetype length(qsizetype row) const;
     LineStyle style(qsizetype row) const;
 
@@ -34,7 +36,8 @@ public:
     void setAllStyles(LineStyle style);
     void clear();
 
-    // Bytes held for text and entries, for the memory figures of the benchmark.
+    // Bytes held for text and entries (with the entry container's own bookkeeping), for the
+    // memory figures of the benchmark.
     qsizetype memoryBytes() const;
 
 private:
@@ -56,6 +59,7 @@ private:
 
     const char *lineData(qsizetype row) const;
     void appendBytes(QByteArrayView bytes);
+    bool appendNarrowed(QStringView text);
     void ensureLastLine();
     void convertLastLineToUtf8();
     char *reserveInLastLine(qsizetype extra);

@@ -50,6 +50,7 @@ void TerminalModel::clear()
     m_lines.clear();
     m_published = 0;
     m_publishedLastLength = 0;
+    m_longest = 0;
     endResetModel();
 }
 
@@ -63,6 +64,9 @@ bool TerminalModel::hasUnpublished() const
 void TerminalModel::publish()
 {
     const qsizetype stored = std::min<qsizetype>(m_lines.size(), std::numeric_limits<int>::max());
+    // Only the last published line and the new ones can have changed length.
+    for (qsizetype row = std::max(m_published - 1, 0); row < stored; ++row)
+        m_longest = std::max(m_longest, m_lines.length(row));
     if (m_published > 0 && m_lines.length(m_published - 1) != m_publishedLastLength) {
         const QModelIndex last = index(m_published - 1);
         emit dataChanged(last, last, {Qt::DisplayRole});

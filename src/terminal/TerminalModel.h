@@ -29,12 +29,15 @@ public:
     // Tells the view of the lines added and changed since the last call.
     void publish();
     bool hasUnpublished() const;
+    // Length of the longest line the view has been told about, for its horizontal extent.
+    qsizetype longestPublishedLength() const { return m_longest; }
 
 private:
     LineStore m_lines;
     int m_published = 0;
     // Length of the last published line when it was published, to see whether it grew.
     qsizetype m_publishedLastLength = 0;
+    qsizetype m_longest = 0;
     QColor m_background;
     QColor m_text;
 };

@@ -1,0 +1,397 @@
+#include "TerminalView.h"
+
+#include "TerminalModel.h"
+
+#include <QCursor>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+
+#include <algorithm>
+#include <limits>
+
+namespace zorvane::terminal {
+
+namespace {
+
+// Lines longer than this are laid out only around the visible part.
+constexpr qsizetype kLongLine = 1024;
+
+int clampToInt(qint64 value)
+{
+    constexpr qint64 kLimit = std::numeric_limits<int>::max() / 2;
+    return static_cast<int>(std::clamp(value, -kLimit, kLimit));
+}
+
+// Floor division, so a point above the first row maps to a row before it.
+qint64 floorDiv(qint64 a, qint64 b)
+{
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+// Paints rows like the standard delegate, except that of a very long line it hands the style
+// only the characters that can be on screen: a line that grew for hours without a line end
+// then paints as fast as a short one.
+class TerminalDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        const auto *model = qobject_cast<const TerminalModel *>(index.model());
+        const auto *view = qobject_cast<const TerminalView *>(option->widget);
+        if (!model || !view || model->lines().length(index.row()) <= kLongLine) {
+            QStyledItemDelegate::initStyleOption(option, index);
+            return;
+        }
+        // What the standard delegate takes from the model, apart from the text.
+        option->index = index;
+        const QVariant foreground = index.data(Qt::ForegroundRole);
+        if (foreground.canConvert<QBrush>())
+            option->palette.setBrush(QPalette::Text, qvariant_cast<QBrush>(foreground));
+        option->backgroundBrush = qvariant_cast<QBrush>(index.data(Qt::BackgroundRole));
+        option->features |= QStyleOptionViewItem::HasDisplay;
+        option->styleObject = nullptr;
+
+        // Characters are placed as if each were characterWidth() wide; the slice starts at
+        // the first one that may be visible and covers the viewport even at one pixel each.
+        const int width = view->characterWidth();
+        const qint64 offset = -qint64(option->rect.left());
+        const qint64 first = std::max<qint64>(0, offset / width - 1);
+        const qint64 count = view->viewport()->width() + 2;
+        option->text = model->lines().text(index.row(), first, count);
+        option->rect.setLeft(clampToInt(option->rect.left() + first * width));
+    }
+};
+
+} // namespace
+
+TerminalView::TerminalView(QWidget *parent) : QListView(parent)
+{
+    setUniformItemSizes(true);
+    setWrapping(false);
+    setFlow(TopToBottom);
+    setItemDelegate(new TerminalDelegate(this));
+}
+
+int TerminalView::rowCount() const
+{
+    return model() ? model()->rowCount(rootIndex()) : 0;
+}
+
+int TerminalView::topRow() const
+{
+    return verticalScrollBar()->value();
+}
+
+int TerminalView::rowHeight() const
+{
+    if (m_rowHeight == 0) {
+        QStyleOptionViewItem option;
+        initViewItemOption(&option);
+        option.features |= QStyleOptionViewItem::HasDisplay;
+        option.text = QStringLiteral("Xg");
+        const QSize size = style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, {}, this);
+        m_rowHeight = std::max(1, size.height());
+    }
+    return m_rowHeight;
+}
+
+int TerminalView::characterWidth() const
+{
+    if (m_characterWidth == 0) {
+        const QFontMetrics metrics(font());
+        int widest = 1;
+        for (int c = 1; c < 256; ++c)
+            widest = std::max(widest, metrics.horizontalAdvance(QChar(c)));
+        m_characterWidth = widest;
+    }
+    return m_characterWidth;
+}
+
+int TerminalView::pageRows() const
+{
+    return std::max(1, viewport()->height() / rowHeight());
+}
+
+int TerminalView::rowWidth() const
+{
+    const auto *lines = qobject_cast<const TerminalModel *>(model());
+    const qint64 longest = lines ? lines->longestPublishedLength() : 0;
+    // The style's text margins on both sides, generously.
+    const int margins = 4 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
+    return std::max(viewport()->width(), clampToInt(longest * characterWidth() + margins));
+}
+
+qint64 TerminalView::rowAtY(int y) const
+{
+    return topRow() + floorDiv(y, rowHeight());
+}
+
+QRect TerminalView::visualRect(const QModelIndex &index) const
+{
+    if (!index.isValid() || index.model() != model() || index.parent() != rootIndex()
+        || index.column() != modelColumn())
+        return {};
+    const int h = rowHeight();
+    const int y = clampToInt((qint64(index.row()) - topRow()) * h);
+    return {-horizontalOffset(), y, rowWidth(), h};
+}
+
+void TerminalView::scrollTo(const QModelIndex &index, ScrollHint hint)
+{
+    if (!index.isValid() || index.model() != model() || index.parent() != rootIndex())
+        return;
+    const int row = index.row();
+    const int page = pageRows();
+    int top = topRow();
+    switch (hint) {
+    case EnsureVisible:
+        if (row < top)
+            top = row;
+        else if (row >= top + page)
+            top = row - page + 1;
+        break;
+    case PositionAtTop:
+        top = row;
+        break;
+    case PositionAtBottom:
+        top = row - page + 1;
+        break;
+    case PositionAtCenter:
+        top = row - page / 2;
+        break;
+    }
+    // The scroll bar range may lag behind rows the model has just announced.
+    updateGeometries();
+    verticalScrollBar()->setValue(top);
+}
+
+QModelIndex TerminalView::indexAt(const QPoint &point) const
+{
+    const qint64 row = rowAtY(point.y());
+    if (row < 0 || row >= rowCount() || point.x() < 0 || point.x() >= viewport()->width())
+        return {};
+    return model()->index(static_cast<int>(row), modelColumn(), rootIndex());
+}
+
+void TerminalView::doItemsLayout()
+{
+    // Nothing per row to lay out: only the row height and the scroll ranges.
+    m_rowHeight = 0;
+    QAbstractItemView::doItemsLayout();
+}
+
+void TerminalView::rowsInserted(const QModelIndex &parent, int start, int end)
+{
+    QAbstractItemView::rowsInserted(parent, start, end);
+    if (parent != rootIndex())
+        return;
+    updateGeometries();
+    const int h = rowHeight();
+    const qint64 y = (qint64(start) - topRow()) * h;
+    if (y < viewport()->height())
+        viewport()->update(0, clampToInt(std::max<qint64>(y, 0)), viewport()->width(),
+                           viewport()->height());
+}
+
+void TerminalView::dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
+                               const QList<int> &roles)
+{
+    // A grown last line may be the new longest one.
+    updateHorizontalRange();
+    QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
+}
+
+void TerminalView::updateHorizontalRange()
+{
+    QScrollBar *bar = horizontalScrollBar();
+    bar->setSingleStep(characterWidth());
+    bar->setPageStep(viewport()->width());
+    bar->setRange(0, std::max(0, rowWidth() - viewport()->width()));
+}
+
+void TerminalView::updateGeometries()
+{
+    const int page = pageRows();
+    QScrollBar *bar = verticalScrollBar();
+    bar->setSingleStep(1);
+    bar->setPageStep(page);
+    bar->setRange(0, std::max(0, rowCount() - page));
+    updateHorizontalRange();
+    QAbstractItemView::updateGeometries();
+}
+
+void TerminalView::scrollContentsBy(int dx, int dy)
+{
+    // The vertical scroll bar counts rows.
+    QAbstractItemView::scrollContentsBy(dx, clampToInt(qint64(dy) * rowHeight()));
+}
+
+int TerminalView::horizontalOffset() const
+{
+    return horizontalScrollBar()->value();
+}
+
+int TerminalView::verticalOffset() const
+{
+    return clampToInt(qint64(topRow()) * rowHeight());
+}
+
+QModelIndex TerminalView::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers)
+{
+    const int rows = rowCount();
+    if (rows == 0)
+        return {};
+    const QModelIndex current = currentIndex();
+    if (!current.isValid())
+        return model()->index(0, modelColumn(), rootIndex());
+    qint64 row = current.row();
+    switch (cursorAction) {
+    case MoveUp:
+    case MovePrevious:
+        --row;
+        break;
+    case MoveDown:
+    case MoveNext:
+        ++row;
+        break;
+    case MovePageUp:
+        row -= std::max(1, pageRows() - 1);
+        break;
+    case MovePageDown:
+        row += std::max(1, pageRows() - 1);
+        break;
+    case MoveHome:
+        row = 0;
+        break;
+    case MoveEnd:
+        row = rows - 1;
+        break;
+    case MoveLeft:
+        horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        return current;
+    case MoveRight:
+        horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        return current;
+    }
+    row = std::clamp<qint64>(row, 0, rows - 1);
+    return model()->index(static_cast<int>(row), modelColumn(), rootIndex());
+}
+
+void TerminalView::setSelection(const QRect &rect, QItemSelectionModel::SelectionFlags command)
+{
+    if (!selectionModel())
+        return;
+    const QRect area = rect.normalized();
+    const int rows = rowCount();
+    qint64 first = rowAtY(area.top());
+    qint64 last = rowAtY(area.bottom());
+    QItemSelection selection;
+    // A click (a one-pixel rectangle) below the last line selects nothing; a drag reaching
+    // past either end takes the lines up to that end.
+    if (area.width() == 1 && area.height() == 1 ? (first >= 0 && first < rows)
+                                                : (last >= 0 && first < rows)) {
+        first = std::clamp<qint64>(first, 0, rows - 1);
+        last = std::clamp<qint64>(last, 0, rows - 1);
+        const QModelIndex root = rootIndex();
+        selection.select(model()->index(static_cast<int>(first), modelColumn(), root),
+                         model()->index(static_cast<int>(last), modelColumn(), root));
+    }
+    selectionModel()->select(selection, command);
+}
+
+QRegion TerminalView::visualRegionForSelection(const QItemSelection &selection) const
+{
+    QRegion region;
+    const int h = rowHeight();
+    const qint64 top = topRow();
+    const int height = viewport()->height();
+    for (const QItemSelectionRange &range : selection) {
+        if (!range.isValid() || range.parent() != rootIndex())
+            continue;
+        const qint64 y1 = std::max<qint64>((range.top() - top) * h, 0);
+        const qint64 y2 = std::min<qint64>((range.bottom() + 1 - top) * h, height);
+        if (y1 < y2)
+            region += QRect(0, int(y1), viewport()->width(), int(y2 - y1));
+    }
+    return region;
+}
+
+void TerminalView::paintEvent(QPaintEvent *event)
+{
+    const int rows = rowCount();
+    if (rows == 0)
+        return;
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    QPainter painter(viewport());
+
+    const QRect area = event->rect();
+    const qint64 first = std::max<qint64>(rowAtY(area.top()), 0);
+    const qint64 last = std::min<qint64>(rowAtY(area.bottom()), rows - 1);
+
+    const QModelIndex current = currentIndex();
+    const bool focus = (hasFocus() || viewport()->hasFocus()) && current.isValid();
+    const QModelIndex hover = viewport()->underMouse()
+                                  ? indexAt(viewport()->mapFromGlobal(QCursor::pos()))
+                                  : QModelIndex();
+    const QItemSelectionModel *selections = selectionModel();
+    const QStyle::State state = option.state;
+    const bool enabled = state & QStyle::State_Enabled;
+    const QModelIndex root = rootIndex();
+
+    for (qint64 row = first; row <= last; ++row) {
+        const QModelIndex index = model()->index(static_cast<int>(row), modelColumn(), root);
+        option.rect = visualRect(index);
+        option.state = state;
+        if (selections && selections->isSelected(index))
+            option.state |= QStyle::State_Selected;
+        if (enabled) {
+            const bool itemEnabled = model()->flags(index) & Qt::ItemIsEnabled;
+            if (!itemEnabled)
+                option.state &= ~QStyle::State_Enabled;
+            option.palette.setCurrentColorGroup(itemEnabled ? QPalette::Normal
+                                                            : QPalette::Disabled);
+        }
+        if (focus && index == current)
+            option.state |= QStyle::State_HasFocus;
+        if (index == hover)
+            option.state |= QStyle::State_MouseOver;
+        if (alternatingRowColors()) {
+            if (row & 1)
+                option.features |= QStyleOptionViewItem::Alternate;
+            else
+                option.features &= ~QStyleOptionViewItem::Alternate;
+            QStyleOptionViewItem rowOption = option;
+            rowOption.state &= ~QStyle::State_Selected;
+            style()->drawPrimitive(QStyle::PE_PanelItemViewRow, &rowOption, &painter, this);
+        }
+        itemDelegateForIndex(index)->paint(&painter, option, index);
+    }
+}
+
+void TerminalView::resizeEvent(QResizeEvent *event)
+{
+    // Only the scroll ranges depend on the size.
+    QAbstractItemView::resizeEvent(event);
+}
+
+bool TerminalView::event(QEvent *event)
+{
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+        m_rowHeight = 0;
+        m_characterWidth = 0;
+    }
+    return QListView::event(event);
+}
+
+QSize TerminalView::viewportSizeHint() const
+{
+    return QAbstractItemView::viewportSizeHint();
+}
+
+} // namespace zorvane::terminal

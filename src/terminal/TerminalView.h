@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QListView>
+
+namespace zorvane::terminal {
+
+// The terminal list's view: a list view for a very long list of equal-height lines that grows
+// at its end. A row's place follows from its number, so showing new lines costs what the
+// visible rows cost and the view keeps nothing per row. Qt's own list layout keeps two
+// positions per row and recomputes all of them whenever rows are inserted, which stalls the
+// window once the list holds millions of lines.
+class TerminalView : public QListView
+{
+    Q_OBJECT
+public:
+    explicit TerminalView(QWidget *parent = nullptr);
+
+    QRect visualRect(const QModelIndex &index) const override;
+    void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
+    QModelIndex indexAt(const QPoint &point) const override;
+    void doItemsLayout() override;
+
+    // Height of every row, taken from the style for one line of text in the view's font.
+    int rowHeight() const;
+    // Width no character of the byte range is wider than: lines are measured by their
+    // length times this, so no line's end is ever out of reach of the scroll bar.
+    int characterWidth() const;
+
+protected:
+    void rowsInserted(const QModelIndex &parent, int start, int end) override;
+    void dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
+                     const QList<int> &roles = QList<int>()) override;
+    void updateGeometries() override;
+    void scrollContentsBy(int dx, int dy) override;
+    int horizontalOffset() const override;
+    int verticalOffset() const override;
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
+    void setSelection(const QRect &rect, QItemSelectionModel::SelectionFlags command) override;
+    QRegion visualRegionForSelection(const QItemSelection &selection) const override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool event(QEvent *event) override;
+    QSize viewportSizeHint() const override;
+
+private:
+    int rowCount() const;
+    int topRow() const;
+    // Rows that fit in the viewport whole, at least one.
+    int pageRows() const;
+    int rowWidth() const;
+    // The row under viewport height y (may lie outside the list).
+    qint64 rowAtY(int y) const;
+    void updateHorizontalRange();
+
+    mutable int m_rowHeight = 0;
+    mutable int m_characterWidth = 0;
+};
+
+} // namespace zorvane::terminal
