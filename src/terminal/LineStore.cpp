@@ -48,6 +48,13 @@ QString LineStore::text(qsizetype row, qsizetype from, qsizetype count) const
     return QString::fromLatin1(lineData(row) + from, std::min(count, len - from));
 }
 
+std::optional<QByteArrayView> LineStore::latin1(qsizetype row) const
+{
+    if (m_entries[static_cast<size_t>(row)] & kUtf8Flag)
+        return std::nullopt;
+    return QByteArrayView(lineData(row), length(row));
+}
+
 LineStyle LineStore::style(qsizetype row) const
 {
     return static_cast<LineStyle>((m_entries[static_cast<size_t>(row)] & kStyleMask) >> kFlagShift);

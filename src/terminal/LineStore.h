@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace zorvane::terminal {
@@ -25,6 +26,9 @@ public:
     // Up to `count` characters of a line from character `from` on.
     QString text(qsizetype row, qsizetype from, qsizetype count) const;
     qsizetype length(qsizetype row) const;
+    // A line held as one byte per character (the rule for received text) gives its bytes
+    // without a copy; a line that holds a character above 255 gives nothing.
+    std::optional<QByteArrayView> latin1(qsizetype row) const;
     LineStyle style(qsizetype row) const;
 
     // Appends to the last line, opening one first when there is none.

@@ -19,9 +19,9 @@ QVariant TerminalModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return m_lines.text(index.row());
     case Qt::BackgroundRole:
-        return m_background;
+        return m_background.isValid() ? QVariant(m_background) : QVariant();
     case Qt::ForegroundRole:
-        return m_text;
+        return m_text.isValid() ? QVariant(m_text) : QVariant();
     default:
         return {};
     }

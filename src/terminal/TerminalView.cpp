@@ -1,12 +1,12 @@
 #include "TerminalView.h"
 
+#include "TerminalDelegate.h"
 #include "TerminalModel.h"
 
 #include <QCursor>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QStyledItemDelegate>
 
 #include <algorithm>
 #include <limits>
@@ -14,9 +14,6 @@
 namespace zorvane::terminal {
 
 namespace {
-
-// Lines longer than this are laid out only around the visible part.
-constexpr qsizetype kLongLine = 1024;
 
 int clampToInt(qint64 value)
 {
@@ -29,43 +26,6 @@ qint64 floorDiv(qint64 a, qint64 b)
 {
     return a >= 0 ? a / b : -((-a + b - 1) / b);
 }
-
-// Paints rows like the standard delegate, except that of a very long line it hands the style
-// only the characters that can be on screen: a line that grew for hours without a line end
-// then paints as fast as a short one.
-class TerminalDelegate : public QStyledItemDelegate
-{
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-protected:
-    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
-    {
-        const auto *model = qobject_cast<const TerminalModel *>(index.model());
-        const auto *view = qobject_cast<const TerminalView *>(option->widget);
-        if (!model || !view || model->lines().length(index.row()) <= kLongLine) {
-            QStyledItemDelegate::initStyleOption(option, index);
-            return;
-        }
-        // What the standard delegate takes from the model, apart from the text.
-        option->index = index;
-        const QVariant foreground = index.data(Qt::ForegroundRole);
-        if (foreground.canConvert<QBrush>())
-            option->palette.setBrush(QPalette::Text, qvariant_cast<QBrush>(foreground));
-        option->backgroundBrush = qvariant_cast<QBrush>(index.data(Qt::BackgroundRole));
-        option->features |= QStyleOptionViewItem::HasDisplay;
-        option->styleObject = nullptr;
-
-        // Characters are placed as if each were characterWidth() wide; the slice starts at
-        // the first one that may be visible and covers the viewport even at one pixel each.
-        const int width = view->characterWidth();
-        const qint64 offset = -qint64(option->rect.left());
-        const qint64 first = std::max<qint64>(0, offset / width - 1);
-        const qint64 count = view->viewport()->width() + 2;
-        option->text = model->lines().text(index.row(), first, count);
-        option->rect.setLeft(clampToInt(option->rect.left() + first * width));
-    }
-};
 
 } // namespace
 

@@ -1,0 +1,138 @@
+#include "PtyFeeder.h"
+
+#include "serial/PortNames.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <ctime>
+#include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace zorvane::bench {
+
+namespace {
+constexpr qsizetype kWriteChunk = 64 * 1024;
+constexpr long kPaceStepNs = 1'000'000;
+
+double threadCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+} // namespace
+
+PtyFeeder::PtyFeeder()
+{
+    char name[256] = {};
+    termios raw{};
+    cfmakeraw(&raw);
+    if (::openpty(&m_master, &m_slave, name, &raw, nullptr) != 0) {
+        m_master = m_slave = -1;
+        return;
+    }
+    m_slavePath = QString::fromLocal8Bit(name);
+}
+
+PtyFeeder::~PtyFeeder()
+{
+    join();
+    if (m_master >= 0)
+        ::close(m_master);
+    if (m_slave >= 0)
+        ::close(m_slave);
+}
+
+bool PtyFeeder::linkAs(const QString &documentsFolder, int port) const
+{
+    const QString link = zorvane::serial::overrideLinkPath(documentsFolder, port);
+    QDir().mkpath(QFileInfo(link).absolutePath());
+    QFile::remove(link);
+    return QFile::link(m_slavePath, link);
+}
+
+void PtyFeeder::discardInput()
+{
+    char buf[4096];
+    pollfd pfd{m_master, POLLIN, 0};
+    while (::poll(&pfd, 1, 0) > 0 && (pfd.revents & POLLIN)) {
+        if (::read(m_master, buf, sizeof buf) <= 0)
+            break;
+    }
+}
+
+void PtyFeeder::start(std::unique_ptr<Payload> payload, qint64 bytesPerSecond)
+{
+    m_payload = std::move(payload);
+    m_thread = std::thread([this, bytesPerSecond] {
+        pthread_setname_np(pthread_self(), "pty-writer");
+        run(bytesPerSecond);
+    });
+}
+
+void PtyFeeder::join()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+bool PtyFeeder::writeAll(const char *data, qsizetype size)
+{
+    qsizetype done = 0;
+    while (done < size) {
+        // The master blocks while the slave's input queue is full: the kernel's flow control.
+        const ssize_t n = ::write(m_master, data + done, size_t(size - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+        m_written.fetch_add(n, std::memory_order_relaxed);
+    }
+    return true;
+}
+
+void PtyFeeder::run(qint64 bytesPerSecond)
+{
+    QByteArray chunk(kWriteChunk, Qt::Uninitialized);
+    if (bytesPerSecond <= 0) {
+        for (;;) {
+            const qsizetype n = m_payload->next(chunk.data(), chunk.size());
+            if (n == 0 || !writeAll(chunk.constData(), n))
+                break;
+        }
+    } else {
+        timespec start{};
+        clock_gettime(CLOCK_MONOTONIC, &start);
+        timespec wake = start;
+        qint64 sent = 0;
+        for (;;) {
+            wake.tv_nsec += kPaceStepNs;
+            if (wake.tv_nsec >= 1'000'000'000) {
+                wake.tv_nsec -= 1'000'000'000;
+                ++wake.tv_sec;
+            }
+            clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &wake, nullptr);
+            const double elapsed = double(wake.tv_sec - start.tv_sec)
+                                   + double(wake.tv_nsec - start.tv_nsec) * 1e-9;
+            const qint64 due = qint64(elapsed * double(bytesPerSecond)) - sent;
+            if (due <= 0)
+                continue;
+            const qsizetype n = m_payload->next(chunk.data(), std::min<qint64>(due, chunk.size()));
+            if (n == 0 || !writeAll(chunk.constData(), n))
+                break;
+            sent += n;
+        }
+    }
+    m_cpuSeconds = threadCpuSeconds();
+    m_finished.store(true, std::memory_order_release);
+}
+
+} // namespace zorvane::bench

@@ -1,0 +1,416 @@
+// Receive benchmark. Floods the real main window's port from a pseudo-terminal and reports
+// how fast bytes and lines reach the terminal list, the longest time the event loop was held
+// up, CPU use, peak memory and memory per stored line, then checks that the list holds every
+// byte that was sent. A last case times one update of the view over 1 and 10 million lines,
+// against Qt's plain list view. Each case runs in a process of its own, so peak memory is
+// that case's own.
+//
+//   bench_receive            all cases
+//   bench_receive a d v      the named cases
+#include "LoopMonitor.h"
+#include "Payloads.h"
+#include "PtyFeeder.h"
+#include "PtyModule.h"
+#include "app/MainForm.h"
+#include "app/MessageBoxes.h"
+#include "terminal/TerminalModel.h"
+#include "terminal/TerminalView.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QListView>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <functional>
+#include <malloc.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace zorvane::bench;
+using zorvane::terminal::LineStore;
+using zorvane::terminal::TerminalModel;
+
+namespace {
+
+constexpr int kPort = 1;
+constexpr qint64 kCaseTimeoutNs = 180'000'000'000;
+constexpr qint64 kPacedRate = 92'160; // 921600 baud, 10 bits a byte
+constexpr int kPacedSeconds = 10;
+constexpr int kIdleSeconds = 5;
+
+struct FloodCase
+{
+    char id;
+    const char *title;
+    std::function<std::unique_ptr<Payload>()> make;
+    qint64 bytesPerSecond; // 0: as fast as the pseudo-terminal takes them
+    int idleSeconds = 0;   // for a port that stays silent: how long to watch it
+};
+
+const std::vector<FloodCase> &floodCases()
+{
+    static const std::vector<FloodCase> cases = {
+        {'a', "20-character lines", [] { return makeLines(20, 2'000'000); }, 0},
+        {'b', "200-character lines", [] { return makeLines(200, 500'000); }, 0},
+        {'c', "binary noise, no line ends", [] { return makeNoise(64'000'000); }, 0},
+        {'d', "20-character lines paced at 921600 baud",
+         [] { return makeLines(20, kPacedRate * kPacedSeconds / 22); }, kPacedRate},
+        {'i', "an idle port", [] { return makeLines(20, 0); }, kPacedRate, kIdleSeconds},
+    };
+    return cases;
+}
+
+double seconds(clockid_t clock)
+{
+    timespec t{};
+    clock_gettime(clock, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+qint64 heapInUse()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return qint64(info.uordblks + info.hblkhd);
+}
+
+double peakRssMB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+double mb(double bytes)
+{
+    return bytes / 1e6;
+}
+
+// Walks the list from where the flood began and compares its text with what the payload
+// shows as; returns the number of text bytes compared, or -1 with a note at the first
+// difference.
+qint64 compareWithList(const LineStore &lines, qsizetype firstRow, qsizetype firstOffset,
+                       Payload &payload)
+{
+    QByteArray expected;
+    qsizetype expectedPos = 0;
+    QByteArray chunk(64 * 1024, Qt::Uninitialized);
+    bool payloadDone = false;
+    auto need = [&](qsizetype n) {
+        while (expected.size() - expectedPos < n && !payloadDone) {
+            expected.remove(0, expectedPos);
+            expectedPos = 0;
+            const qsizetype got = payload.next(chunk.data(), chunk.size());
+            payloadDone = got == 0;
+            appendDisplayText(QByteArrayView(chunk.constData(), got), expected);
+        }
+        return expected.size() - expectedPos >= n;
+    };
+    qint64 compared = 0;
+    for (qsizetype row = std::max<qsizetype>(firstRow, 0); row < lines.size(); ++row) {
+        QByteArray text = lines.text(row).toLatin1();
+        if (row == firstRow)
+            text.remove(0, firstOffset);
+        if (!need(text.size())
+            || std::memcmp(text.constData(), expected.constData() + expectedPos, text.size())) {
+            std::printf("  MISMATCH in row %lld after %lld bytes of text\n", qlonglong(row),
+                        qlonglong(compared));
+            return -1;
+        }
+        expectedPos += text.size();
+        compared += text.size();
+    }
+    if (need(1)) {
+        std::printf("  MISSING: the list ends after %lld bytes of text\n", qlonglong(compared));
+        return -1;
+    }
+    return compared;
+}
+
+void silenceMessages()
+{
+    zorvane::app::setMessageHandler([](QWidget *, const QString &) {});
+}
+
+bool waitFor(const std::function<bool()> &done, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+int runFlood(const FloodCase &spec)
+{
+    QTemporaryDir home;
+    const QString docs = useTemporaryHome(home.path());
+    isolatePorts(docs);
+    PtyFeeder feeder;
+    if (!feeder.isValid() || !feeder.linkAs(docs, kPort)) {
+        std::printf("case %c: no pseudo-terminal\n", spec.id);
+        return 1;
+    }
+    int argc = 1;
+    char name[] = "bench_receive";
+    char *argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    silenceMessages();
+
+    TMain window;
+    window.show();
+    if (!waitFor([&] { return window.serial.holdsDevice(); }, 5000)) {
+        std::printf("case %c: the window did not open its port\n", spec.id);
+        return 1;
+    }
+    // Let start-up settle and drop the reset command the window sends on connecting.
+    waitFor([] { return false; }, 300);
+    feeder.discardInput();
+
+    const LineStore &lines = window.ListModel->lines();
+    const qsizetype rowsBefore = lines.size();
+    const qsizetype lastLengthBefore = rowsBefore > 0 ? lines.length(rowsBefore - 1) : 0;
+    const qint64 heapBefore = heapInUse();
+    const qint64 takenBefore = window.serial.bytesTaken();
+
+    std::unique_ptr<Payload> payload = spec.make();
+    const qint64 totalBytes = payload->totalBytes();
+    const qint64 totalLines = payload->totalLines();
+    const bool paced = spec.bytesPerSecond > 0;
+
+    LoopMonitor monitor(!paced);
+    const double guiCpuStart = seconds(CLOCK_THREAD_CPUTIME_ID);
+    const double processCpuStart = seconds(CLOCK_PROCESS_CPUTIME_ID);
+    const qint64 start = nowNs();
+    qint64 end = 0;
+    bool timedOut = false;
+    feeder.start(std::move(payload), spec.bytesPerSecond);
+
+    // Done once every byte was taken from the port and the view was told of every line.
+    QTimer check;
+    check.setInterval(paced ? 100 : 5);
+    QObject::connect(&check, &QTimer::timeout, [&] {
+        const qint64 now = nowNs();
+        if (now - start < qint64(spec.idleSeconds) * 1'000'000'000)
+            return;
+        if (window.serial.bytesTaken() - takenBefore >= totalBytes
+            && !window.ListModel->hasUnpublished()) {
+            end = now;
+            app.quit();
+        } else if (now - start > kCaseTimeoutNs) {
+            timedOut = true;
+            app.quit();
+        }
+    });
+    check.start();
+    app.exec();
+    check.stop();
+    monitor.stop();
+    const double guiCpu = seconds(CLOCK_THREAD_CPUTIME_ID) - guiCpuStart;
+    const double processCpu = seconds(CLOCK_PROCESS_CPUTIME_ID) - processCpuStart;
+    const double peakRss = peakRssMB();
+
+    if (timedOut) {
+        std::printf("case %c: TIMED OUT; %lld of %lld bytes taken\n", spec.id,
+                    qlonglong(window.serial.bytesTaken() - takenBefore), qlonglong(totalBytes));
+        std::fflush(stdout);
+        _exit(2); // the writer may be blocked on a full pseudo-terminal
+    }
+    feeder.join();
+
+    const double wall = double(end - start) * 1e-9;
+    const qint64 rows = lines.size() - rowsBefore;
+    const qint64 heapDelta = heapInUse() - heapBefore;
+    std::unique_ptr<Payload> again = spec.make();
+    const qint64 textBytes =
+        compareWithList(lines, rowsBefore - 1, lastLengthBefore, *again);
+
+    std::printf("case %c: %s, %s%lld bytes\n", spec.id, spec.title,
+                paced ? "paced, " : "as fast as the port takes them, ", qlonglong(totalBytes));
+    if (spec.idleSeconds == 0)
+        std::printf("  reached the list: %.1f MB in %.3f s = %.2f MB/s, %.0f lines/s (%lld rows "
+                    "added, %.0f rows/s)\n",
+                    mb(double(totalBytes)), wall, mb(double(totalBytes)) / wall,
+                    double(totalLines) / wall, qlonglong(rows), double(rows) / wall);
+    else
+        std::printf("  watched for %.1f s\n", wall);
+    std::printf("  event loop: longest gap between two events %.1f ms (%lld events)",
+                monitor.longestGapMs(), qlonglong(monitor.eventCount()));
+    if (!paced)
+        std::printf("; posted-event latency max %.1f ms, p99 %.1f ms",
+                    monitor.longestLatencyMs(), monitor.latencyPercentileMs(0.99));
+    std::printf("\n");
+    std::printf("  CPU: GUI thread %.1f%% of one core, process without the writer %.1f%%\n",
+                100.0 * guiCpu / wall, 100.0 * (processCpu - feeder.cpuSeconds()) / wall);
+    std::printf("  peak RSS %.1f MB\n", peakRss);
+    if (textBytes >= 0 && rows > 0) {
+        std::printf("  memory per stored line (%lld rows, %.1f text bytes a row): heap %.2f B, "
+                    "of which overhead beyond the text %.2f B; the store's own count %.2f B\n",
+                    qlonglong(rows), double(textBytes) / double(rows),
+                    double(heapDelta) / double(rows),
+                    double(heapDelta - textBytes) / double(rows),
+                    double(lines.memoryBytes() - textBytes) / double(rows));
+        std::printf("  check: all %lld bytes reached the list (%lld bytes of shown text)\n",
+                    qlonglong(totalBytes), qlonglong(textBytes));
+    }
+    return textBytes >= 0 ? 0 : 3;
+}
+
+// Fills a model with `count` lines of 20 characters, all published.
+void fill(TerminalModel &model, qint64 count)
+{
+    LineStore &lines = model.lines();
+    const QByteArray text("0123456789ABCDEFGHIJ");
+    for (qint64 i = 0; i < count; ++i) {
+        lines.addLine({});
+        lines.appendToLast(QByteArrayView(text));
+    }
+    model.publish();
+}
+
+struct ViewTiming
+{
+    double medianMs = 0;
+    double maxMs = 0;
+    double viewBytesPerRow = 0;
+    double repaintMs = 0;
+};
+
+// Times what the receive timer does for the view after a tick added a line: tell the view,
+// select the last line, scroll it into view, and let the view lay out and paint.
+ViewTiming timeView(QListView &view, TerminalModel &model, qint64 rows, int repeats)
+{
+    const qint64 heapBefore = heapInUse();
+    view.resize(800, 600);
+    view.setModel(&model);
+    view.show();
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+    view.setCurrentIndex(model.index(model.rowCount() - 1));
+    QCoreApplication::processEvents();
+    ViewTiming timing;
+    timing.viewBytesPerRow = double(heapInUse() - heapBefore) / double(rows);
+
+    std::vector<double> ms;
+    for (int i = 0; i < repeats; ++i) {
+        model.lines().addLine({});
+        model.lines().appendToLast(QByteArrayView("one more line"));
+        const qint64 t0 = nowNs();
+        model.publish();
+        const QModelIndex last = model.index(model.rowCount() - 1);
+        view.setCurrentIndex(last);
+        view.scrollTo(last);
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        ms.push_back(double(nowNs() - t0) * 1e-6);
+    }
+    std::sort(ms.begin(), ms.end());
+    timing.medianMs = ms[ms.size() / 2];
+    timing.maxMs = ms.back();
+
+    // A full repaint alone, as when a burst replaced every visible line.
+    const qint64 t0 = nowNs();
+    constexpr int kRepaints = 20;
+    for (int i = 0; i < kRepaints; ++i)
+        view.viewport()->repaint();
+    timing.repaintMs = double(nowNs() - t0) * 1e-6 / kRepaints;
+    return timing;
+}
+
+int runViewCase()
+{
+    int argc = 1;
+    char name[] = "bench_receive";
+    char *argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    std::printf("case v: one view update (publish, select and scroll to the last line, layout "
+                "and paint) on a list of N lines\n");
+    for (const qint64 rows : {qint64(1'000'000), qint64(10'000'000)}) {
+        for (const bool plain : {false, true}) {
+            const qint64 heapBefore = heapInUse();
+            TerminalModel model;
+            fill(model, rows);
+            const qint64 storeHeap = heapInUse() - heapBefore;
+            std::unique_ptr<QListView> view;
+            if (plain) {
+                view = std::make_unique<QListView>();
+                view->setUniformItemSizes(true);
+            } else {
+                view = std::make_unique<zorvane::terminal::TerminalView>();
+            }
+            const ViewTiming t = timeView(*view, model, rows, plain ? 5 : 50);
+            std::printf("  %8lld lines, %-22s update median %8.3f ms, max %8.3f ms; full repaint "
+                        "%.3f ms; view holds %.2f B a line",
+                        qlonglong(rows), plain ? "QListView (uniform):" : "TerminalView:",
+                        t.medianMs, t.maxMs, t.repaintMs, t.viewBytesPerRow);
+            if (!plain)
+                std::printf("; store %.2f B a line (20 text bytes)",
+                            double(storeHeap) / double(rows));
+            std::printf("\n");
+            std::fflush(stdout);
+        }
+    }
+    return 0;
+}
+
+int runCase(char id)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (id == 'v')
+        return runViewCase();
+    for (const FloodCase &spec : floodCases()) {
+        if (spec.id == id)
+            return runFlood(spec);
+    }
+    std::printf("unknown case %c\n", id);
+    return 1;
+}
+
+void printLoad(const char *when)
+{
+    double load[3] = {};
+    if (getloadavg(load, 3) == 3)
+        std::printf("load average %s: %.2f %.2f %.2f (%ld cores)\n", when, load[0], load[1],
+                    load[2], sysconf(_SC_NPROCESSORS_ONLN));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    std::vector<char> ids;
+    for (int i = 1; i < argc; ++i)
+        ids.push_back(argv[i][0]);
+    if (ids.empty())
+        ids = {'a', 'b', 'c', 'd', 'i', 'v'};
+    setvbuf(stdout, nullptr, _IOLBF, 0);
+    printLoad("before");
+    int failures = 0;
+    for (const char id : ids) {
+        std::fflush(stdout);
+        const pid_t child = fork();
+        if (child == 0) {
+            const int result = runCase(id);
+            std::fflush(stdout);
+            _exit(result);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            std::printf("case %c FAILED (status %d)\n", id, status);
+            ++failures;
+        }
+    }
+    printLoad("after");
+    return failures == 0 ? 0 : 1;
+}
