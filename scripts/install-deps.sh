@@ -4,8 +4,8 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6serialport6-dev
-  libgl-dev libxkbcommon-dev
+  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
+  libgl-dev
   xvfb xauth
 )
 
