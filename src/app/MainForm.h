@@ -201,7 +201,7 @@ private:
     void refreshTerminalView();
     bool openPort(int port, int dataBits, int parity, int stopBits);
 
-    // The receive tick's line assembly, kept so its text buffer outlives a tick.
+    // The receive tick's line assembly; its text buffer is set up once, not per tick.
     zorvane::terminal::LineAssembly m_lineAssembly;
     bool m_shown = false;
     bool m_destroyed = false;

@@ -110,6 +110,18 @@ private slots:
         QCOMPARE(joined(w), QString(300, u'a'));
     }
 
+    void timerDrivesTheList()
+    {
+        // The running timer shows received lines and keeps the last one selected.
+        TMain &w = *m_window;
+        w.Timer1->start();
+        QVERIFY(m_module->write("hello\rworld"));
+        QTRY_COMPARE(w.ListModel->rowCount(), 2);
+        QTRY_COMPARE(w.ListModel->index(1).data().toString(), QStringLiteral("world"));
+        QCOMPARE(w.ListModel->index(0).data().toString(), QStringLiteral("hello"));
+        QCOMPARE(w.ListBox1->currentIndex().row(), 1);
+    }
+
     void optionsAreReadFromTheMenus()
     {
         TMain &w = *m_window;
