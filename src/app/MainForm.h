@@ -1,6 +1,7 @@
 #pragma once
 
 #include "serial/Serial_io.h"
+#include "terminal/LineAssembly.h"
 #include "terminal/LineStore.h"
 
 #include <QElapsedTimer>
@@ -63,9 +64,17 @@ public:
 
     // --- receive loop and line display
     void Timer1Timer();
+    void ShowRxChar(int &byte, QByteArray &pending);
+    void HandleEscape(QByteArray &pending);
     void AddtoList(int newLine, const QString &text);
+    void CaptureInquiry(QByteArrayView line);
+    void AddString(const QString &text);
+    int SplitString(const QString &delimiter, const QString &text);
     void GreenonBlackClick();
     void Clear1Click();
+    // Results of SplitString: the text before and after the delimiter.
+    QString split_head;
+    QString split_tail;
 
     // --- transmit path
     void mc_puts(const QString &text);
@@ -192,6 +201,8 @@ private:
     void refreshTerminalView();
     bool openPort(int port, int dataBits, int parity, int stopBits);
 
+    // The receive tick's line assembly; its text buffer is set up once, not per tick.
+    zorvane::terminal::LineAssembly m_lineAssembly;
     bool m_shown = false;
     bool m_destroyed = false;
     // Paces the ticks while no device is held, so the off-line countdown shows real seconds.

@@ -1,46 +1,126 @@
-// Receive side of the main window: the timer tick that reads the port and the terminal
-// list's own operations.
+// Receive side of the main window: the timer tick that reads the port, and the terminal
+// list's own operations. The rules of a tick live in LineAssembly; this file reads the
+// window's check marks and hands them over.
 #include "app/MainForm.h"
 
 #include "TerminalModel.h"
 
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QListView>
+#include <QPalette>
 
+using zorvane::terminal::LineAssembly;
 using zorvane::terminal::LineStyle;
+using zorvane::terminal::ReceiveHooks;
+using zorvane::terminal::ReceiveOptions;
 
 namespace {
+
 const QColor kAliceBlue(0xF0, 0xF8, 0xFF);
 const QColor kNavy(0x00, 0x00, 0x80);
 const QColor kLawnGreen(0x7C, 0xFC, 0x00);
+// Ticks between idle link checks.
+constexpr int kLinkCheckTicks = 50;
+// A character of the terminal list is taken as this many pixels wide for the wrap.
+constexpr int kWrapPixelsPerChar = 8;
+
+ReceiveOptions receiveOptions(const TMain &window)
+{
+    ReceiveOptions options;
+    options.hexMode = window.HexMode->isChecked();
+    options.unreadable = window.UnReadable1->isChecked();
+    options.lineFeedEndsLine = window.AddLineFeedton1->isChecked();
+    options.echo = window.Echo1->isChecked();
+    options.log = window.Log1->isChecked();
+    options.bgapi = window.bgapiWindowVisible();
+    options.wrapChars = window.width() / kWrapPixelsPerChar;
+    options.style = window.item_style;
+    return options;
+}
+
+// What a tick asks of the window. The BGAPI decoder and the session log writer are not
+// part of the program yet; their hooks keep the defaults until they are.
+class WindowHooks final : public ReceiveHooks
+{
+public:
+    explicit WindowHooks(TMain &window) : m_window(window) {}
+
+    void clearList() override { m_window.Clear1Click(); }
+    void captureInquiry(QByteArrayView line) override { m_window.CaptureInquiry(line); }
+
+private:
+    TMain &m_window;
+};
+
 } // namespace
 
 void TMain::Timer1Timer()
 {
     ++tick_count;
-    const int first = tick_count > 50 ? CheckLink() : serial.c_getc();
+    const int first = tick_count > kLinkCheckTicks ? CheckLink() : serial.c_getc();
     if (first < 0)
         return;
-    QByteArray pending(1, static_cast<char>(first));
-    for (int budget = 0; budget < 255; ++budget) {
-        const int next = serial.c_getc();
-        if (next < 0)
-            break;
-        pending += static_cast<char>(next);
-    }
-    ListModel->lines().appendToLast(QByteArrayView(pending));
-    ListModel->lines().setLastStyle(item_style);
+    WindowHooks hooks(*this);
+    m_lineAssembly.tick(first, serial, ListModel->lines(), receiveOptions(*this), hooks);
+}
+
+void TMain::ShowRxChar(int &byte, QByteArray &pending)
+{
+    WindowHooks hooks(*this);
+    LineAssembly::showRxChar(byte, pending, serial, receiveOptions(*this), hooks);
+}
+
+void TMain::HandleEscape(QByteArray &pending)
+{
+    WindowHooks hooks(*this);
+    LineAssembly::handleEscape(pending, serial, hooks);
 }
 
 void TMain::AddtoList(int newLine, const QString &text)
 {
-    QString line = text;
-    line.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    LineAssembly::addToList(ListModel->lines(), newLine, QStringView(text), receiveOptions(*this));
+    refreshTerminalView();
+}
+
+void TMain::CaptureInquiry(QByteArrayView line)
+{
+    if (!LineAssembly::isInquiryLine(line))
+        return;
+    // The placeholder "Unknown MAC" goes with the first real address.
+    if (MAC_Address->count() == 0 || !MAC_Address->itemText(0).contains(QLatin1Char(':')))
+        MAC_Address->clear();
+    const QString address = QString::fromLatin1(LineAssembly::inquiryAddress(line));
+    MAC->setText(address);
+    if (MAC_Address->findText(address, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
+        MAC_Address->addItem(address);
+    MAC_Address->setCurrentIndex(MAC_Address->count() - 1);
+}
+
+int TMain::SplitString(const QString &delimiter, const QString &text)
+{
+    // An empty delimiter is never found, so a split loop always ends.
+    const qsizetype at = delimiter.isEmpty() ? -1 : text.indexOf(delimiter);
+    if (at < 0)
+        return 0;
+    split_head = text.left(at);
+    split_tail = text.mid(at + delimiter.size());
+    return static_cast<int>(at + 1);
+}
+
+void TMain::AddString(const QString &text)
+{
+    const ReceiveOptions options = receiveOptions(*this);
     auto &lines = ListModel->lines();
-    lines.appendToLast(QStringView(line));
-    lines.setLastStyle(item_style);
-    const QString opened = Echo1->isChecked() ? QStringLiteral("RX<= ") : QString();
-    for (int i = 0; i < newLine; ++i)
-        lines.addLine(opened);
+    QString rest = text;
+    while (SplitString(QStringLiteral("\r\n"), rest) > 0) {
+        LineAssembly::addToList(lines, 1, QStringView(split_head), options);
+        rest = split_tail;
+    }
+    LineAssembly::addToList(lines, 0, QStringView(rest), options);
+    // The view learns of a long paste once, not once per line.
+    refreshTerminalView();
 }
 
 void TMain::GreenonBlackClick()
@@ -48,10 +128,15 @@ void TMain::GreenonBlackClick()
     const bool green = GreenonBlack->isChecked();
     item_style = green ? LineStyle::Green : LineStyle::Standard;
     ListModel->setAllStyles(item_style);
-    if (green)
-        ListModel->setColours(Qt::black, kLawnGreen);
-    else
-        ListModel->setColours(kAliceBlue, kNavy);
+    const QColor background = green ? QColor(Qt::black) : kAliceBlue;
+    const QColor text = green ? kLawnGreen : kNavy;
+    ListModel->setColours(background, text);
+    // The list itself in the scheme's colours; a selected line keeps the text colour.
+    QPalette palette = ListBox1->palette();
+    palette.setColor(QPalette::Base, background);
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::HighlightedText, text);
+    ListBox1->setPalette(palette);
 }
 
 void TMain::Clear1Click()

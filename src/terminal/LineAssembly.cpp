@@ -1,0 +1,125 @@
+#include "LineAssembly.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace zorvane::terminal {
+
+namespace {
+constexpr char kEchoPrefix[] = "RX<= ";
+constexpr qsizetype kAddressLength = 17;
+static_assert(PendingText::kCapacity == 4 * LineAssembly::kTickBudget,
+              "a tick adds at most four characters per byte of its budget");
+
+bool holdsLineBreak(QByteArrayView text)
+{
+    return std::memchr(text.data(), '\r', text.size()) != nullptr ||
+           std::memchr(text.data(), '\n', text.size()) != nullptr;
+}
+} // namespace
+
+LineAssembly::LineAssembly() = default;
+
+void LineAssembly::openLines(LineStore &lines, int newLine, const ReceiveOptions &options)
+{
+    for (int i = 0; i < newLine; ++i) {
+        lines.addLine({});
+        if (options.echo)
+            lines.appendToLast(QByteArrayView(kEchoPrefix));
+    }
+}
+
+void LineAssembly::addToList(LineStore &lines, int newLine, QByteArrayView latin1,
+                             const ReceiveOptions &options)
+{
+    if (holdsLineBreak(latin1)) {
+        QByteArray shown = latin1.toByteArray();
+        shown.replace('\r', ' ').replace('\n', ' ');
+        lines.appendToLast(QByteArrayView(shown));
+    } else {
+        // Also opens the first line of an empty list.
+        lines.appendToLast(latin1);
+    }
+    lines.setLastStyle(options.style);
+    openLines(lines, newLine, options);
+}
+
+void LineAssembly::addToList(LineStore &lines, int newLine, QStringView text,
+                             const ReceiveOptions &options)
+{
+    QString shown = text.toString();
+    shown.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    lines.appendToLast(QStringView(shown));
+    lines.setLastStyle(options.style);
+    openLines(lines, newLine, options);
+}
+
+bool LineAssembly::isInquiryLine(QByteArrayView line)
+{
+    return line.contains(':') && line.contains(QByteArrayView("INQUIRY"));
+}
+
+QByteArray LineAssembly::inquiryAddress(QByteArrayView line)
+{
+    const qsizetype colon = line.indexOf(':');
+    if (colon < 0)
+        return {};
+    // Cut to the text: a colon near either end must not take us outside the line.
+    const qsizetype start = std::max<qsizetype>(0, colon - 2);
+    return line.sliced(start, std::min(kAddressLength, line.size() - start)).toByteArray();
+}
+
+void LineAssembly::show(LineStore &lines, int newLine, const ReceiveOptions &options)
+{
+    if (m_pending.mayHoldLineBreak()) {
+        addToList(lines, newLine, m_pending.view(), options);
+        return;
+    }
+    lines.appendToLast(m_pending.view());
+    lines.setLastStyle(options.style);
+    openLines(lines, newLine, options);
+}
+
+void LineAssembly::flush(LineStore &lines, int newLine, const ReceiveOptions &options)
+{
+    show(lines, newLine, options);
+    m_pending.truncate(0);
+}
+
+void LineAssembly::wrap(LineStore &lines, const ReceiveOptions &options, ReceiveHooks &hooks)
+{
+    if (options.log) {
+        // Logged before it is shown, so stamps the log writer adds show on screen too.
+        QByteArray text = m_pending.view().toByteArray();
+        hooks.logLine(text);
+        addToList(lines, 0, QByteArrayView(text), options);
+        m_pending.truncate(0);
+    } else {
+        flush(lines, 0, options);
+    }
+    addToList(lines, 1, QByteArrayView(), options);
+}
+
+void LineAssembly::endLine(LineStore &lines, const ReceiveOptions &options, ReceiveHooks &hooks)
+{
+    show(lines, 1, options);
+    if (isInquiryLine(m_pending.view()))
+        hooks.captureInquiry(m_pending.view());
+    // Logged after it is shown, so stamps stay out of the list.
+    if (options.log) {
+        QByteArray text = m_pending.view().toByteArray();
+        hooks.logLine(text);
+    }
+    m_pending.truncate(0);
+}
+
+void LineAssembly::packetBoundary(LineStore &lines, const ReceiveOptions &options)
+{
+    if (m_pending.isEmpty())
+        return;
+    // The text up to the end of a packet goes onto a line of its own.
+    addToList(lines, 1, QByteArrayView(), options);
+    flush(lines, 0, options);
+}
+
+} // namespace zorvane::terminal

@@ -1,0 +1,185 @@
+#pragma once
+
+#include "LineStore.h"
+#include "PendingText.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QStringView>
+
+namespace zorvane::terminal {
+
+// The window's check marks as one receive tick needs them, read once when it starts.
+struct ReceiveOptions
+{
+    bool hexMode = false;          // "HexMode Read": every byte as two hex digits and a space
+    bool unreadable = false;       // "UnReadable": control and high bytes as themselves
+    bool lineFeedEndsLine = false; // "Add LineFeed to \n"
+    bool echo = false;             // "Echo": each line a line end opens starts with "RX<= "
+    bool log = false;              // "Log": finished text goes to the session log
+    bool bgapi = false;            // the BGAPI window is visible: bytes go to its decoder
+    qsizetype wrapChars = 100;     // window width in pixels / 8
+    LineStyle style = LineStyle::Standard;
+};
+
+// The rest of the program as a receive tick reaches it. Only clearing and the inquiry
+// capture are needed today; the BGAPI decoder and the session log plug in here later.
+class ReceiveHooks
+{
+public:
+    virtual ~ReceiveHooks() = default;
+
+    // ESC [ 2 J: empty the terminal list.
+    virtual void clearList() = 0;
+    // A finished line holding "INQUIRY" and a ':' (the raw text, before CR/LF became spaces).
+    virtual void captureInquiry(QByteArrayView line) = 0;
+    // Every byte the tick handles itself (not the ones an escape sequence reads).
+    virtual void bgapiDecode(quint8 byte) { Q_UNUSED(byte); }
+    // True once a packet is complete; clears the flag and the decoder's receive buffer.
+    virtual bool takeBgapiPacketDone() { return false; }
+    // The session log writer; it may put time and date stamps in front of the text in place.
+    virtual void logLine(QByteArray &text) { Q_UNUSED(text); }
+};
+
+// Turns the bytes of one receive tick into terminal lines: the display text of each byte,
+// escape sequences, the width wrap, at most one line end per tick and the byte budget.
+// The port is a template parameter so the per-byte path is inlined for the real port and
+// tests can feed scripted bytes; a source offers `int c_getc(Source::ReadWait)` giving a
+// byte 0..255 or -1, where ReadWait::None never waits and ReadWait::Timeout may.
+class LineAssembly
+{
+public:
+    // Bytes one tick takes from the port: its first read and 255 more. The reads of an
+    // escape sequence do not count.
+    static constexpr int kTickBudget = 256;
+
+    LineAssembly();
+
+    // Handles the tick whose first read gave `first` (0..255) and moves all of its text into
+    // `lines` before returning.
+    template <class Source>
+    void tick(int first, Source &source, LineStore &lines, const ReceiveOptions &options,
+              ReceiveHooks &hooks);
+
+    // Appends the display text of one byte to `pending` (a QByteArray or PendingText);
+    // reduces the byte to 8 bits and may read three more for an escape sequence.
+    template <class Source, class Text>
+    static void showRxChar(int &byte, Text &pending, Source &source, const ReceiveOptions &options,
+                           ReceiveHooks &hooks);
+    // ESC was read: takes the next three bytes, waiting for each since a sequence may arrive
+    // split; a read that finds nothing counts as 255.
+    template <class Source, class Text>
+    static void handleEscape(Text &pending, Source &source, ReceiveHooks &hooks);
+
+    // Appends text to the last line (CR and LF shown as spaces, a line opened first if there
+    // is none), gives that line the style, then opens `newLine` new lines.
+    static void addToList(LineStore &lines, int newLine, QByteArrayView latin1,
+                          const ReceiveOptions &options);
+    static void addToList(LineStore &lines, int newLine, QStringView text,
+                          const ReceiveOptions &options);
+
+    // A line that reports an inquiry result: it holds "INQUIRY" and a ':'.
+    static bool isInquiryLine(QByteArrayView line);
+    // The 17 characters from two before the first ':' (xx:xx:xx:xx:xx:xx), cut short where
+    // the line ends; empty when the line holds no ':'.
+    static QByteArray inquiryAddress(QByteArrayView line);
+
+private:
+    static constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+    static void openLines(LineStore &lines, int newLine, const ReceiveOptions &options);
+    // AddtoList with the pending text; flush also empties it.
+    void show(LineStore &lines, int newLine, const ReceiveOptions &options);
+    void flush(LineStore &lines, int newLine, const ReceiveOptions &options);
+    void wrap(LineStore &lines, const ReceiveOptions &options, ReceiveHooks &hooks);
+    void endLine(LineStore &lines, const ReceiveOptions &options, ReceiveHooks &hooks);
+    void packetBoundary(LineStore &lines, const ReceiveOptions &options);
+
+    PendingText m_pending;
+};
+
+template <class Source, class Text>
+inline void LineAssembly::showRxChar(int &byte, Text &pending, Source &source,
+                                     const ReceiveOptions &options, ReceiveHooks &hooks)
+{
+    byte &= 0xFF;
+    if (options.hexMode) {
+        const char hex[3] = {kHexDigits[byte >> 4], kHexDigits[byte & 0x0F], ' '};
+        pending.append(hex, 3);
+        return;
+    }
+    if (byte >= 32 && byte <= 127) {
+        pending.append(static_cast<char>(byte));
+        return;
+    }
+    switch (byte) {
+    case 8:
+        // Only text of this tick can be taken back; the list is left alone.
+        if (!pending.isEmpty())
+            pending.chop(1);
+        return;
+    case 10:
+    case 13:
+        return;
+    case 27:
+        handleEscape(pending, source, hooks);
+        return;
+    default:
+        break;
+    }
+    if (options.unreadable) {
+        pending.append(static_cast<char>(byte));
+    } else {
+        // Two-digit escape for bytes the list cannot show.
+        const char escaped[4] = {'<', kHexDigits[byte >> 4], kHexDigits[byte & 0x0F], '>'};
+        pending.append(escaped, 4);
+    }
+}
+
+template <class Source, class Text>
+void LineAssembly::handleEscape(Text &pending, Source &source, ReceiveHooks &hooks)
+{
+    const char first = static_cast<char>(source.c_getc(Source::ReadWait::Timeout) & 0xFF);
+    const char second = static_cast<char>(source.c_getc(Source::ReadWait::Timeout) & 0xFF);
+    const char third = static_cast<char>(source.c_getc(Source::ReadWait::Timeout) & 0xFF);
+    if (first == '[' && second == '2' && third == 'J') {
+        hooks.clearList();
+        pending.truncate(0);
+        return;
+    }
+    const char sequence[4] = {'\x1b', first, second, third};
+    appendEscapeSequence(pending, sequence);
+}
+
+template <class Source>
+void LineAssembly::tick(int first, Source &source, LineStore &lines, const ReceiveOptions &options,
+                        ReceiveHooks &hooks)
+{
+    m_pending.truncate(0);
+    int budget = 0;
+    int byte = first;
+    for (;;) {
+        showRxChar(byte, m_pending, source, options, hooks);
+        if (options.bgapi)
+            hooks.bgapiDecode(static_cast<quint8>(byte));
+        if (m_pending.size() > options.wrapChars)
+            wrap(lines, options, hooks);
+        if (byte == 13 || (byte == 10 && options.lineFeedEndsLine)) {
+            endLine(lines, options, hooks);
+            budget = kTickBudget; // one line end per tick
+        }
+        if (options.bgapi && hooks.takeBgapiPacketDone())
+            packetBoundary(lines, options);
+        if (budget >= kTickBudget - 1)
+            break;
+        // Taken from the port only now that it will be handled.
+        byte = source.c_getc(Source::ReadWait::None);
+        ++budget;
+        if (byte < 0)
+            break;
+    }
+    if (!m_pending.isEmpty())
+        flush(lines, 0, options);
+}
+
+} // namespace zorvane::terminal
