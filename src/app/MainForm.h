@@ -178,8 +178,9 @@ public:
 
     QTimer *Timer1 = nullptr;
 
-protected:
-    void showEvent(QShowEvent *event) override;
+    // Runs the start-up sequence on the first show, once the window itself is on screen, so
+    // a message box of the start-up sits over the window rather than over nothing.
+    void setVisible(bool visible) override;
 
 private:
     void buildMenus();
