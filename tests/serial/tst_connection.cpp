@@ -459,6 +459,8 @@ void TestConnection::autoDetectClosesOpenPort()
     // Closed before the probe, so the probe finds it; the status text is left alone.
     QVERIFY(!w->serial.holdsDevice());
     QCOMPARE(w->serial.com_port, 0);
+    // The probe's own closing of COM3 hands over the 0 left by the first close.
+    QCOMPARE(w->serial.last_com_port, 0);
     QVERIFY(w->com_items[3]->isVisible());
     QVERIFY(!w->com_items[4]->isVisible());
     QCOMPARE(w->StatusBarPanel1->text(), online);
