@@ -38,6 +38,7 @@ private slots:
     void portItemOpensPort();
     void unusablePortItem_data();
     void unusablePortItem();
+    void timerTicksDuringMessage();
     void refusedLineSettings_data();
     void refusedLineSettings();
     void noPortChosen_data();
@@ -228,6 +229,26 @@ void TestConnection::unusablePortItem()
     SerialIo probe;
     probe.setDocumentsFolder(m_docs);
     QVERIFY(probe.c_open(5, 115200, 8, 0, 1));
+}
+
+void TestConnection::timerTicksDuringMessage()
+{
+    auto w = makeMain();
+    w->tick_count = 0;
+    // The receive timer goes on while a message box is open: stand in for a user who takes
+    // a couple of seconds to close it.
+    zorvane::app::setMessageHandler([&](QWidget *, const QString &text) {
+        m_messages << text;
+        for (int i = 0; i < 100; ++i)
+            w->Timer1Timer();
+    });
+
+    w->com_items[7]->trigger();
+
+    zorvane::app::setMessageHandler([this](QWidget *, const QString &text) { m_messages << text; });
+    QCOMPARE(m_messages, QStringList{"Unable to Open Port COM7"});
+    QCOMPARE(w->StatusBarPanel1->text(), "COM7 Offline 8s");
+    QCOMPARE(w->windowTitle(), "Zorvane COM7 - OffLine");
 }
 
 void TestConnection::refusedLineSettings_data()
