@@ -178,8 +178,8 @@ public:
 
     QTimer *Timer1 = nullptr;
 
-    // Runs the start-up sequence on the first show, once the window itself is on screen, so
-    // a message box of the start-up sits over the window rather than over nothing.
+    // Runs the start-up sequence on the first show, after the window itself has been shown,
+    // so a message box of the start-up sits over the window rather than over nothing.
     void setVisible(bool visible) override;
 
 private:
