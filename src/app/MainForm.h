@@ -187,8 +187,9 @@ public:
 
     QTimer *Timer1 = nullptr;
 
-protected:
-    void showEvent(QShowEvent *event) override;
+    // Runs the start-up sequence on the first show, after the window itself has been shown,
+    // so a message box of the start-up sits over the window rather than over nothing.
+    void setVisible(bool visible) override;
 
 private:
     void buildMenus();
