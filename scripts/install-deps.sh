@@ -2,10 +2,12 @@
 # Installs the Debian packages Zorvane builds and runs with, and only those still missing.
 set -euo pipefail
 
+# Real package names only: a name that another package merely provides never shows as
+# installed, so listing one would run apt-get on every build.
 packages=(
   cmake g++ make pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6serialport6-dev
-  libgl-dev libxkbcommon-dev
+  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
+  libgl-dev
   xvfb xauth
 )
 

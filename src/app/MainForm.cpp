@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QListView>
 #include <QListWidget>
 #include <QMenuBar>
@@ -34,9 +35,8 @@ QAction *addCheckItem(QMenu *menu, const QString &text, bool autoCheck)
     item->setCheckable(true);
     if (!autoCheck) {
         // The program sets this mark itself; a click must not toggle it.
-        QObject::connect(item, &QAction::triggered, item, [item](bool checked) {
-            item->setChecked(!checked);
-        });
+        QObject::connect(item, &QAction::triggered, item,
+                         [item](bool checked) { item->setChecked(!checked); });
     }
     return item;
 }
@@ -74,12 +74,14 @@ void TMain::FormCreate()
     DocumentsFolder = zorvane::app::documentsFolder();
     zorvane::app::ensureFolder(DocumentsFolder);
     serial.setDocumentsFolder(DocumentsFolder);
+    // The device column can name the ports/ links only now the folder is known.
+    refreshPortDevices();
 }
 
-void TMain::showEvent(QShowEvent *event)
+void TMain::setVisible(bool visible)
 {
-    QMainWindow::showEvent(event);
-    if (!m_shown) {
+    QMainWindow::setVisible(visible);
+    if (visible && !m_shown) {
         m_shown = true;
         FormShow();
     }
@@ -170,7 +172,6 @@ void TMain::buildMenus()
         }
     }
     connect(COM, &QMenu::aboutToShow, this, &TMain::refreshPortDevices);
-    refreshPortDevices();
 
     Parameters = menuBar()->addMenu(QStringLiteral("Parameters"));
     static constexpr int kBaudRates[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
@@ -223,11 +224,14 @@ void TMain::buildMainToolbar()
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
     ToolBar1->setMovable(false);
     ToolBar1->setFixedHeight(40);
+    // Everything of the row fits the design width of 834 only with tight spacing.
+    ToolBar1->layout()->setSpacing(2);
 
     auto speedButton = [this](const QString &caption) {
         auto *button = new QToolButton(ToolBar1);
         button->setText(caption);
         button->setAutoRaise(true);
+        button->setFixedWidth(button->fontMetrics().horizontalAdvance(caption) + 10);
         ToolBar1->addWidget(button);
         return button;
     };
@@ -241,19 +245,27 @@ void TMain::buildMainToolbar()
     MAC->setVisible(false);
     MAC_Address = new QComboBox(ToolBar1);
     MAC_Address->addItem(QStringLiteral("Unknown MAC"));
-    MAC_Address->setMinimumContentsLength(17);
+    // Room for one address, whatever the list holds.
+    MAC_Address->setFixedWidth(
+        MAC_Address->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00:00:00:00")) + 32);
     ToolBar1->addWidget(MAC_Address);
 
     SendString = new QComboBox(ToolBar1);
     SendString->setEditable(true);
     SendString->setInsertPolicy(QComboBox::NoInsert);
-    SendString->setMinimumContentsLength(24);
+    // The send box takes whatever the row leaves when the window is wider than designed.
+    SendString->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    SendString->setMinimumContentsLength(12);
+    SendString->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     for (int i = 0; i < kSendHistoryEntries; ++i)
         SendString->addItem(QString());
     ToolBar1->addWidget(SendString);
 
     auto pushButton = [this](const QString &caption) {
         auto *button = new QPushButton(caption, ToolBar1);
+        // As wide as the caption needs: the style's wide default pushes the PIO buttons off
+        // the row at the design width.
+        button->setFixedWidth(button->fontMetrics().horizontalAdvance(caption) + 24);
         ToolBar1->addWidget(button);
         return button;
     };
@@ -333,6 +345,8 @@ void TMain::buildStatusBar()
     for (size_t i = 0; i < StatusBarPanels.size(); ++i) {
         auto *panel = new QLabel(QStringLiteral("-"), this);
         panel->setObjectName(QStringLiteral("StatusBarPanel%1").arg(i + 1));
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panel->setContentsMargins(2, 0, 2, 0);
         // The connection text needs room; the other panels hold short words.
         statusBar()->addWidget(panel, i == 0 ? 3 : 1);
         StatusBarPanels[i] = panel;

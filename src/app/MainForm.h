@@ -187,8 +187,9 @@ public:
 
     QTimer *Timer1 = nullptr;
 
-protected:
-    void showEvent(QShowEvent *event) override;
+    // Runs the start-up sequence on the first show, after the window itself has been shown,
+    // so a message box of the start-up sits over the window rather than over nothing.
+    void setVisible(bool visible) override;
 
 private:
     void buildMenus();
@@ -201,7 +202,7 @@ private:
     void refreshTerminalView();
     bool openPort(int port, int dataBits, int parity, int stopBits);
 
-    // The receive tick's line assembly, kept so its text buffer outlives a tick.
+    // The receive tick's line assembly; its text buffer is set up once, not per tick.
     zorvane::terminal::LineAssembly m_lineAssembly;
     bool m_shown = false;
     bool m_destroyed = false;

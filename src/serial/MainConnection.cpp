@@ -79,18 +79,21 @@ void TMain::set_com(bool show)
     serial.com_port = port;
     serial.last_com_port = port;
 
-    if (openPort(port, data_bits, parity, stop_bits)) {
+    const bool opened = openPort(port, data_bits, parity, stop_bits);
+    if (opened) {
         StatusBarPanel1->setText(
             onlineText(comItemName(port), {baud_rate, data_bits, parity, stop_bits}));
-        if (ResetonConnect->isChecked())
-            BtnRClick();
     } else {
         StatusBarPanel1->setText(offlineText(comItemName(port)));
         serial.com_port = 0;
-        if (show)
-            zorvane::app::showMessage(this, QStringLiteral("Unable to Open Port ") + comItemName(port));
     }
+    // The caption is set before any message box: the receive timer keeps ticking while the
+    // box is open, and its countdown text must not end up in the caption.
     setWindowTitle(captionText(app_title, StatusBarPanel1->text()));
+    if (opened && ResetonConnect->isChecked())
+        BtnRClick();
+    if (!opened && show)
+        zorvane::app::showMessage(this, QStringLiteral("Unable to Open Port ") + comItemName(port));
 }
 
 void TMain::set_comx(int com, bool show)

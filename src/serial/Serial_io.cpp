@@ -3,6 +3,7 @@
 #include "PortNames.h"
 
 #include <QDeadlineTimer>
+#include <QFileInfo>
 
 #ifdef Q_OS_UNIX
 #include <termios.h>
@@ -49,8 +50,11 @@ bool SerialIo::c_open(int port, int baudRate, int dataBits, int parity, int stop
     if (m_device.isOpen())
         m_device.close();
     if (!m_lastDevice.isEmpty()) {
-        m_device.setPortName(m_lastDevice);
-        // QSerialPort opens exclusively: TIOCEXCL plus a lock file.
+        // QSerialPort opens exclusively: TIOCEXCL plus a lock file named after the path. The
+        // path is resolved first so that two links to one device share that lock; TIOCEXCL
+        // alone does not stop a second open by root.
+        const QString resolved = QFileInfo(m_lastDevice).canonicalFilePath();
+        m_device.setPortName(resolved.isEmpty() ? m_lastDevice : resolved);
         if (m_device.open(QIODevice::ReadWrite)) {
             accepted = applyLineSettings(m_requested);
             if (accepted) {
@@ -73,8 +77,22 @@ bool SerialIo::applyLineSettings(const LineSettings &s)
         return false;
     const auto dataBits = s.dataBits == 7 ? QSerialPort::Data7 : QSerialPort::Data8;
     const auto stopBits = s.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop;
-    return m_device.setBaudRate(s.baudRate) && m_device.setDataBits(dataBits)
-           && m_device.setParity(toQtParity(s.parity)) && m_device.setStopBits(stopBits);
+    if (!(m_device.setBaudRate(s.baudRate) && m_device.setDataBits(dataBits) &&
+          m_device.setParity(toQtParity(s.parity)) && m_device.setStopBits(stopBits)))
+        return false;
+#ifdef Q_OS_UNIX
+    // tcsetattr succeeds when any part of the change was made, so a driver may drop the
+    // parity or the byte size and still report success: read back what the device holds.
+    termios held{};
+    if (::tcgetattr(m_device.handle(), &held) != 0)
+        return false;
+    const bool parityOn = (held.c_cflag & PARENB) != 0;
+    if ((held.c_cflag & CSIZE) != (s.dataBits == 7 ? CS7 : CS8) || parityOn != (s.parity != 0) ||
+        (parityOn && ((held.c_cflag & PARODD) != 0) != (s.parity == 1)) ||
+        ((held.c_cflag & CSTOPB) != 0) != (s.stopBits == 2))
+        return false;
+#endif
+    return true;
 }
 
 void SerialIo::c_close()

@@ -6,44 +6,19 @@
 namespace zorvane::terminal {
 
 namespace {
-constexpr char kHexDigits[] = "0123456789ABCDEF";
 constexpr char kEchoPrefix[] = "RX<= ";
 constexpr qsizetype kAddressLength = 17;
-// A tick adds at most four characters per byte of its budget, so this is never outgrown
-// unless the log writer swaps the buffer.
-constexpr qsizetype kPendingReserve = 4 * LineAssembly::kTickBudget + 64;
+static_assert(PendingText::kCapacity == 4 * LineAssembly::kTickBudget,
+              "a tick adds at most four characters per byte of its budget");
 
 bool holdsLineBreak(QByteArrayView text)
 {
-    return std::memchr(text.data(), '\r', text.size()) != nullptr
-           || std::memchr(text.data(), '\n', text.size()) != nullptr;
+    return std::memchr(text.data(), '\r', text.size()) != nullptr ||
+           std::memchr(text.data(), '\n', text.size()) != nullptr;
 }
 } // namespace
 
-LineAssembly::LineAssembly()
-{
-    m_pending.reserve(kPendingReserve);
-}
-
-void LineAssembly::appendHex(QByteArray &pending, int byte)
-{
-    const char text[3] = {kHexDigits[byte >> 4], kHexDigits[byte & 0x0F], ' '};
-    pending.append(text, 3);
-}
-
-void LineAssembly::appendEscaped(QByteArray &pending, int byte)
-{
-    const char text[4] = {'<', kHexDigits[byte >> 4], kHexDigits[byte & 0x0F], '>'};
-    pending.append(text, 4);
-}
-
-void LineAssembly::startTick()
-{
-    m_pending.truncate(0);
-    // A log writer that kept a copy leaves the buffer shared; truncating then drops it.
-    if (m_pending.capacity() < kPendingReserve)
-        m_pending.reserve(kPendingReserve);
-}
+LineAssembly::LineAssembly() = default;
 
 void LineAssembly::openLines(LineStore &lines, int newLine, const ReceiveOptions &options)
 {
@@ -94,24 +69,47 @@ QByteArray LineAssembly::inquiryAddress(QByteArrayView line)
     return line.sliced(start, std::min(kAddressLength, line.size() - start)).toByteArray();
 }
 
+void LineAssembly::show(LineStore &lines, int newLine, const ReceiveOptions &options)
+{
+    if (m_pending.mayHoldLineBreak()) {
+        addToList(lines, newLine, m_pending.view(), options);
+        return;
+    }
+    lines.appendToLast(m_pending.view());
+    lines.setLastStyle(options.style);
+    openLines(lines, newLine, options);
+}
+
+void LineAssembly::flush(LineStore &lines, int newLine, const ReceiveOptions &options)
+{
+    show(lines, newLine, options);
+    m_pending.truncate(0);
+}
+
 void LineAssembly::wrap(LineStore &lines, const ReceiveOptions &options, ReceiveHooks &hooks)
 {
-    // Logged before it is shown, so stamps the log writer adds show on screen too.
-    if (options.log)
-        hooks.logLine(m_pending);
-    addToList(lines, 0, m_pending, options);
-    m_pending.truncate(0);
+    if (options.log) {
+        // Logged before it is shown, so stamps the log writer adds show on screen too.
+        QByteArray text = m_pending.view().toByteArray();
+        hooks.logLine(text);
+        addToList(lines, 0, QByteArrayView(text), options);
+        m_pending.truncate(0);
+    } else {
+        flush(lines, 0, options);
+    }
     addToList(lines, 1, QByteArrayView(), options);
 }
 
 void LineAssembly::endLine(LineStore &lines, const ReceiveOptions &options, ReceiveHooks &hooks)
 {
-    addToList(lines, 1, m_pending, options);
-    if (isInquiryLine(m_pending))
-        hooks.captureInquiry(m_pending);
+    show(lines, 1, options);
+    if (isInquiryLine(m_pending.view()))
+        hooks.captureInquiry(m_pending.view());
     // Logged after it is shown, so stamps stay out of the list.
-    if (options.log)
-        hooks.logLine(m_pending);
+    if (options.log) {
+        QByteArray text = m_pending.view().toByteArray();
+        hooks.logLine(text);
+    }
     m_pending.truncate(0);
 }
 
@@ -121,8 +119,7 @@ void LineAssembly::packetBoundary(LineStore &lines, const ReceiveOptions &option
         return;
     // The text up to the end of a packet goes onto a line of its own.
     addToList(lines, 1, QByteArrayView(), options);
-    addToList(lines, 0, m_pending, options);
-    m_pending.truncate(0);
+    flush(lines, 0, options);
 }
 
 } // namespace zorvane::terminal

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LineStore.h"
+#include "PendingText.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -60,15 +61,15 @@ public:
     void tick(int first, Source &source, LineStore &lines, const ReceiveOptions &options,
               ReceiveHooks &hooks);
 
-    // Appends the display text of one byte to `pending`; reduces the byte to 8 bits and may
-    // read three more for an escape sequence.
-    template <class Source>
-    static void showRxChar(int &byte, QByteArray &pending, Source &source,
-                           const ReceiveOptions &options, ReceiveHooks &hooks);
+    // Appends the display text of one byte to `pending` (a QByteArray or PendingText);
+    // reduces the byte to 8 bits and may read three more for an escape sequence.
+    template <class Source, class Text>
+    static void showRxChar(int &byte, Text &pending, Source &source, const ReceiveOptions &options,
+                           ReceiveHooks &hooks);
     // ESC was read: takes the next three bytes, waiting for each since a sequence may arrive
     // split; a read that finds nothing counts as 255.
-    template <class Source>
-    static void handleEscape(QByteArray &pending, Source &source, ReceiveHooks &hooks);
+    template <class Source, class Text>
+    static void handleEscape(Text &pending, Source &source, ReceiveHooks &hooks);
 
     // Appends text to the last line (CR and LF shown as spaces, a line opened first if there
     // is none), gives that line the style, then opens `newLine` new lines.
@@ -84,26 +85,27 @@ public:
     static QByteArray inquiryAddress(QByteArrayView line);
 
 private:
-    static void appendHex(QByteArray &pending, int byte);
-    static void appendEscaped(QByteArray &pending, int byte);
+    static constexpr char kHexDigits[] = "0123456789ABCDEF";
+
     static void openLines(LineStore &lines, int newLine, const ReceiveOptions &options);
-    void startTick();
+    // AddtoList with the pending text; flush also empties it.
+    void show(LineStore &lines, int newLine, const ReceiveOptions &options);
+    void flush(LineStore &lines, int newLine, const ReceiveOptions &options);
     void wrap(LineStore &lines, const ReceiveOptions &options, ReceiveHooks &hooks);
     void endLine(LineStore &lines, const ReceiveOptions &options, ReceiveHooks &hooks);
     void packetBoundary(LineStore &lines, const ReceiveOptions &options);
 
-    // The tick's display text not yet moved into the list; its buffer is kept from tick to
-    // tick so the per-byte path never allocates.
-    QByteArray m_pending;
+    PendingText m_pending;
 };
 
-template <class Source>
-inline void LineAssembly::showRxChar(int &byte, QByteArray &pending, Source &source,
+template <class Source, class Text>
+inline void LineAssembly::showRxChar(int &byte, Text &pending, Source &source,
                                      const ReceiveOptions &options, ReceiveHooks &hooks)
 {
     byte &= 0xFF;
     if (options.hexMode) {
-        appendHex(pending, byte);
+        const char hex[3] = {kHexDigits[byte >> 4], kHexDigits[byte & 0x0F], ' '};
+        pending.append(hex, 3);
         return;
     }
     if (byte >= 32 && byte <= 127) {
@@ -125,14 +127,17 @@ inline void LineAssembly::showRxChar(int &byte, QByteArray &pending, Source &sou
     default:
         break;
     }
-    if (options.unreadable)
+    if (options.unreadable) {
         pending.append(static_cast<char>(byte));
-    else
-        appendEscaped(pending, byte);
+    } else {
+        // Two-digit escape for bytes the list cannot show.
+        const char escaped[4] = {'<', kHexDigits[byte >> 4], kHexDigits[byte & 0x0F], '>'};
+        pending.append(escaped, 4);
+    }
 }
 
-template <class Source>
-void LineAssembly::handleEscape(QByteArray &pending, Source &source, ReceiveHooks &hooks)
+template <class Source, class Text>
+void LineAssembly::handleEscape(Text &pending, Source &source, ReceiveHooks &hooks)
 {
     const char first = static_cast<char>(source.c_getc(Source::ReadWait::Timeout) & 0xFF);
     const char second = static_cast<char>(source.c_getc(Source::ReadWait::Timeout) & 0xFF);
@@ -143,14 +148,14 @@ void LineAssembly::handleEscape(QByteArray &pending, Source &source, ReceiveHook
         return;
     }
     const char sequence[4] = {'\x1b', first, second, third};
-    pending.append(sequence, 4);
+    appendEscapeSequence(pending, sequence);
 }
 
 template <class Source>
-void LineAssembly::tick(int first, Source &source, LineStore &lines,
-                        const ReceiveOptions &options, ReceiveHooks &hooks)
+void LineAssembly::tick(int first, Source &source, LineStore &lines, const ReceiveOptions &options,
+                        ReceiveHooks &hooks)
 {
-    startTick();
+    m_pending.truncate(0);
     int budget = 0;
     int byte = first;
     for (;;) {
@@ -174,7 +179,7 @@ void LineAssembly::tick(int first, Source &source, LineStore &lines,
             break;
     }
     if (!m_pending.isEmpty())
-        addToList(lines, 0, m_pending, options);
+        flush(lines, 0, options);
 }
 
 } // namespace zorvane::terminal

@@ -80,8 +80,7 @@ void TMain::HandleEscape(QByteArray &pending)
 
 void TMain::AddtoList(int newLine, const QString &text)
 {
-    LineAssembly::addToList(ListModel->lines(), newLine, QStringView(text),
-                            receiveOptions(*this));
+    LineAssembly::addToList(ListModel->lines(), newLine, QStringView(text), receiveOptions(*this));
     refreshTerminalView();
 }
 

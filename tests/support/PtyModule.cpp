@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
@@ -84,6 +85,30 @@ QByteArray PtyModule::readAtLeast(qsizetype count, int timeoutMs)
     return out;
 }
 
+bool PtyModule::waitUntilProgramCanRead(int timeoutMs) const
+{
+    if (m_slave < 0)
+        return false;
+    pollfd fd{m_slave, POLLIN, 0};
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        const int n = ::poll(&fd, 1, static_cast<int>(deadline.remainingTime()));
+        if (n > 0)
+            return (fd.revents & POLLIN) != 0;
+        if (n < 0 && errno != EINTR)
+            return false;
+    }
+    return false;
+}
+
+termios PtyModule::programSideSettings() const
+{
+    termios settings{};
+    if (m_slave >= 0)
+        ::tcgetattr(m_slave, &settings);
+    return settings;
+}
+
 void PtyModule::unplug()
 {
     if (m_master >= 0)
@@ -108,6 +133,6 @@ QString useTemporaryHome(const QString &home)
     qputenv("HOME", home.toLocal8Bit());
     qunsetenv("XDG_CONFIG_HOME");
     qunsetenv("XDG_DOCUMENTS_DIR");
-    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
-           + QStringLiteral("/Zorvane/");
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
+           QStringLiteral("/Zorvane/");
 }

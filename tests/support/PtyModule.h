@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <termios.h>
+
 // Plays the radio module at the far end of a pseudo-terminal: the program opens the slave
 // through a ports/COMn link, the test reads and writes the master. Closing the master is an
 // unplugged adapter.
@@ -25,6 +27,12 @@ public:
     QByteArray readAvailable();
     // Waits, running the event loop, until at least `count` bytes came or the time is up.
     QByteArray readAtLeast(qsizetype count, int timeoutMs = 5000);
+
+    // Waits, without running the event loop, until bytes the module wrote are waiting on the
+    // program's side of the line; false when none came in time.
+    bool waitUntilProgramCanRead(int timeoutMs = 5000) const;
+    // The line settings the program's side of the device holds now.
+    termios programSideSettings() const;
 
     // The adapter is pulled: the program's side hangs up.
     void unplug();

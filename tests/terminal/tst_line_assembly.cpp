@@ -170,20 +170,20 @@ private slots:
             << QStringList{"OK", "RX<= AB", "RX<= "} << -1;
         QTest::newRow("hex mode shows CR and still ends the line")
             << QByteArrayList{"A\r"} << "hex" << kWide << QStringList{"41 0D ", ""} << 1;
-        QTest::newRow("hex mode high byte") << QByteArrayList{"\xAB"} << "hex" << kWide
-                                            << QStringList{"AB "} << 1;
+        QTest::newRow("hex mode high byte")
+            << QByteArrayList{"\xAB"} << "hex" << kWide << QStringList{"AB "} << 1;
         QTest::newRow("hex mode ESC is a plain byte")
             << QByteArrayList{"\x1b[2J"} << "hex" << kWide << QStringList{"1B 5B 32 4A "} << 1;
-        QTest::newRow("bell escaped") << QByteArrayList{"\a"} << "" << kWide
-                                      << QStringList{"<07>"} << 1;
-        QTest::newRow("bell as itself") << QByteArrayList{"\a"} << "unreadable" << kWide
-                                        << QStringList{L("\a")} << 1;
-        QTest::newRow("high byte escaped") << QByteArrayList{"\xE9\xFF"} << "" << kWide
-                                           << QStringList{"<E9><FF>"} << 1;
-        QTest::newRow("high byte as Latin-1") << QByteArrayList{"\xE9"} << "unreadable" << kWide
-                                              << QStringList{L("\xE9")} << 1;
-        QTest::newRow("DEL as itself") << QByteArrayList{"\x7F"} << "" << kWide
-                                       << QStringList{L("\x7F")} << 1;
+        QTest::newRow("bell escaped")
+            << QByteArrayList{"\a"} << "" << kWide << QStringList{"<07>"} << 1;
+        QTest::newRow("bell as itself")
+            << QByteArrayList{"\a"} << "unreadable" << kWide << QStringList{L("\a")} << 1;
+        QTest::newRow("high byte escaped")
+            << QByteArrayList{"\xE9\xFF"} << "" << kWide << QStringList{"<E9><FF>"} << 1;
+        QTest::newRow("high byte as Latin-1")
+            << QByteArrayList{"\xE9"} << "unreadable" << kWide << QStringList{L("\xE9")} << 1;
+        QTest::newRow("DEL as itself")
+            << QByteArrayList{"\x7F"} << "" << kWide << QStringList{L("\x7F")} << 1;
         QTest::newRow("tab and NUL escaped")
             << QByteArrayList{QByteArray("\t\0", 2)} << "" << kWide << QStringList{"<09><00>"} << 1;
         QTest::newRow("backspace takes back a pending character")
@@ -214,8 +214,8 @@ private slots:
         QTest::newRow("same bytes a few per tick never wrap")
             << fewPerTick << "" << 800 << QStringList{QString::fromLatin1(a150)} << 15;
         QTest::newRow("hex text wraps by its shown length")
-            << QByteArrayList{"ABCDEFG"} << "hex" << 80
-            << QStringList{"41 42 43 44 ", "45 46 47 "} << 1;
+            << QByteArrayList{"ABCDEFG"} << "hex" << 80 << QStringList{"41 42 43 44 ", "45 46 47 "}
+            << 1;
         QTest::newRow("one line end per tick")
             << QByteArrayList{"a\rb\rc\r"} << "" << kWide << QStringList{"a", "b", "c", ""} << 3;
         QTest::newRow("line end with nothing pending opens a line")
@@ -264,8 +264,8 @@ private slots:
         ScriptedPort port({"INQUIRY 00:07:80:12:34:56 20080\r", "INQUIRY 2\r", "x:y\r"});
         runTicks(port, assembly, store, optionsFrom("log", kWide), hooks);
         // The stamp goes to the log only: the line was shown before it was logged.
-        QCOMPARE(textsOf(store), (QStringList{"INQUIRY 00:07:80:12:34:56 20080", "INQUIRY 2",
-                                               "x:y", ""}));
+        QCOMPARE(textsOf(store),
+                 (QStringList{"INQUIRY 00:07:80:12:34:56 20080", "INQUIRY 2", "x:y", ""}));
         QCOMPARE(hooks.inquiries, QByteArrayList{"INQUIRY 00:07:80:12:34:56 20080"});
         QCOMPARE(hooks.logged, (QByteArrayList{"[12:00] INQUIRY 00:07:80:12:34:56 20080",
                                                "[12:00] INQUIRY 2", "[12:00] x:y"}));
@@ -288,12 +288,12 @@ private slots:
     {
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<QByteArray>("address");
-        QTest::newRow("inquiry result") << QByteArray("INQUIRY 00:07:80:12:34:56 20080 -57")
-                                        << QByteArray("00:07:80:12:34:56");
-        QTest::newRow("address at the end") << QByteArray("INQUIRY 00:07:80:12:34:56")
-                                            << QByteArray("00:07:80:12:34:56");
-        QTest::newRow("cut short by the line end") << QByteArray("INQUIRY 00:07")
-                                                  << QByteArray("00:07");
+        QTest::newRow("inquiry result")
+            << QByteArray("INQUIRY 00:07:80:12:34:56 20080 -57") << QByteArray("00:07:80:12:34:56");
+        QTest::newRow("address at the end")
+            << QByteArray("INQUIRY 00:07:80:12:34:56") << QByteArray("00:07:80:12:34:56");
+        QTest::newRow("cut short by the line end")
+            << QByteArray("INQUIRY 00:07") << QByteArray("00:07");
         QTest::newRow("colon first") << QByteArray(":INQUIRY") << QByteArray(":INQUIRY");
         QTest::newRow("no colon") << QByteArray("INQUIRY 2") << QByteArray();
     }
@@ -314,7 +314,8 @@ private slots:
         // The escape's own reads never reach the decoder.
         ScriptedPort port({"ab\x1b[1mcdefg"});
         runTicks(port, assembly, store, optionsFrom("bgapi", kWide), hooks);
-        QCOMPARE(hooks.decoded, QByteArray("ab\x1b" "cdefg"));
+        QCOMPARE(hooks.decoded, QByteArray("ab\x1b"
+                                           "cdefg"));
         // Each packet's text starts a line of its own; what follows it joins that line.
         QCOMPARE(textsOf(store), (QStringList{"", L("ab\x1b[1m"), "cdefg"}));
     }
@@ -337,17 +338,16 @@ private slots:
         const QByteArray escapes(10001, '\x1b');
         const QByteArray endless(1000000, 'q');
 
-        QTest::newRow("binary in hex mode") << binary << "hex" << kWide
-                                            << QString::fromLatin1(hexOf(binary));
-        QTest::newRow("binary in hex mode, wrapped") << binary << "hex lf" << 800
-                                                     << QString::fromLatin1(hexOf(binary));
-        QTest::newRow("binary as itself, wrapped") << plain << "unreadable" << 640
-                                                   << QString::fromLatin1(plain);
-        QTest::newRow("stream of ESC") << escapes << "" << kWide
-                                       << QString::fromLatin1(QByteArray(10000, '\x1b')
-                                                              + "\x1b\xFF\xFF\xFF");
-        QTest::newRow("line without end") << endless << "" << kWide
-                                          << QString::fromLatin1(endless);
+        QTest::newRow("binary in hex mode")
+            << binary << "hex" << kWide << QString::fromLatin1(hexOf(binary));
+        QTest::newRow("binary in hex mode, wrapped")
+            << binary << "hex lf" << 800 << QString::fromLatin1(hexOf(binary));
+        QTest::newRow("binary as itself, wrapped")
+            << plain << "unreadable" << 640 << QString::fromLatin1(plain);
+        QTest::newRow("stream of ESC")
+            << escapes << "" << kWide
+            << QString::fromLatin1(QByteArray(10000, '\x1b') + "\x1b\xFF\xFF\xFF");
+        QTest::newRow("line without end") << endless << "" << kWide << QString::fromLatin1(endless);
     }
 
     void floodsReachTheListWhole()

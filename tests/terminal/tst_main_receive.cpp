@@ -110,6 +110,18 @@ private slots:
         QCOMPARE(joined(w), QString(300, u'a'));
     }
 
+    void timerDrivesTheList()
+    {
+        // The running timer shows received lines and keeps the last one selected.
+        TMain &w = *m_window;
+        w.Timer1->start();
+        QVERIFY(m_module->write("hello\rworld"));
+        QTRY_COMPARE(w.ListModel->rowCount(), 2);
+        QTRY_COMPARE(w.ListModel->index(1).data().toString(), QStringLiteral("world"));
+        QCOMPARE(w.ListModel->index(0).data().toString(), QStringLiteral("hello"));
+        QCOMPARE(w.ListBox1->currentIndex().row(), 1);
+    }
+
     void optionsAreReadFromTheMenus()
     {
         TMain &w = *m_window;
@@ -182,8 +194,8 @@ private slots:
         // Text beyond Latin-1 is kept, not cut to bytes.
         w.Echo1->setChecked(true);
         w.AddString(QStringLiteral("\u20AC\r\n\r\nend"));
-        QCOMPARE(textsOf(w), (QStringList{"xa", "bc d e", QStringLiteral("\u20AC"), "RX<= ",
-                                          "RX<= end"}));
+        QCOMPARE(textsOf(w),
+                 (QStringList{"xa", "bc d e", QStringLiteral("\u20AC"), "RX<= ", "RX<= end"}));
         QCOMPARE(w.ListBox1->currentIndex().row(), 4);
 
         QCOMPARE(w.SplitString(QStringLiteral("\r\n"), QStringLiteral("ab\r\ncd\r\n")), 3);
@@ -245,10 +257,10 @@ private slots:
                                        binary.size() / 4);
         QTest::newRow("binary noise in hex mode")
             << binary << true << QString::fromLatin1(binary.toHex(' ').toUpper() + ' ');
-        QTest::newRow("stream of ESC") << QByteArray(4096, '\x1b') << false
-                                       << QString::fromLatin1(QByteArray(4096, '\x1b'));
-        QTest::newRow("line without end") << QByteArray(200000, 'z') << false
-                                          << QString(200000, u'z');
+        QTest::newRow("stream of ESC")
+            << QByteArray(4096, '\x1b') << false << QString::fromLatin1(QByteArray(4096, '\x1b'));
+        QTest::newRow("line without end")
+            << QByteArray(200000, 'z') << false << QString(200000, u'z');
     }
 
     void floodsReachTheList()
@@ -279,8 +291,10 @@ private slots:
             w.Timer1Timer();
         QVERIFY(w.StatusBarPanel1->text().contains(QLatin1String("Offline")));
         // Everything the program had taken in before the port went reaches the list.
-        QEXPECT_FAIL("", "the link read closes the port before handing out the bytes the "
-                         "serial unit already holds", Continue);
+        QEXPECT_FAIL("",
+                     "the link read closes the port before handing out the bytes the "
+                     "serial unit already holds",
+                     Continue);
         QCOMPARE(joined(w).size(), burst.size());
         QVERIFY(QString::fromLatin1(burst).startsWith(joined(w)));
     }
