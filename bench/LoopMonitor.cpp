@@ -12,7 +12,6 @@ namespace zorvane::bench {
 
 namespace {
 const QEvent::Type kProbeEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
-constexpr auto kProbeInterval = std::chrono::milliseconds(5);
 
 // Carries the moment it was posted.
 class ProbeEvent : public QEvent
@@ -33,17 +32,17 @@ qint64 nowNs()
     return qint64(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
 }
 
-LoopMonitor::LoopMonitor(bool probeLatency)
+LoopMonitor::LoopMonitor(int probeIntervalMs) : m_probeIntervalMs(probeIntervalMs)
 {
     m_lastNs = nowNs();
     QCoreApplication::instance()->installEventFilter(this);
-    if (probeLatency) {
+    if (probeIntervalMs > 0) {
         m_probing = true;
         m_prober = std::thread([this] {
             pthread_setname_np(pthread_self(), "latency-probe");
             while (m_probing.load()) {
                 QCoreApplication::postEvent(this, new ProbeEvent(nowNs()));
-                std::this_thread::sleep_for(kProbeInterval);
+                std::this_thread::sleep_for(std::chrono::milliseconds(m_probeIntervalMs));
             }
         });
     }

@@ -8,14 +8,14 @@
 
 namespace zorvane::bench {
 
-// Watches the event loop of the GUI thread: the longest time between two events it
-// delivered (with the 2 ms receive timer always pending, any longer gap is time the thread
-// spent inside one handler), and, when asked, how long an event posted from another thread
-// waits before it is delivered, which is how long a click would wait.
+// Watches the event loop of the GUI thread: how long an event posted from another thread
+// every `probeIntervalMs` waits before it is delivered, which is how long a click would wait,
+// and the longest time between two events the loop delivered (during a flood the loop never
+// sleeps, so that gap is time spent inside one handler; on a quiet link it includes sleep).
 class LoopMonitor : public QObject
 {
 public:
-    explicit LoopMonitor(bool probeLatency);
+    explicit LoopMonitor(int probeIntervalMs);
     ~LoopMonitor() override;
 
     void stop();
@@ -35,6 +35,7 @@ private:
     bool m_running = true;
     std::vector<qint64> m_latenciesNs;
     std::atomic<bool> m_probing{false};
+    int m_probeIntervalMs;
     std::thread m_prober;
 };
 

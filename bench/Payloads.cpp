@@ -6,14 +6,18 @@ namespace zorvane::bench {
 
 namespace {
 
-// Line i: its number in decimal padded with '.', then letters, so lines differ and a lost or
-// doubled line shows in the comparison.
+// Line i: its number in decimal, a '.', then letters, so lines differ and a lost or doubled
+// line shows in the comparison. The number is counted up in place: the writer must not be
+// slower than the program it feeds.
 class LinePayload final : public Payload
 {
 public:
     LinePayload(int width, qint64 lines) : m_width(width), m_lines(lines)
     {
         m_line.resize(width + 2);
+        m_line[width] = '\r';
+        m_line[width + 1] = '\n';
+        m_digits = "0";
         m_linePos = m_line.size();
     }
 
@@ -24,7 +28,7 @@ public:
             if (m_linePos == m_line.size()) {
                 if (m_lineIndex == m_lines)
                     break;
-                makeLine(m_lineIndex++);
+                makeLine();
                 m_linePos = 0;
             }
             const qsizetype n = std::min(capacity - done, m_line.size() - m_linePos);
@@ -39,24 +43,29 @@ public:
     qint64 totalLines() const override { return m_lines; }
 
 private:
-    void makeLine(qint64 index)
+    void makeLine()
     {
         char *p = m_line.data();
-        const QByteArray number = QByteArray::number(index);
-        for (int i = 0; i < m_width; ++i) {
-            if (i < number.size())
-                p[i] = number[i];
-            else
-                p[i] = i == number.size() ? '.' : static_cast<char>('A' + (index + i) % 26);
-        }
-        p[m_width] = '\r';
-        p[m_width + 1] = '\n';
+        const qsizetype digits = std::min<qsizetype>(m_digits.size(), m_width);
+        std::copy_n(m_digits.constData(), digits, p);
+        for (qsizetype i = digits; i < m_width; ++i)
+            p[i] = i == digits ? '.' : static_cast<char>('A' + (m_lineIndex + i) % 26);
+        ++m_lineIndex;
+        // Count the decimal number up by one.
+        qsizetype i = m_digits.size() - 1;
+        while (i >= 0 && m_digits[i] == '9')
+            m_digits[i--] = '0';
+        if (i < 0)
+            m_digits.prepend('1');
+        else
+            ++m_digits[i];
     }
 
     int m_width;
     qint64 m_lines;
     qint64 m_lineIndex = 0;
     QByteArray m_line;
+    QByteArray m_digits;
     qsizetype m_linePos;
 };
 

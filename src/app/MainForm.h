@@ -208,6 +208,10 @@ private:
     bool m_destroyed = false;
     // Paces the ticks while no device is held, so the off-line countdown shows real seconds.
     QElapsedTimer m_offlineClock;
-    // When the terminal list was last shown its new lines, to space out repaints.
+    // When the terminal list was last shown its new lines, to space out repaints; and when
+    // the last receive event ran, to tell a fast link from a slow one.
     QElapsedTimer m_viewClock;
+    QElapsedTimer m_paceClock;
+    // Receive events in a row that found the link slow.
+    int m_slowEvents = 0;
 };

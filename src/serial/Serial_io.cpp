@@ -59,6 +59,7 @@ bool SerialIo::c_open(int port, int baudRate, int dataBits, int parity, int stop
             accepted = applyLineSettings(m_requested);
             if (accepted) {
                 m_device.setReadBufferSize(kReadBufferBytes);
+                m_resting = false;
             } else {
                 // A port the program shows as off line must not stay locked by it.
                 m_device.close();
@@ -147,10 +148,23 @@ void SerialIo::resetChunk(QByteArray chunk)
     m_inEnd = m_inNext + m_in.size();
 }
 
+void SerialIo::restUntilNextRead()
+{
+    if (!m_held || m_resting)
+        return;
+    // QSerialPort stops reading once its buffer holds this much, until the next read.
+    m_device.setReadBufferSize(1);
+    m_resting = true;
+}
+
 int SerialIo::refillAndGet(ReadWait wait)
 {
     if (!m_held)
         return -1;
+    if (m_resting) {
+        m_device.setReadBufferSize(kReadBufferBytes);
+        m_resting = false;
+    }
     if (m_device.bytesAvailable() == 0) {
         if (wait == ReadWait::None) {
             // Take what the kernel holds now without waiting: a long run of ticks inside one

@@ -46,6 +46,10 @@ public:
         return refillAndGet(wait);
     }
     int c_getc_link();
+    // The reader will not ask for bytes for a while: what arrives meanwhile stays in the
+    // device's own buffer, and the event loop is woken at most once for it, instead of once
+    // for every few bytes a slow link delivers. The next read takes everything in one go.
+    void restUntilNextRead();
     bool port_is_open() const { return m_portOpen; }
     // A device is held from a successful open to the next close.
     bool holdsDevice() const { return m_held; }
@@ -81,6 +85,7 @@ private:
     const char *m_inNext = nullptr;
     const char *m_inEnd = nullptr;
     qint64 m_takenBefore = 0;
+    bool m_resting = false;
 };
 
 } // namespace zorvane::serial

@@ -1,45 +1,87 @@
-// The receive timer's event: runs the receive ticks and then shows what they added.
+// The receive timer's event: runs the receive ticks, sets the pace of the next event and
+// shows what the ticks added.
 #include "app/MainForm.h"
 
 #include "TerminalModel.h"
 
 #include <QListView>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace {
 // A tick while no device is held stands for this much time, so the off-line countdown
-// counts real seconds although Timer1 fires far more often.
+// counts real seconds; the timer then fires at this pace too.
 constexpr int kNominalTickMs = 20;
+constexpr int kOfflineSlackMs = 2;
 // While bytes keep coming, one event runs ticks back to back for this long: a link that sends
 // many short lines drains at its own rate, and the window still answers within a few ms.
 constexpr qint64 kTickBudgetNs = 6'000'000;
 // Reading the clock costs about as much as a short tick, so it is read every few ticks.
 constexpr int kTicksPerClockRead = 8;
-// New lines are shown at most this often; painting more often than a screen refreshes only
-// costs CPU, which a slow link would otherwise pay on every 2 ms timer event.
-constexpr qint64 kViewRefreshMs = 20;
+// The timer's pace: the designed 2 ms while bytes arrive faster than kFastLinkBytesPerMs or a
+// flood outlasts an event's budget; otherwise kQuietTickMs, with the device's own buffer
+// holding what arrives in between (at most 1.5 KB at that rate, well inside the 4 KB a
+// terminal device buffers before it holds the sender back). A quiet or slow link then wakes
+// the program 100 times a second instead of 500 times plus once for every few bytes.
+constexpr int kFloodTickMs = 2;
+constexpr int kQuietTickMs = 10;
+constexpr qint64 kFastLinkBytesPerMs = 150;
+// A flood whose sender stalls for a moment must not drop to the quiet pace: only this many
+// slow events in a row (10 ms at the fast pace) make a link slow.
+constexpr int kSlowEventsBeforeQuiet = 5;
+// New lines are shown at most this often; a screen of lines costs about a millisecond to
+// paint. While lines come faster than anyone reads them (a screenful or more since the last
+// refresh, so every refresh repaints the whole list) the list is refreshed less often.
+constexpr qint64 kViewRefreshMs = 40;
+constexpr qint64 kChurnRefreshMs = 100;
+constexpr qsizetype kChurnRows = 50;
 } // namespace
 
 void TMain::onTimer1()
 {
+    int pace = kNominalTickMs;
     if (!serial.holdsDevice()) {
-        if (m_offlineClock.isValid() && m_offlineClock.elapsed() < kNominalTickMs)
-            return;
-        m_offlineClock.start();
-        Timer1Timer();
+        // The slack keeps a timer that fires a hair early from skipping every other tick.
+        if (!m_offlineClock.isValid()
+            || m_offlineClock.elapsed() + kOfflineSlackMs >= kNominalTickMs) {
+            m_offlineClock.start();
+            Timer1Timer();
+        }
     } else {
+        // Bytes per ms since the previous event, whatever the pace was.
+        const qint64 sinceLastMs = m_paceClock.isValid() ? m_paceClock.restart() : 0;
+        if (sinceLastMs == 0)
+            m_paceClock.start();
+        const qint64 takenBefore = serial.bytesTaken();
+        bool flooded = false;
         QElapsedTimer clock;
         clock.start();
         for (int ticks = 1;; ++ticks) {
             const qint64 before = serial.bytesTaken();
             Timer1Timer();
-            // A tick that took nothing found the link idle; a lost link ends the run too.
+            // A tick that took nothing found the link drained; a lost link ends the run too.
             if (serial.bytesTaken() == before || !serial.holdsDevice())
                 break;
-            if (ticks % kTicksPerClockRead == 0 && clock.nsecsElapsed() >= kTickBudgetNs)
+            if (ticks % kTicksPerClockRead == 0 && clock.nsecsElapsed() >= kTickBudgetNs) {
+                flooded = true;
                 break;
+            }
         }
+        const qint64 taken = serial.bytesTaken() - takenBefore;
+        const bool fast = flooded || taken > kFastLinkBytesPerMs * std::max<qint64>(sinceLastMs, 1);
+        m_slowEvents = fast ? 0 : std::min(m_slowEvents + 1, kSlowEventsBeforeQuiet);
+        const bool quiet = m_slowEvents >= kSlowEventsBeforeQuiet;
+        pace = quiet ? kQuietTickMs : kFloodTickMs;
+        if (quiet)
+            serial.restUntilNextRead();
     }
-    if (m_viewClock.isValid() && m_viewClock.elapsed() < kViewRefreshMs)
+    if (Timer1->interval() != pace)
+        Timer1->setInterval(pace);
+
+    const qsizetype newRows = ListModel->lines().size() - ListModel->rowCount();
+    const qint64 refreshMs = newRows >= kChurnRows ? kChurnRefreshMs : kViewRefreshMs;
+    if (m_viewClock.isValid() && m_viewClock.elapsed() < refreshMs)
         return;
     if (ListModel->hasUnpublished()) {
         m_viewClock.start();

@@ -3,7 +3,6 @@
 #include "TerminalModel.h"
 #include "TerminalView.h"
 
-#include <QAbstractItemView>
 #include <QGlyphRun>
 #include <QPainter>
 #include <QScrollBar>
@@ -67,8 +66,13 @@ const TerminalDelegate::Glyphs &TerminalDelegate::glyphsFor(const QFont &font) c
 void TerminalDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
                              const QModelIndex &index) const
 {
-    if (!paintFast(painter, option, index))
-        QStyledItemDelegate::paint(painter, option, index);
+    if (paintFast(painter, option, index))
+        return;
+    // The view does not fill its viewport first; a row without a colour of its own gets the
+    // list's background.
+    if (!index.data(Qt::BackgroundRole).isValid())
+        painter->fillRect(option.rect, option.palette.base());
+    QStyledItemDelegate::paint(painter, option, index);
 }
 
 bool TerminalDelegate::paintFast(QPainter *painter, const QStyleOptionViewItem &option,
@@ -106,19 +110,13 @@ bool TerminalDelegate::paintFast(QPainter *painter, const QStyleOptionViewItem &
         x += advance;
     }
 
-    // Background and selection as the style draws them for any item. A background the
-    // viewport already has is not filled a second time.
+    // Background and selection as the style draws them for any item; the view does not fill
+    // its viewport first, so a row without a colour of its own gets the list's background.
     QStyleOptionViewItem opt = option;
     opt.index = index;
     const QVariant background = index.data(Qt::BackgroundRole);
-    if (background.canConvert<QBrush>()) {
-        const auto brush = qvariant_cast<QBrush>(background);
-        const auto *viewport = qobject_cast<const QAbstractItemView *>(option.widget);
-        const bool filled = viewport && viewport->viewport()->autoFillBackground()
-                            && brush == viewport->palette().brush(QPalette::Base);
-        if (!filled)
-            opt.backgroundBrush = brush;
-    }
+    opt.backgroundBrush = background.canConvert<QBrush>() ? qvariant_cast<QBrush>(background)
+                                                          : option.palette.base();
     const QVariant foreground = index.data(Qt::ForegroundRole);
     if (foreground.canConvert<QBrush>()) {
         const auto brush = qvariant_cast<QBrush>(foreground);

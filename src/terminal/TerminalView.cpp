@@ -7,6 +7,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyleOptionSlider>
 
 #include <algorithm>
 #include <limits>
@@ -27,6 +28,51 @@ qint64 floorDiv(qint64 a, qint64 b)
     return a >= 0 ? a / b : -((-a + b - 1) / b);
 }
 
+// Repaints only when what it shows changes: a list that grows by a few lines per refresh
+// moves the handle of a long list by less than a pixel, and the style's scroll bar costs
+// about as much to paint as a screen of lines.
+class QuietScrollBar : public QScrollBar
+{
+public:
+    QuietScrollBar(Qt::Orientation orientation, QWidget *parent) : QScrollBar(orientation, parent)
+    {
+    }
+
+protected:
+    void sliderChange(SliderChange change) override
+    {
+        if (change != SliderOrientationChange && look() == m_painted)
+            return;
+        QScrollBar::sliderChange(change);
+    }
+
+    void paintEvent(QPaintEvent *event) override
+    {
+        m_painted = look();
+        QScrollBar::paintEvent(event);
+    }
+
+private:
+    struct Look
+    {
+        QRect handle;
+        bool atMinimum = false;
+        bool atMaximum = false;
+        bool operator==(const Look &) const = default;
+    };
+
+    Look look() const
+    {
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        return {style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider,
+                                        this),
+                value() == minimum(), value() == maximum()};
+    }
+
+    Look m_painted;
+};
+
 } // namespace
 
 TerminalView::TerminalView(QWidget *parent) : QListView(parent)
@@ -35,6 +81,13 @@ TerminalView::TerminalView(QWidget *parent) : QListView(parent)
     setWrapping(false);
     setFlow(TopToBottom);
     setItemDelegate(new TerminalDelegate(this));
+    setVerticalScrollBar(new QuietScrollBar(Qt::Vertical, this));
+    setHorizontalScrollBar(new QuietScrollBar(Qt::Horizontal, this));
+    // Every row paints its own background and paintEvent() the space below the last row, so
+    // the viewport is not filled first: that fill is the largest one of a repaint, and the
+    // raster engine spreads large fills over worker threads.
+    viewport()->setAutoFillBackground(false);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 int TerminalView::rowCount() const
@@ -283,14 +336,20 @@ QRegion TerminalView::visualRegionForSelection(const QItemSelection &selection) 
 
 void TerminalView::paintEvent(QPaintEvent *event)
 {
+    QPainter painter(viewport());
+    const QRect area = event->rect();
     const int rows = rowCount();
+    const qint64 belowRows = (qint64(rows) - topRow()) * rowHeight();
+    if (belowRows <= area.bottom()) {
+        const int top = std::max(area.top(), clampToInt(belowRows));
+        painter.fillRect(QRect(area.left(), top, area.width(), area.bottom() + 1 - top),
+                         viewport()->palette().brush(viewport()->backgroundRole()));
+    }
     if (rows == 0)
         return;
     QStyleOptionViewItem option;
     initViewItemOption(&option);
-    QPainter painter(viewport());
 
-    const QRect area = event->rect();
     const qint64 first = std::max<qint64>(rowAtY(area.top()), 0);
     const qint64 last = std::min<qint64>(rowAtY(area.bottom()), rows - 1);
 
