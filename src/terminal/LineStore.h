@@ -25,6 +25,7 @@ public:
     QString text(qsizetype row) const;
     // Up to `count` characters of a line from character `from` on.
     QString text(qsizetype row, qsizetype from, qsizetype count) const;
+    // Bytes the line holds: its length in characters, unless it holds a character above 255.
     qsizetype length(qsizetype row) const;
     // A line held as one byte per character (the rule for received text) gives its bytes
     // without a copy; a line that holds a character above 255 gives nothing.

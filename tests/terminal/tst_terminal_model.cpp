@@ -1,0 +1,154 @@
+// The terminal list's model and view: new lines reach the view in one batch per publish,
+// a grown last line is reported as changed, clearing resets; and the view keeps the last line
+// selected and in view on a long list, and answers clicks and keys on it.
+#include "terminal/TerminalModel.h"
+#include "terminal/TerminalView.h"
+
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace zorvane::terminal;
+
+class TestTerminalModel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void publishTellsTheViewOnce()
+    {
+        TerminalModel model;
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        for (int i = 0; i < 1000; ++i)
+            model.lines().addLine(QString::number(i));
+        // Stored but not yet announced.
+        QCOMPARE(model.rowCount(), 0);
+        QVERIFY(model.hasUnpublished());
+        QCOMPARE(inserted.count(), 0);
+
+        model.publish();
+        QCOMPARE(inserted.count(), 1);
+        QCOMPARE(inserted[0][1].toInt(), 0);
+        QCOMPARE(inserted[0][2].toInt(), 999);
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(model.rowCount(), 1000);
+        QCOMPARE(model.index(999).data().toString(), QStringLiteral("999"));
+        QVERIFY(!model.hasUnpublished());
+
+        // Nothing new: nothing said.
+        model.publish();
+        QCOMPARE(inserted.count(), 1);
+        QCOMPARE(changed.count(), 0);
+    }
+
+    void grownLastLineIsChanged()
+    {
+        TerminalModel model;
+        model.lines().addLine(u"a");
+        model.lines().addLine(u"b");
+        model.publish();
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+
+        // Only the last line grew.
+        model.lines().appendToLast(QByteArrayView("c"));
+        QVERIFY(model.hasUnpublished());
+        model.publish();
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed[0][0].toModelIndex().row(), 1);
+        QCOMPARE(changed[0][1].toModelIndex().row(), 1);
+        QCOMPARE(inserted.count(), 0);
+        QCOMPARE(model.longestPublishedLength(), 2);
+
+        // The last line grew and new lines followed it.
+        model.lines().appendToLast(QByteArrayView("dddd"));
+        model.lines().addLine(u"e");
+        model.lines().addLine(u"f");
+        model.publish();
+        QCOMPARE(changed.count(), 2);
+        QCOMPARE(changed[1][0].toModelIndex().row(), 1);
+        QCOMPARE(inserted.count(), 1);
+        QCOMPARE(inserted[0][1].toInt(), 2);
+        QCOMPARE(inserted[0][2].toInt(), 3);
+        QCOMPARE(model.index(1).data().toString(), QStringLiteral("bcdddd"));
+        QCOMPARE(model.longestPublishedLength(), 6);
+    }
+
+    void clearResets()
+    {
+        TerminalModel model;
+        for (int i = 0; i < 10; ++i)
+            model.lines().addLine(u"line");
+        model.publish();
+        QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+        model.clear();
+        QCOMPARE(reset.count(), 1);
+        QCOMPARE(model.rowCount(), 0);
+        QVERIFY(model.lines().isEmpty());
+        QVERIFY(!model.hasUnpublished());
+        QCOMPARE(model.longestPublishedLength(), 0);
+
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        model.lines().addLine(u"again");
+        model.publish();
+        QCOMPARE(inserted.count(), 1);
+        QCOMPARE(inserted[0][1].toInt(), 0);
+        QCOMPARE(inserted[0][2].toInt(), 0);
+    }
+
+    void coloursAreTheScheme()
+    {
+        TerminalModel model;
+        model.lines().addLine(u"x");
+        model.publish();
+        // No scheme yet: the view's palette decides.
+        QVERIFY(!model.index(0).data(Qt::BackgroundRole).isValid());
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        model.setColours(Qt::black, QColor(0x7C, 0xFC, 0x00));
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(model.index(0).data(Qt::BackgroundRole).value<QColor>(), QColor(Qt::black));
+        QCOMPARE(model.index(0).data(Qt::ForegroundRole).value<QColor>(), QColor(0x7C, 0xFC, 0x00));
+    }
+
+    void viewKeepsTheLastLineInView()
+    {
+        TerminalModel model;
+        for (int i = 0; i < 200000; ++i)
+            model.lines().addLine(QString::number(i));
+        model.publish();
+        TerminalView view;
+        view.resize(400, 300);
+        view.setModel(&model);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+
+        for (int round = 0; round < 3; ++round) {
+            model.lines().addLine(QStringLiteral("new %1").arg(round));
+            model.publish();
+            const QModelIndex last = model.index(model.rowCount() - 1);
+            view.setCurrentIndex(last);
+            view.scrollTo(last);
+            const QRect rect = view.visualRect(last);
+            QVERIFY(view.viewport()->rect().contains(rect));
+            QCOMPARE(view.indexAt(rect.center()), last);
+            QCOMPARE(view.selectionModel()->selectedIndexes(), QModelIndexList{last});
+        }
+        QCOMPARE(view.verticalScrollBar()->value(), view.verticalScrollBar()->maximum());
+
+        // A click selects the line under it; Home goes to the first line and shows it.
+        const QModelIndex above = model.index(model.rowCount() - 3);
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.visualRect(above).center());
+        QCOMPARE(view.currentIndex(), above);
+        QTest::keyClick(&view, Qt::Key_Home);
+        QCOMPARE(view.currentIndex().row(), 0);
+        QCOMPARE(view.verticalScrollBar()->value(), 0);
+        QCOMPARE(view.indexAt(view.visualRect(model.index(0)).center()), model.index(0));
+        QTest::keyClick(&view, Qt::Key_PageDown);
+        QVERIFY(view.currentIndex().row() > 1);
+        QVERIFY(view.viewport()->rect().contains(view.visualRect(view.currentIndex())));
+    }
+};
+
+QTEST_MAIN(TestTerminalModel)
+#include "tst_terminal_model.moc"
