@@ -193,6 +193,9 @@ int SerialIo::c_getc_link()
         m_portOpen = false;
         return -3;
     }
+    // Bytes that arrived before an unplug are still the module's: hand them out first.
+    if (m_inNext != m_inEnd || m_device.bytesAvailable() > 0)
+        return c_getc();
     if (!isAlive()) {
         c_close();
         return -2;
