@@ -1,11 +1,12 @@
 #include "LoopMonitor.h"
 
+#include "Clocks.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <pthread.h>
 
 namespace zorvane::bench {
@@ -24,13 +25,6 @@ private:
     qint64 m_postedNs;
 };
 } // namespace
-
-qint64 nowNs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return qint64(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
-}
 
 LoopMonitor::LoopMonitor(int probeIntervalMs) : m_probeIntervalMs(probeIntervalMs)
 {

@@ -39,7 +39,4 @@ private:
     std::thread m_prober;
 };
 
-// Monotonic clock in nanoseconds.
-qint64 nowNs();
-
 } // namespace zorvane::bench

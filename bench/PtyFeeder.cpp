@@ -1,5 +1,7 @@
 #include "PtyFeeder.h"
 
+#include "Clocks.h"
+
 #include "serial/PortNames.h"
 
 #include <QDir>
@@ -7,7 +9,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
-#include <ctime>
+#include <chrono>
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
@@ -19,14 +21,8 @@ namespace zorvane::bench {
 
 namespace {
 constexpr qsizetype kWriteChunk = 64 * 1024;
-constexpr long kPaceStepNs = 1'000'000;
+constexpr auto kPaceStep = std::chrono::milliseconds(1);
 
-double threadCpuSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
 } // namespace
 
 PtyFeeder::PtyFeeder()
@@ -109,19 +105,13 @@ void PtyFeeder::run(qint64 bytesPerSecond)
                 break;
         }
     } else {
-        timespec start{};
-        clock_gettime(CLOCK_MONOTONIC, &start);
-        timespec wake = start;
+        const auto start = std::chrono::steady_clock::now();
+        auto wake = start;
         qint64 sent = 0;
         for (;;) {
-            wake.tv_nsec += kPaceStepNs;
-            if (wake.tv_nsec >= 1'000'000'000) {
-                wake.tv_nsec -= 1'000'000'000;
-                ++wake.tv_sec;
-            }
-            clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &wake, nullptr);
-            const double elapsed = double(wake.tv_sec - start.tv_sec)
-                                   + double(wake.tv_nsec - start.tv_nsec) * 1e-9;
+            wake += kPaceStep;
+            std::this_thread::sleep_until(wake);
+            const double elapsed = std::chrono::duration<double>(wake - start).count();
             const qint64 due = qint64(elapsed * double(bytesPerSecond)) - sent;
             if (due <= 0)
                 continue;
@@ -131,7 +121,7 @@ void PtyFeeder::run(qint64 bytesPerSecond)
             sent += n;
         }
     }
-    m_cpuSeconds = threadCpuSeconds();
+    m_cpuSeconds = zorvane::bench::cpuSeconds(CpuOf::ThisThread);
     m_finished.store(true, std::memory_order_release);
 }
 

@@ -7,6 +7,7 @@
 //
 //   bench_receive            all cases
 //   bench_receive a d v      the named cases
+#include "Clocks.h"
 #include "LoopMonitor.h"
 #include "Payloads.h"
 #include "PtyFeeder.h"
@@ -26,7 +27,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <functional>
 #include <malloc.h>
 #include <sys/resource.h>
@@ -45,6 +45,7 @@ constexpr qint64 kCaseTimeoutNs = 180'000'000'000;
 constexpr qint64 kPacedRate = 92'160; // 921600 baud, 10 bits a byte
 constexpr int kPacedSeconds = 10;
 constexpr int kIdleSeconds = 5;
+constexpr qint64 kMemoryRows = 1'000'000;
 
 struct FloodCase
 {
@@ -66,13 +67,6 @@ const std::vector<FloodCase> &floodCases()
         {'i', "an idle port", [] { return makeLines(20, 0); }, kPacedRate, kIdleSeconds},
     };
     return cases;
-}
-
-double seconds(clockid_t clock)
-{
-    timespec t{};
-    clock_gettime(clock, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
 }
 
 qint64 heapInUse()
@@ -118,8 +112,8 @@ qint64 compareWithList(const LineStore &lines, qsizetype firstRow, qsizetype fir
         QByteArray text = lines.text(row).toLatin1();
         if (row == firstRow)
             text.remove(0, firstOffset);
-        if (!need(text.size())
-            || std::memcmp(text.constData(), expected.constData() + expectedPos, text.size())) {
+        if (!need(text.size()) ||
+            std::memcmp(text.constData(), expected.constData() + expectedPos, text.size())) {
             std::printf("  MISMATCH in row %lld after %lld bytes of text\n", qlonglong(row),
                         qlonglong(compared));
             return -1;
@@ -150,14 +144,14 @@ bool waitFor(const std::function<bool()> &done, int timeoutMs)
     return true;
 }
 
-int runFlood(const FloodCase &spec)
+int runFlood(const FloodCase &flood)
 {
     QTemporaryDir home;
     const QString docs = useTemporaryHome(home.path());
     isolatePorts(docs);
     PtyFeeder feeder;
     if (!feeder.isValid() || !feeder.linkAs(docs, kPort)) {
-        std::printf("case %c: no pseudo-terminal\n", spec.id);
+        std::printf("case %c: no pseudo-terminal\n", flood.id);
         return 1;
     }
     int argc = 1;
@@ -169,7 +163,7 @@ int runFlood(const FloodCase &spec)
     TMain window;
     window.show();
     if (!waitFor([&] { return window.serial.holdsDevice(); }, 5000)) {
-        std::printf("case %c: the window did not open its port\n", spec.id);
+        std::printf("case %c: the window did not open its port\n", flood.id);
         return 1;
     }
     // Let start-up settle and drop the reset command the window sends on connecting.
@@ -182,30 +176,30 @@ int runFlood(const FloodCase &spec)
     const qint64 heapBefore = heapInUse();
     const qint64 takenBefore = window.serial.bytesTaken();
 
-    std::unique_ptr<Payload> payload = spec.make();
+    std::unique_ptr<Payload> payload = flood.make();
     const qint64 totalBytes = payload->totalBytes();
     const qint64 totalLines = payload->totalLines();
-    const bool paced = spec.bytesPerSecond > 0;
+    const bool paced = flood.bytesPerSecond > 0;
 
     // A probe every 5 ms during a flood; on a slow link one every 50 ms, so the probe's own
     // wake-ups hardly count in the CPU figure.
     LoopMonitor monitor(paced ? 50 : 5);
-    const double guiCpuStart = seconds(CLOCK_THREAD_CPUTIME_ID);
-    const double processCpuStart = seconds(CLOCK_PROCESS_CPUTIME_ID);
+    const double guiCpuStart = cpuSeconds(CpuOf::ThisThread);
+    const double processCpuStart = cpuSeconds(CpuOf::Process);
     const qint64 start = nowNs();
     qint64 end = 0;
     bool timedOut = false;
-    feeder.start(std::move(payload), spec.bytesPerSecond);
+    feeder.start(std::move(payload), flood.bytesPerSecond);
 
     // Done once every byte was taken from the port and the view was told of every line.
     QTimer check;
     check.setInterval(paced ? 100 : 5);
     QObject::connect(&check, &QTimer::timeout, [&] {
         const qint64 now = nowNs();
-        if (now - start < qint64(spec.idleSeconds) * 1'000'000'000)
+        if (now - start < qint64(flood.idleSeconds) * 1'000'000'000)
             return;
-        if (window.serial.bytesTaken() - takenBefore >= totalBytes
-            && !window.ListModel->hasUnpublished()) {
+        if (window.serial.bytesTaken() - takenBefore >= totalBytes &&
+            !window.ListModel->hasUnpublished()) {
             end = now;
             app.quit();
         } else if (now - start > kCaseTimeoutNs) {
@@ -217,12 +211,12 @@ int runFlood(const FloodCase &spec)
     app.exec();
     check.stop();
     monitor.stop();
-    const double guiCpu = seconds(CLOCK_THREAD_CPUTIME_ID) - guiCpuStart;
-    const double processCpu = seconds(CLOCK_PROCESS_CPUTIME_ID) - processCpuStart;
+    const double guiCpu = cpuSeconds(CpuOf::ThisThread) - guiCpuStart;
+    const double processCpu = cpuSeconds(CpuOf::Process) - processCpuStart;
     const double peakRss = peakRssMB();
 
     if (timedOut) {
-        std::printf("case %c: TIMED OUT; %lld of %lld bytes taken\n", spec.id,
+        std::printf("case %c: TIMED OUT; %lld of %lld bytes taken\n", flood.id,
                     qlonglong(window.serial.bytesTaken() - takenBefore), qlonglong(totalBytes));
         std::fflush(stdout);
         _exit(2); // the writer may be blocked on a full pseudo-terminal
@@ -232,13 +226,12 @@ int runFlood(const FloodCase &spec)
     const double wall = double(end - start) * 1e-9;
     const qint64 rows = lines.size() - rowsBefore;
     const qint64 heapDelta = heapInUse() - heapBefore;
-    std::unique_ptr<Payload> again = spec.make();
-    const qint64 textBytes =
-        compareWithList(lines, rowsBefore - 1, lastLengthBefore, *again);
+    std::unique_ptr<Payload> again = flood.make();
+    const qint64 textBytes = compareWithList(lines, rowsBefore - 1, lastLengthBefore, *again);
 
-    std::printf("case %c: %s, %s%lld bytes\n", spec.id, spec.title,
+    std::printf("case %c: %s, %s%lld bytes\n", flood.id, flood.title,
                 paced ? "paced, " : "as fast as the port takes them, ", qlonglong(totalBytes));
-    if (spec.idleSeconds == 0)
+    if (flood.idleSeconds == 0)
         std::printf("  reached the list: %.1f MB in %.3f s = %.2f MB/s, %.0f lines/s (%lld rows "
                     "added, %.0f rows/s)\n",
                     mb(double(totalBytes)), wall, mb(double(totalBytes)) / wall,
@@ -254,16 +247,16 @@ int runFlood(const FloodCase &spec)
                 100.0 * guiCpu / wall, 100.0 * (processCpu - feeder.cpuSeconds()) / wall,
                 100.0 * feeder.cpuSeconds() / wall);
     std::printf("  peak RSS %.1f MB\n", peakRss);
-    if (textBytes >= 0 && rows > 0) {
+    // Below a million lines the fixed costs (a text block is 1 MiB) would dominate.
+    if (textBytes >= 0 && rows >= kMemoryRows)
         std::printf("  memory per stored line (%lld rows, %.1f text bytes a row): heap %.2f B, "
                     "of which overhead beyond the text %.2f B; the store's own count %.2f B\n",
                     qlonglong(rows), double(textBytes) / double(rows),
-                    double(heapDelta) / double(rows),
-                    double(heapDelta - textBytes) / double(rows),
+                    double(heapDelta) / double(rows), double(heapDelta - textBytes) / double(rows),
                     double(lines.memoryBytes() - textBytes) / double(rows));
+    if (textBytes >= 0)
         std::printf("  check: all %lld bytes reached the list (%lld bytes of shown text)\n",
                     qlonglong(totalBytes), qlonglong(textBytes));
-    }
     return textBytes >= 0 ? 0 : 3;
 }
 
@@ -352,8 +345,9 @@ int runViewCase()
             const ViewTiming t = timeView(*view, model, rows, plain ? 5 : 50);
             std::printf("  %8lld lines, %-22s update median %8.3f ms, max %8.3f ms; full repaint "
                         "%.3f ms; view holds %.2f B a line",
-                        qlonglong(rows), plain ? "QListView (uniform):" : "TerminalView:",
-                        t.medianMs, t.maxMs, t.repaintMs, t.viewBytesPerRow);
+                        qlonglong(rows),
+                        plain ? "QListView (uniform):" : "TerminalView:", t.medianMs, t.maxMs,
+                        t.repaintMs, t.viewBytesPerRow);
             if (!plain)
                 std::printf("; store %.2f B a line (20 text bytes)",
                             double(storeHeap) / double(rows));
@@ -370,9 +364,9 @@ int runCase(char id)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (id == 'v')
         return runViewCase();
-    for (const FloodCase &spec : floodCases()) {
-        if (spec.id == id)
-            return runFlood(spec);
+    for (const FloodCase &flood : floodCases()) {
+        if (flood.id == id)
+            return runFlood(flood);
     }
     std::printf("unknown case %c\n", id);
     return 1;

@@ -177,8 +177,8 @@ int SerialIo::refillAndGet(ReadWait wait)
         } else {
             const QDeadlineTimer deadline(kReadTimeoutMs);
             while (m_device.bytesAvailable() == 0 && !deadline.hasExpired()) {
-                if (!m_device.waitForReadyRead(static_cast<int>(deadline.remainingTime()))
-                    && m_device.error() != QSerialPort::TimeoutError)
+                if (!m_device.waitForReadyRead(static_cast<int>(deadline.remainingTime())) &&
+                    m_device.error() != QSerialPort::TimeoutError)
                     break; // the device failed: the link check will say so
             }
         }

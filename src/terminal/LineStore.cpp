@@ -145,8 +145,8 @@ void LineStore::appendToLast(QStringView text)
     const bool utf8 = m_entries.back() & kUtf8Flag;
     if (!utf8 && appendNarrowed(text))
         return;
-    const bool wide = std::any_of(text.begin(), text.end(),
-                                  [](QChar c) { return c.unicode() > 0xFF; });
+    const bool wide =
+        std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() > 0xFF; });
     if (!wide && !utf8) {
         appendBytes(text.toLatin1());
         return;
@@ -162,8 +162,8 @@ void LineStore::appendToLast(QStringView text)
 bool LineStore::appendNarrowed(QStringView text)
 {
     constexpr qsizetype kMaxDirect = 64 * 1024;
-    if (text.size() > kMaxDirect
-        || quint64(length(size() - 1)) + quint64(text.size()) > kMaxLineBytes)
+    if (text.size() > kMaxDirect ||
+        quint64(length(size() - 1)) + quint64(text.size()) > kMaxLineBytes)
         return false;
     char *out = reserveInLastLine(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {

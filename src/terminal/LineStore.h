@@ -60,7 +60,10 @@ private:
     static constexpr quint64 kStyleMask = quint64(0x0F) << kFlagShift;
 
     static quint32 offsetOf(quint64 e) { return static_cast<quint32>(e); }
-    static quint32 blockOf(quint64 e) { return static_cast<quint32>((e >> kBlockShift) & 0xFFFFFF); }
+    static quint32 blockOf(quint64 e)
+    {
+        return static_cast<quint32>((e >> kBlockShift) & 0xFFFFFF);
+    }
 
     const char *lineData(qsizetype row) const;
     void appendBytes(QByteArrayView bytes);

@@ -43,8 +43,8 @@ void TMain::onTimer1()
     int pace = kNominalTickMs;
     if (!serial.holdsDevice()) {
         // The slack keeps a timer that fires a hair early from skipping every other tick.
-        if (!m_offlineClock.isValid()
-            || m_offlineClock.elapsed() + kOfflineSlackMs >= kNominalTickMs) {
+        if (!m_offlineClock.isValid() ||
+            m_offlineClock.elapsed() + kOfflineSlackMs >= kNominalTickMs) {
             m_offlineClock.start();
             Timer1Timer();
         }

@@ -49,9 +49,9 @@ const TerminalDelegate::Glyphs &TerminalDelegate::glyphsFor(const QFont &font) c
         chars[c] = QChar(c);
     int count = 256;
     m_glyphs.index.fill(0);
-    if (!m_glyphs.raw.isValid()
-        || !m_glyphs.raw.glyphIndexesForChars(chars, 256, m_glyphs.index.data(), &count)
-        || count != 256)
+    if (!m_glyphs.raw.isValid() ||
+        !m_glyphs.raw.glyphIndexesForChars(chars, 256, m_glyphs.index.data(), &count) ||
+        count != 256)
         m_glyphs.index.fill(0);
     QPointF advances[256];
     m_glyphs.raw.advancesForGlyphIndexes(m_glyphs.index.data(), advances, 256);
@@ -115,8 +115,8 @@ bool TerminalDelegate::paintFast(QPainter *painter, const QStyleOptionViewItem &
     QStyleOptionViewItem opt = option;
     opt.index = index;
     const QVariant background = index.data(Qt::BackgroundRole);
-    opt.backgroundBrush = background.canConvert<QBrush>() ? qvariant_cast<QBrush>(background)
-                                                          : option.palette.base();
+    opt.backgroundBrush =
+        background.canConvert<QBrush>() ? qvariant_cast<QBrush>(background) : option.palette.base();
     const QVariant foreground = index.data(Qt::ForegroundRole);
     if (foreground.canConvert<QBrush>()) {
         const auto brush = qvariant_cast<QBrush>(foreground);
@@ -152,8 +152,7 @@ bool TerminalDelegate::paintFast(QPainter *painter, const QStyleOptionViewItem &
     return true;
 }
 
-void TerminalDelegate::initStyleOption(QStyleOptionViewItem *option,
-                                       const QModelIndex &index) const
+void TerminalDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const
 {
     const auto *model = qobject_cast<const TerminalModel *>(index.model());
     if (!model || model->lines().length(index.row()) <= kLongLine) {

@@ -32,7 +32,8 @@ void TerminalModel::setColours(const QColor &background, const QColor &text)
     m_background = background;
     m_text = text;
     if (m_published > 0)
-        emit dataChanged(index(0), index(m_published - 1), {Qt::BackgroundRole, Qt::ForegroundRole});
+        emit dataChanged(index(0), index(m_published - 1),
+                         {Qt::BackgroundRole, Qt::ForegroundRole});
 }
 
 void TerminalModel::setAllStyles(LineStyle style)

@@ -35,8 +35,7 @@ class QuietScrollBar : public QScrollBar
 {
 public:
     QuietScrollBar(Qt::Orientation orientation, QWidget *parent) : QScrollBar(orientation, parent)
-    {
-    }
+    {}
 
 protected:
     void sliderChange(SliderChange change) override
@@ -146,8 +145,8 @@ qint64 TerminalView::rowAtY(int y) const
 
 QRect TerminalView::visualRect(const QModelIndex &index) const
 {
-    if (!index.isValid() || index.model() != model() || index.parent() != rootIndex()
-        || index.column() != modelColumn())
+    if (!index.isValid() || index.model() != model() || index.parent() != rootIndex() ||
+        index.column() != modelColumn())
         return {};
     const int h = rowHeight();
     const int y = clampToInt((qint64(index.row()) - topRow()) * h);

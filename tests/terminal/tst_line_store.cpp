@@ -35,7 +35,8 @@ private slots:
             const QByteArray line = pattern(100 + (i * 37) % 1900, i);
             store.addLine({});
             for (qsizetype done = 0; done < line.size(); done += 333)
-                store.appendToLast(QByteArrayView(line).sliced(done, std::min<qsizetype>(333, line.size() - done)));
+                store.appendToLast(QByteArrayView(line).sliced(
+                    done, std::min<qsizetype>(333, line.size() - done)));
             expected << line;
         }
         QVERIFY(store.memoryBytes() > 3 * kBlock);
@@ -54,7 +55,8 @@ private slots:
         const QByteArray huge = pattern(3 * kBlock + 12345, 3);
         store.addLine({});
         for (qsizetype done = 0; done < huge.size(); done += 65536)
-            store.appendToLast(QByteArrayView(huge).sliced(done, std::min<qsizetype>(65536, huge.size() - done)));
+            store.appendToLast(
+                QByteArrayView(huge).sliced(done, std::min<qsizetype>(65536, huge.size() - done)));
         store.addLine(u"after");
         QCOMPARE(store.size(), 3);
         QCOMPARE(store.text(0), QStringLiteral("before"));
@@ -74,13 +76,15 @@ private slots:
         QTest::addColumn<QString>("thenText");
         QTest::addColumn<QString>("shown");
 
-        QTest::newRow("latin only") << QStringLiteral("caf\u00e9") << QByteArray("\xFF") << QString()
-                                    << QStringLiteral("caf\u00e9\u00ff");
-        QTest::newRow("wide after latin") << QStringLiteral("caf\u00e9 ") << QByteArray()
-                                          << QStringLiteral("\u20ac5") << QStringLiteral("caf\u00e9 \u20ac5");
+        QTest::newRow("latin only") << QStringLiteral("caf\u00e9") << QByteArray("\xFF")
+                                    << QString() << QStringLiteral("caf\u00e9\u00ff");
+        QTest::newRow("wide after latin")
+            << QStringLiteral("caf\u00e9 ") << QByteArray() << QStringLiteral("\u20ac5")
+            << QStringLiteral("caf\u00e9 \u20ac5");
         // Received bytes after a wide character still show as their Latin-1 characters.
-        QTest::newRow("bytes after wide") << QStringLiteral("\u20ac") << QByteArray("\xE9!")
-                                          << QStringLiteral("\u00e9") << QStringLiteral("\u20ac\u00e9!\u00e9");
+        QTest::newRow("bytes after wide")
+            << QStringLiteral("\u20ac") << QByteArray("\xE9!") << QStringLiteral("\u00e9")
+            << QStringLiteral("\u20ac\u00e9!\u00e9");
         QTest::newRow("wide in the middle") << QStringLiteral("a\u4e2db") << QByteArray("c")
                                             << QString() << QStringLiteral("a\u4e2dbc");
     }
@@ -99,7 +103,8 @@ private slots:
         store.appendToLast(QStringView(thenText));
         store.addLine(u"plain after");
         QCOMPARE(store.text(1), shown);
-        const bool wide = std::any_of(shown.begin(), shown.end(), [](QChar c) { return c.unicode() > 0xFF; });
+        const bool wide =
+            std::any_of(shown.begin(), shown.end(), [](QChar c) { return c.unicode() > 0xFF; });
         QCOMPARE(store.latin1(1).has_value(), !wide);
         QCOMPARE(store.text(1, 1, 2), shown.mid(1, 2));
         // The lines around it are untouched.

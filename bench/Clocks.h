@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <chrono>
+#include <sys/resource.h>
+
+namespace zorvane::bench {
+
+// Monotonic wall time in nanoseconds.
+inline qint64 nowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// CPU time, user and system, of the calling thread or of the whole process.
+enum class CpuOf { ThisThread, Process };
+inline double cpuSeconds(CpuOf who)
+{
+    rusage usage{};
+    getrusage(who == CpuOf::ThisThread ? RUSAGE_THREAD : RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval &t) {
+        return double(t.tv_sec) + double(t.tv_usec) * 1e-6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+} // namespace zorvane::bench
