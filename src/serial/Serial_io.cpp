@@ -162,10 +162,7 @@ int SerialIo::refillAndGet(ReadWait wait)
     if (!m_held)
         return -1;
     if (m_resting) {
-        // While resting, the first byte to arrive is taken in by QSerialPort; none there means
-        // none came, and the device need not be asked.
-        if (wait == ReadWait::None && m_device.bytesAvailable() == 0)
-            return -1;
+        // Asked the device directly below, whether or not the event loop ran since resting.
         m_device.setReadBufferSize(kReadBufferBytes);
         m_resting = false;
     }
