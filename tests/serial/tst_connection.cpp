@@ -67,8 +67,6 @@ private:
     // Drives receive ticks by hand until tick_count has reached `tick`, collecting each new
     // status text.
     static void tickUntil(TMain &w, int tick, QStringList *statuses = nullptr);
-    // What reached the module up to a marker byte sent after it, so "nothing" is certain.
-    static QByteArray sentSoFar(TMain &w, PtyModule &module);
 
     QTemporaryDir m_home;
     QString m_docs;
@@ -130,20 +128,6 @@ void TestConnection::tickUntil(TMain &w, int tick, QStringList *statuses)
     }
 }
 
-QByteArray TestConnection::sentSoFar(TMain &w, PtyModule &module)
-{
-    w.serial.c_putc(u'#');
-    QByteArray bytes = module.readAtLeast(1);
-    while (!bytes.endsWith('#')) {
-        const QByteArray more = module.readAtLeast(1);
-        if (more.isEmpty())
-            break;
-        bytes += more;
-    }
-    bytes.chop(1);
-    return bytes;
-}
-
 void TestConnection::portItemOpensPort_data()
 {
     QTest::addColumn<int>("baud");
@@ -182,7 +166,7 @@ void TestConnection::portItemOpensPort()
     QVERIFY(m_messages.isEmpty());
     QCOMPARE(w->serial.lastRequested(), (LineSettings{baud, 8, 0, stopBits}));
     // Reset on Connect is off: nothing goes out on opening.
-    QCOMPARE(sentSoFar(*w, *module), QByteArray());
+    QCOMPARE(sentSoFar(w->serial, *module), QByteArray());
 
     // Choosing another port closes this one and releases it.
     auto other = plugIn(6);
@@ -410,7 +394,7 @@ void TestConnection::dataStopParityItemsMoveMarksOnly()
     QCOMPARE(w->stop_bits, 1);
     QCOMPARE(w->StatusBarPanel1->text(), online);
     // Not reopened: no second reset went out.
-    QCOMPARE(sentSoFar(*w, *module), QByteArray());
+    QCOMPARE(sentSoFar(w->serial, *module), QByteArray());
 
     // The next opening puts the marks back on the settings in force.
     w->baud_items[7]->trigger();

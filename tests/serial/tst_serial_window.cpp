@@ -34,8 +34,6 @@ private:
     std::unique_ptr<TMain> makeMain();
     // Lines added to the terminal list since `from`.
     static QStringList linesFrom(const TMain &w, qsizetype from);
-    // What reached the module, up to a marker byte sent after it.
-    static QByteArray sentSoFar(TMain &w, PtyModule &module);
 
     QTemporaryDir m_home;
     QString m_docs;
@@ -74,20 +72,6 @@ QStringList TestSerialWindow::linesFrom(const TMain &w, qsizetype from)
     for (qsizetype row = from; row < store.size(); ++row)
         lines << store.text(row);
     return lines;
-}
-
-QByteArray TestSerialWindow::sentSoFar(TMain &w, PtyModule &module)
-{
-    w.serial.c_putc(u'#');
-    QByteArray bytes;
-    while (!bytes.endsWith('#')) {
-        const QByteArray more = module.readAtLeast(1);
-        if (more.isEmpty())
-            break;
-        bytes += more;
-    }
-    bytes.chop(1);
-    return bytes;
 }
 
 void TestSerialWindow::putsEchoAndLineEnd_data()
@@ -140,7 +124,7 @@ void TestSerialWindow::putsEchoAndLineEnd()
     w->c_puts(text);
 
     QCOMPARE(linesFrom(*w, before), lines);
-    QCOMPARE(sentSoFar(*w, module), bytes);
+    QCOMPARE(sentSoFar(w->serial, module), bytes);
 }
 
 void TestSerialWindow::putsAfterUnplugSendsNothing()
@@ -188,7 +172,7 @@ void TestSerialWindow::writeRecordsHistory()
     w->MUX1->setChecked(false);
     w->c_write(QStringLiteral("+++"));
     w->c_write(QStringLiteral("41"));
-    QCOMPARE(sentSoFar(*w, module), QByteArray("+++41"));
+    QCOMPARE(sentSoFar(w->serial, module), QByteArray("+++41"));
     QCOMPARE(w->SendString->itemText(0), "41");
     QCOMPARE(w->SendString->itemText(1), "+++");
     QCOMPARE(w->SendString->itemText(2), "+++");

@@ -1,6 +1,7 @@
 #include "PtyModule.h"
 
 #include "serial/PortNames.h"
+#include "serial/Serial_io.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -135,4 +136,19 @@ QString useTemporaryHome(const QString &home)
     qunsetenv("XDG_DOCUMENTS_DIR");
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
            QStringLiteral("/Zorvane/");
+}
+
+QByteArray sentSoFar(zorvane::serial::SerialIo &serial, PtyModule &module)
+{
+    serial.c_putc(u'#');
+    QByteArray bytes;
+    while (!bytes.endsWith('#')) {
+        const QByteArray more = module.readAtLeast(1);
+        if (more.isEmpty())
+            break;
+        bytes += more;
+    }
+    if (bytes.endsWith('#'))
+        bytes.chop(1);
+    return bytes;
 }

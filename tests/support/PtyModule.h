@@ -44,6 +44,14 @@ private:
     QByteArray m_received;
 };
 
+namespace zorvane::serial {
+class SerialIo;
+}
+
+// Everything the program wrote to the module up to now: a marker byte is sent through the
+// serial unit and read back, so "nothing was sent" is certain rather than a matter of waiting.
+QByteArray sentSoFar(zorvane::serial::SerialIo &serial, PtyModule &module);
+
 // Points every port number at a path that does not exist, except those a test links itself,
 // so the machine's own serial devices never take part in a test.
 void isolatePorts(const QString &documentsFolder);
