@@ -104,10 +104,10 @@ void TMain::FormShow()
     ResetonConnect->setChecked(true);
 
     SendString->setCurrentIndex(0);
-    ShowSPPToolbar1->setChecked(!ToolBar_SPP->isHidden());
-    ShowHIDToolBar1->setChecked(!ToolBar_HID->isHidden());
-    ShowBGIOToolBar1->setChecked(!ToolBar_BGIO->isHidden());
-    ShowGainSpanToolBar1->setChecked(!ToolBar_GainSpan->isHidden());
+    SPP1->setChecked(!ToolBar_SPP->isHidden());
+    HID1->setChecked(!ToolBar_HID->isHidden());
+    BGIO1->setChecked(!ToolBar_BGIO->isHidden());
+    GainSpan1->setChecked(!ToolBar_GainSpan->isHidden());
     GreenonBlackClick();
 
     const int savedPort = serial.com_port;
@@ -196,11 +196,11 @@ void TMain::buildMenus()
     connect(N2stopbits1, &QAction::triggered, this, [this] { ShowStopBits(2); });
 
     Options = menuBar()->addMenu(QStringLiteral("Options"));
-    ShowSPPToolbar1 = addCheckItem(Options, QStringLiteral("Show SPP Toolbar"), false);
-    ShowBGIOToolBar1 = addCheckItem(Options, QStringLiteral("Show BGIO ToolBar"), false);
-    ShowHIDToolBar1 = addCheckItem(Options, QStringLiteral("Show HID ToolBar"), false);
-    ShowGainSpanToolBar1 = addCheckItem(Options, QStringLiteral("Show GainSpan ToolBar"), false);
-    ShowBGAPI1 = addCheckItem(Options, QStringLiteral("Show BGAPI"), true);
+    SPP1 = addCheckItem(Options, QStringLiteral("Show SPP Toolbar"), false);
+    BGIO1 = addCheckItem(Options, QStringLiteral("Show BGIO ToolBar"), false);
+    HID1 = addCheckItem(Options, QStringLiteral("Show HID ToolBar"), false);
+    GainSpan1 = addCheckItem(Options, QStringLiteral("Show GainSpan ToolBar"), false);
+    Show_BGAPI = addCheckItem(Options, QStringLiteral("Show BGAPI"), true);
     Echo1 = addCheckItem(Options, QStringLiteral("Echo"), true);
     HexModeWrite1 = addCheckItem(Options, QStringLiteral("Hex Write "), true);
     UnReadable1 = addCheckItem(Options, QStringLiteral("UnReadable"), true);

@@ -84,6 +84,10 @@ public:
 
     bool bgapiWindowVisible() const;
 
+    // --- settings: load, apply and save
+
+    // --- help menu
+
     // Session variables
     zorvane::serial::SerialIo serial;
     int baud_rate = 115200;
@@ -126,11 +130,11 @@ public:
     QAction *N2stopbits1 = nullptr;
 
     QMenu *Options = nullptr;
-    QAction *ShowSPPToolbar1 = nullptr;
-    QAction *ShowBGIOToolBar1 = nullptr;
-    QAction *ShowHIDToolBar1 = nullptr;
-    QAction *ShowGainSpanToolBar1 = nullptr;
-    QAction *ShowBGAPI1 = nullptr;
+    QAction *SPP1 = nullptr;
+    QAction *BGIO1 = nullptr;
+    QAction *HID1 = nullptr;
+    QAction *GainSpan1 = nullptr;
+    QAction *Show_BGAPI = nullptr;
     QAction *Echo1 = nullptr;
     QAction *HexModeWrite1 = nullptr;
     QAction *UnReadable1 = nullptr;
