@@ -1,5 +1,6 @@
 #include "MainForm.h"
 
+#include "ClickFirstCheckBox.h"
 #include "DocumentsFolder.h"
 #include "serial/PortNames.h"
 #include "terminal/TerminalModel.h"
@@ -11,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QMenuBar>
@@ -209,6 +211,7 @@ void TMain::buildMenus()
     HexMode = addCheckItem(Options, QStringLiteral("HexMode Read"), true);
     ResetonConnect = addCheckItem(Options, QStringLiteral("Send Reset on Connect"), true);
     connect(GreenonBlack, &QAction::triggered, this, &TMain::GreenonBlackClick);
+    connect(Echo1, &QAction::triggered, this, &TMain::Echo1Click);
 
     Commands = menuBar()->addMenu(QStringLiteral("Commands"));
 
@@ -239,7 +242,10 @@ void TMain::buildMainToolbar()
     BtnR = speedButton(QStringLiteral("R"));
     BtnI = speedButton(QStringLiteral("I"));
     BtnL = speedButton(QStringLiteral("L"));
+    connect(BtnS, &QToolButton::clicked, this, &TMain::BtnSClick);
     connect(BtnR, &QToolButton::clicked, this, &TMain::BtnRClick);
+    connect(BtnI, &QToolButton::clicked, this, &TMain::BtnIClick);
+    connect(BtnL, &QToolButton::clicked, this, &TMain::BtnLClick);
 
     MAC = new QLabel(QStringLiteral("MAC"), ToolBar1);
     MAC->setVisible(false);
@@ -260,6 +266,11 @@ void TMain::buildMainToolbar()
     for (int i = 0; i < kSendHistoryEntries; ++i)
         SendString->addItem(QString());
     ToolBar1->addWidget(SendString);
+    connect(SendString->lineEdit(), &QLineEdit::textEdited, this,
+            [this] { m_historyEdited = true; });
+    connect(SendString, &QComboBox::activated, this, &TMain::selectHistory);
+    // Enter in the send box sends it, as the Send button does.
+    connect(SendString->lineEdit(), &QLineEdit::returnPressed, this, &TMain::SendClick);
 
     auto pushButton = [this](const QString &caption) {
         auto *button = new QPushButton(caption, ToolBar1);
@@ -272,6 +283,9 @@ void TMain::buildMainToolbar()
     Send = pushButton(QStringLiteral("Send"));
     Select = pushButton(QStringLiteral("Select"));
     Close = pushButton(QStringLiteral("Close"));
+    connect(Send, &QPushButton::clicked, this, &TMain::SendClick);
+    connect(Select, &QPushButton::clicked, this, &TMain::SelectClick);
+    connect(Close, &QPushButton::clicked, this, &TMain::CloseCHClick);
 
     Channel = new QComboBox(ToolBar1);
     for (const char *link : {"0", "1", "2", "3", "4", "5", "6", "255"})
@@ -279,7 +293,8 @@ void TMain::buildMainToolbar()
     Channel->setCurrentIndex(Channel->count() - 1);
     ToolBar1->addWidget(Channel);
 
-    MUX1 = new QCheckBox(QStringLiteral("MUX"), ToolBar1);
+    MUX1 = new zorvane::app::ClickFirstCheckBox(QStringLiteral("MUX"), ToolBar1);
+    connect(MUX1, &zorvane::app::ClickFirstCheckBox::clickedBeforeToggle, this, &TMain::MUX1Click);
     ToolBar1->addWidget(MUX1);
 
     Set55 = speedButton(QStringLiteral("55"));
@@ -304,6 +319,10 @@ void TMain::buildCommandToolbars()
     ToolBar_BGIO = commandBar(QStringLiteral("ToolBar_BGIO"), 30);
     ToolBar_HID = commandBar(QStringLiteral("ToolBar_HID"), 30);
     ToolBar_GainSpan = commandBar(QStringLiteral("ToolBar_GainSpan"), 81);
+
+    BCMD = new QPushButton(QStringLiteral("Cmd / Data"), ToolBar_SPP);
+    ToolBar_SPP->addWidget(BCMD);
+    connect(BCMD, &QPushButton::clicked, this, &TMain::BCMDClick);
 }
 
 void TMain::buildTerminalArea()
@@ -322,6 +341,9 @@ void TMain::buildTerminalArea()
     ListBox1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
     layout->addWidget(ListBox1, 1);
+    // Keys typed in the terminal go to the module; the list is where typing starts.
+    ListBox1->installEventFilter(this);
+    ListBox1->setFocus();
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->addAction(QStringLiteral("Clear"), this, &TMain::Clear1Click);

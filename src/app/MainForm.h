@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ClickFirstCheckBox.h"
 #include "serial/Serial_io.h"
 #include "terminal/LineAssembly.h"
 #include "terminal/LineStore.h"
@@ -80,7 +81,30 @@ public:
     void mc_puts(const QString &text);
     void mc_puts_cmd(const QString &text);
     void add_string(const QString &text);
+    // One key press in the terminal; false when the key sends nothing and keeps its usual
+    // meaning for the control that has the focus.
+    bool ListBox1KeyDown(int key, const QString &text, Qt::KeyboardModifiers modifiers);
+    void SendClick();
+    void BtnSClick();
     void BtnRClick();
+    void BtnIClick();
+    void BtnLClick();
+    void BCMDClick();
+    void Echo1Click();
+    // The iWRAP escape "+++" inside its guard times of silence.
+    void sendEscapeSequence();
+    // Pushes several texts onto the send history at once, as that many add_string calls.
+    void pushHistory(const QStringList &texts);
+    // Index of the history entry the send box shows; -1 once its text has been edited.
+    int historyIndex() const;
+    void selectHistory(int index);
+
+    // --- iWRAP multiplexing mode
+    void MUX1Click();
+    void SelectClick();
+    void CloseCHClick();
+    // Frames a text to a link, echoing each frame when Echo is checked.
+    void writeFrames(int link, QStringView text);
 
     bool bgapiWindowVisible() const;
 
@@ -101,7 +125,10 @@ public:
     QString app_folder;
     QString DocumentsFolder;
     QString LogFileName;
-    int mux_link = 255;
+    // The multiplexing link that framed commands go to; 255 is the module itself.
+    int mux_link = 0;
+    // Characters of the keys typed since the send history was last pushed.
+    QString key_line;
 
     // Menus and their items
     QMenu *File = nullptr;
@@ -162,7 +189,7 @@ public:
     QPushButton *Select = nullptr;
     QPushButton *Close = nullptr;
     QComboBox *Channel = nullptr;
-    QCheckBox *MUX1 = nullptr;
+    zorvane::app::ClickFirstCheckBox *MUX1 = nullptr;
     QToolButton *Set55 = nullptr;
     QToolButton *SetAA = nullptr;
     QToolButton *SetOutput = nullptr;
@@ -171,6 +198,7 @@ public:
 
     // Command toolbars
     QToolBar *ToolBar_SPP = nullptr;
+    QPushButton *BCMD = nullptr;
     QToolBar *ToolBar_BGIO = nullptr;
     QToolBar *ToolBar_HID = nullptr;
     QToolBar *ToolBar_GainSpan = nullptr;
@@ -190,6 +218,11 @@ public:
     QLabel *StatusBarPanel5 = nullptr;
 
     QTimer *Timer1 = nullptr;
+    // The BGAPI window, which comes with the BGAPI tools; while it is visible, command lines
+    // go out without their closing CR.
+    QWidget *Form_BGAPI = nullptr;
+
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
     // Runs the start-up sequence on the first show, after the window itself has been shown,
     // so a message box of the start-up sits over the window rather than over nothing.
@@ -202,6 +235,7 @@ private:
     void buildTerminalArea();
     void buildStatusBar();
     void onTimer1();
+    void keyPressEvent(QKeyEvent *event) override;
     // Shows the terminal list's new lines and keeps the last one selected and in view.
     void refreshTerminalView();
     bool openPort(int port, int dataBits, int parity, int stopBits);
@@ -210,6 +244,8 @@ private:
     zorvane::terminal::LineAssembly m_lineAssembly;
     bool m_shown = false;
     bool m_destroyed = false;
+    // The send box's text was edited after an entry was selected.
+    bool m_historyEdited = false;
     // Paces the ticks while no device is held, so the off-line countdown shows real seconds.
     QElapsedTimer m_offlineClock;
     // When the terminal list was last shown its new lines, to space out repaints; and when

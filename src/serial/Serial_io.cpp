@@ -119,13 +119,24 @@ void SerialIo::c_putc(char16_t ch)
 
 void SerialIo::writeText(QStringView text)
 {
-    if (!m_held || text.isEmpty())
+    if (m_held)
+        writeBytes(byteValued(text));
+}
+
+void SerialIo::writeBytes(QByteArrayView bytes)
+{
+    if (!m_held || bytes.isEmpty())
         return;
+    m_device.write(bytes.data(), bytes.size());
+    m_device.flush();
+}
+
+QByteArray byteValued(QStringView text)
+{
     QByteArray bytes(text.size(), Qt::Uninitialized);
     for (qsizetype i = 0; i < text.size(); ++i)
         bytes[i] = static_cast<char>(text[i].unicode() & 0xFF);
-    m_device.write(bytes);
-    m_device.flush();
+    return bytes;
 }
 
 bool SerialIo::isAlive() const

@@ -35,6 +35,7 @@ public:
     void c_putc(char16_t ch);
     // The low 8 bits of every character, in order, with no echo and no line end.
     void writeText(QStringView text);
+    void writeBytes(QByteArrayView bytes);
     // Asks the device for its line settings; fails once the device has gone.
     bool isAlive() const;
 
@@ -87,5 +88,9 @@ private:
     qint64 m_takenBefore = 0;
     bool m_resting = false;
 };
+
+// A text whose characters each carry one byte: the low 8 bits of every character, which is
+// what goes on the wire for any text sent.
+QByteArray byteValued(QStringView text);
 
 } // namespace zorvane::serial

@@ -1,32 +1,201 @@
-// Transmit side of the main window: module commands and the send history.
+// Transmit side of the main window: typed keys, the send box and its history, module
+// commands and the quick command buttons, and the iWRAP escape sequence.
 #include "app/MainForm.h"
 
+#include "KeyCodes.h"
+#include "MuxFrame.h"
+#include "SendHistory.h"
+#include "TerminalModel.h"
+#include "app/ClickFirstCheckBox.h"
+#include "app/MessageBoxes.h"
+
+#include <QAction>
+#include <QListView>
 #include <QComboBox>
+#include <QLabel>
+#include <QKeyEvent>
+#include <QThread>
+
+using zorvane::terminal::hexWritePiece;
+using zorvane::terminal::MuxFrame;
+using zorvane::terminal::TerminalKey;
+
+namespace {
+// The module takes "+++" as the escape only with this much silence on either side.
+constexpr unsigned long kEscapeGuardMs = 1000;
+} // namespace
 
 void TMain::mc_puts(const QString &text)
 {
-    serial.c_putc(13);
-    c_puts(text);
-    serial.c_putc(10);
-    serial.c_putc(13);
+    if (MUX1->isChecked() || mux_link == MuxFrame::kControlLink) {
+        writeFrames(mux_link, text);
+    } else {
+        serial.c_putc(13);
+        c_puts(text);
+        serial.c_putc(10);
+        serial.c_putc(13);
+    }
     add_string(text);
 }
 
 void TMain::mc_puts_cmd(const QString &text)
 {
+    if (!MUX1->isChecked()) {
+        mc_puts(text);
+        return;
+    }
+    const int link = mux_link;
+    mux_link = MuxFrame::kControlLink;
     mc_puts(text);
+    if (MUX1->isChecked())
+        mux_link = link;
 }
 
 void TMain::add_string(const QString &text)
 {
-    for (int i = SendString->count() - 1; i > 0; --i)
-        SendString->setItemText(i, SendString->itemText(i - 1));
-    SendString->setItemText(0, text);
-    SendString->setCurrentIndex(0);
-    SendString->setEditText(text);
+    pushHistory({text});
+}
+
+void TMain::pushHistory(const QStringList &texts)
+{
+    QStringList entries;
+    for (int i = 0; i < SendString->count(); ++i)
+        entries << SendString->itemText(i);
+    const QStringList pushed = zorvane::terminal::pushedHistory(entries, texts);
+    for (int i = 0; i < SendString->count(); ++i)
+        SendString->setItemText(i, pushed[i]);
+    selectHistory(0);
+    key_line.clear();
+}
+
+int TMain::historyIndex() const
+{
+    return m_historyEdited ? -1 : SendString->currentIndex();
+}
+
+void TMain::selectHistory(int index)
+{
+    SendString->setCurrentIndex(index);
+    // Selecting the entry already current leaves the edit text alone; it must show the entry.
+    SendString->setEditText(SendString->itemText(index));
+    m_historyEdited = false;
+}
+
+bool TMain::ListBox1KeyDown(int key, const QString &text, Qt::KeyboardModifiers modifiers)
+{
+    const QList<TerminalKey> keys = zorvane::terminal::terminalKeys(key, text, modifiers);
+    const int lastEntry = SendString->count() - 1;
+    for (const TerminalKey &pressed : keys) {
+        switch (pressed.kind) {
+        case TerminalKey::Kind::HistoryUp:
+            c_puts(SendString->currentText());
+            if (historyIndex() < lastEntry)
+                selectHistory(historyIndex() + 1);
+            break;
+        case TerminalKey::Kind::HistoryDown:
+            c_puts(SendString->currentText());
+            if (historyIndex() > 0)
+                selectHistory(historyIndex() - 1);
+            break;
+        case TerminalKey::Kind::Byte:
+            serial.c_putc(static_cast<char16_t>(pressed.code));
+            key_line += QChar(static_cast<char16_t>(pressed.code));
+            if (pressed.code == 13)
+                add_string(key_line);
+            break;
+        }
+
+        if (Echo1->isChecked()) {
+            const QString echo = HexModeWrite1->isChecked()
+                                     ? hexWritePiece(static_cast<char16_t>(pressed.code))
+                                     : QString::number(pressed.code);
+            // Successive keys build up one line of codes.
+            if (ListModel->lines().isEmpty())
+                AddtoList(0, echo);
+            else
+                ListModel->lines().appendToLast(QStringView(echo));
+        }
+    }
+    return !keys.isEmpty();
+}
+
+void TMain::SendClick()
+{
+    const QString text = SendString->currentText()
+                         + (MUX1->isChecked() ? QStringLiteral("\r") : QString());
+    if (!HexModeWrite1->isChecked()) {
+        mc_puts(text);
+        return;
+    }
+    // Each character goes out as its hexadecimal text and becomes a history entry of its
+    // own; a long text is pushed and written in one go rather than piece by piece.
+    QStringList pieces;
+    pieces.reserve(text.size());
+    for (const QChar ch : text)
+        pieces << hexWritePiece(ch.unicode());
+    pushHistory(pieces);
+    serial.writeText(pieces.join(QString()));
+    c_puts(QString());
+}
+
+void TMain::BtnSClick()
+{
+    mc_puts_cmd(QStringLiteral("SET"));
 }
 
 void TMain::BtnRClick()
 {
     mc_puts_cmd(QStringLiteral("RESET"));
+}
+
+void TMain::BtnIClick()
+{
+    mc_puts_cmd(QStringLiteral("INQUIRY 5 NAME"));
+}
+
+void TMain::BtnLClick()
+{
+    mc_puts_cmd(QStringLiteral("LIST"));
+}
+
+void TMain::BCMDClick()
+{
+    if (MUX1->isChecked()) {
+        zorvane::app::showMessage(this, QStringLiteral("No CMD/Data modes in Multiplex mode"));
+        return;
+    }
+    sendEscapeSequence();
+}
+
+void TMain::sendEscapeSequence()
+{
+    // The guard times block on purpose: no receive tick may run, and nothing may be sent,
+    // while the line has to stay silent.
+    QThread::msleep(kEscapeGuardMs);
+    c_write(QStringLiteral("+++"));
+    QThread::msleep(kEscapeGuardMs);
+}
+
+void TMain::Echo1Click()
+{
+    StatusBarPanel2->setText(Echo1->isChecked() ? QStringLiteral("Echo") : QStringLiteral("    "));
+}
+
+bool TMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ListBox1 && event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        // Tab moves the focus; keys that send nothing keep scrolling the list.
+        if (key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab
+            && ListBox1KeyDown(key->key(), key->text(), key->modifiers()))
+            return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMain::keyPressEvent(QKeyEvent *event)
+{
+    // Keys no control took for itself reach the window and go to the module too.
+    if (!ListBox1KeyDown(event->key(), event->text(), event->modifiers()))
+        QMainWindow::keyPressEvent(event);
 }

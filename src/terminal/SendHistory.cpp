@@ -1,0 +1,25 @@
+#include "SendHistory.h"
+
+namespace zorvane::terminal {
+
+QStringList pushedHistory(const QStringList &entries, const QStringList &texts)
+{
+    // Only the newest pushes survive, so a paste of a million pieces costs no more than
+    // eleven: the result is those pushes newest first, then what is left of the old entries.
+    const qsizetype size = entries.size();
+    QStringList result;
+    result.reserve(size);
+    for (qsizetype i = texts.size() - 1; i >= 0 && result.size() < size; --i)
+        result << texts[i];
+    for (qsizetype i = 0; result.size() < size; ++i)
+        result << entries[i];
+    return result;
+}
+
+QString hexWritePiece(char16_t code)
+{
+    return QString::number(code, 16).toUpper().rightJustified(2, QLatin1Char(' '))
+           + QLatin1Char(' ');
+}
+
+} // namespace zorvane::terminal
