@@ -22,6 +22,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <limits>
+
 using zorvane::serial::kPortCount;
 
 namespace {
@@ -266,11 +268,13 @@ void TMain::buildMainToolbar()
     for (int i = 0; i < kSendHistoryEntries; ++i)
         SendString->addItem(QString());
     ToolBar1->addWidget(SendString);
+    // A pasted text goes out whole; a line edit keeps only 32767 characters unless told.
+    SendString->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
     connect(SendString->lineEdit(), &QLineEdit::textEdited, this,
             [this] { m_historyEdited = true; });
     connect(SendString, &QComboBox::activated, this, &TMain::selectHistory);
     // Enter in the send box sends it, as the Send button does.
-    connect(SendString->lineEdit(), &QLineEdit::returnPressed, this, &TMain::SendClick);
+    SendString->lineEdit()->installEventFilter(this);
 
     auto pushButton = [this](const QString &caption) {
         auto *button = new QPushButton(caption, ToolBar1);
@@ -383,5 +387,5 @@ void TMain::buildStatusBar()
 
 bool TMain::bgapiWindowVisible() const
 {
-    return false;
+    return Form_BGAPI && Form_BGAPI->isVisible();
 }

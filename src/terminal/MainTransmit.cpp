@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QThread>
 
 using zorvane::terminal::hexWritePiece;
@@ -183,12 +184,19 @@ void TMain::Echo1Click()
 
 bool TMain::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == ListBox1 && event->type() == QEvent::KeyPress) {
+    if (watched == static_cast<QObject *>(ListBox1) && event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         // Tab moves the focus; keys that send nothing keep scrolling the list.
         if (key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab
             && ListBox1KeyDown(key->key(), key->text(), key->modifiers()))
             return true;
+    }
+    if (watched == static_cast<QObject *>(SendString->lineEdit()) && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            SendClick();
+            return true;
+        }
     }
     return QMainWindow::eventFilter(watched, event);
 }
