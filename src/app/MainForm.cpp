@@ -1,6 +1,10 @@
 #include "MainForm.h"
 
+<<<<<<< HEAD
 #include "ClickFirstCheckBox.h"
+=======
+#include "About.h"
+>>>>>>> about
 #include "DocumentsFolder.h"
 #include "serial/PortNames.h"
 #include "terminal/TerminalModel.h"
@@ -64,6 +68,7 @@ TMain::TMain(QWidget *parent) : QMainWindow(parent)
     connect(Timer1, &QTimer::timeout, this, &TMain::onTimer1);
 
     FormCreate();
+    About_Form = new TAbout_Form(this);
     Timer1->start();
 }
 
@@ -220,6 +225,8 @@ void TMain::buildMenus()
     Help = menuBar()->addMenu(QStringLiteral("Help"));
     CheckForUpdates = Help->addAction(QStringLiteral("Check For Updates"));
     About = addCheckItem(Help, QStringLiteral("About"), true);
+    connect(CheckForUpdates, &QAction::triggered, this, &TMain::CheckForUpdatesClick);
+    connect(About, &QAction::triggered, this, &TMain::AboutClick);
     iWrapCommands = addCheckItem(Help, QStringLiteral("iWrap Commands"), true);
 }
 

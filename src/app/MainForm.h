@@ -111,6 +111,10 @@ public:
     // --- settings: load, apply and save
 
     // --- help menu
+    void AboutClick();
+    void CheckForUpdatesClick();
+    // The About box: created hidden with the window, a dialog of its own.
+    class TAbout_Form *About_Form = nullptr;
 
     // Session variables
     zorvane::serial::SerialIo serial;
