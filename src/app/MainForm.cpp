@@ -1,10 +1,7 @@
 #include "MainForm.h"
 
-<<<<<<< HEAD
-#include "ClickFirstCheckBox.h"
-=======
 #include "About.h"
->>>>>>> about
+#include "ClickFirstCheckBox.h"
 #include "DocumentsFolder.h"
 #include "serial/PortNames.h"
 #include "terminal/TerminalModel.h"
