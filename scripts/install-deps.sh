@@ -8,6 +8,7 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
   libgl-dev
+  libxml2-utils
   xvfb xauth
 )
 

@@ -95,19 +95,16 @@ void TMain::setVisible(bool visible)
 
 void TMain::FormShow()
 {
+    // The BGAPI state and the BGIO call flag start out cleared; nothing to reset yet.
+
     item_style = zorvane::terminal::LineStyle::Standard;
     app_version = QStringLiteral("1.16");
     app_title = QStringLiteral("Zorvane");
     setWindowTitle(app_title);
     tick_count = 0;
 
-    // The values a new settings file holds, until the settings file is read here.
-    serial.com_port = 1;
-    baud_rate = 115200;
-    data_bits = 8;
-    parity = 0;
-    stop_bits = 1;
-    ResetonConnect->setChecked(true);
+    LoadSettings();
+    ApplySettings();
 
     SendString->setCurrentIndex(0);
     SPP1->setChecked(!ToolBar_SPP->isHidden());
@@ -128,8 +125,16 @@ void TMain::FormDestroy()
         return;
     m_destroyed = true;
     Timer1->stop();
+    // Settings exist only once the window has been shown; the port is saved while still open.
+    SaveSettings();
     if (serial.com_port != 0)
         serial.c_close();
+}
+
+void TMain::closeEvent(QCloseEvent *event)
+{
+    FormDestroy();
+    QMainWindow::closeEvent(event);
 }
 
 void TMain::MExitClick()

@@ -2,6 +2,7 @@
 
 #include "app/ClickFirstCheckBox.h"
 #include "serial/Serial_io.h"
+#include "settings/zv_settings.h"
 #include "terminal/LineAssembly.h"
 #include "terminal/LineStore.h"
 
@@ -109,6 +110,20 @@ public:
     bool bgapiWindowVisible() const;
 
     // --- settings: load, apply and save
+    // Reads the settings file into XMLDocument1, or writes a new one when it is missing or
+    // unusable.
+    void LoadSettings();
+    void WriteDefaultSettings();
+    bool CreateSettingsFile();
+    void ApplySettings();
+    void SaveSettings();
+    // The settings document, held from start-up to shutdown, and the view of its root; no root
+    // until the settings have been loaded.
+    zorvane::settings::SettingsDocument XMLDocument1;
+    std::optional<zorvane::settings::TXMLZVSettingsType> SettingsRoot;
+    static constexpr const char *kSettingsFileName = "zv_settings.xml";
+    // Closing the window ends the program: the settings are saved while it is still whole.
+    void closeEvent(QCloseEvent *event) override;
 
     // --- help menu
     void AboutClick();

@@ -1,0 +1,579 @@
+// The settings file through the real main window, offscreen: the first start, a table of
+// files carried into the window and written back, damaged and read-only files, a file kept
+// behind a link, and the shutdown order with a pseudo-terminal as the saved port.
+#include "PtyModule.h"
+#include "XmlCheck.h"
+#include "app/MainForm.h"
+#include "app/MessageBoxes.h"
+#include "settings/zv_settings.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+
+#include <memory>
+
+using xmlcheck::Leaves;
+
+namespace {
+
+const QByteArray kResetLine("\rRESET\r\n\r");
+const QString kDeclaration =
+    QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>");
+
+QString flag(bool on)
+{
+    return on ? QStringLiteral("true") : QStringLiteral("false");
+}
+
+// Everything the settings drive, as key=value lines, so a difference names its setting.
+QStringList stateOf(const TMain &w)
+{
+    QStringList s;
+    s << QStringLiteral("left=%1").arg(w.x()) << QStringLiteral("top=%1").arg(w.y())
+      << QStringLiteral("width=%1").arg(w.width()) << QStringLiteral("height=%1").arg(w.height());
+    int marked = 0;
+    for (int port = 1; port <= 100; ++port) {
+        if (w.com_items[static_cast<size_t>(port)]->isChecked())
+            marked = port;
+    }
+    s << QStringLiteral("com=%1").arg(marked) << QStringLiteral("baud=%1").arg(w.baud_rate)
+      << QStringLiteral("dataBits=%1").arg(w.data_bits) << QStringLiteral("parity=%1").arg(w.parity)
+      << QStringLiteral("stopbits=%1").arg(w.stop_bits);
+    auto toolbar = [&](const char *key, const QToolBar *bar, const QAction *item) {
+        const bool shown = !bar->isHidden();
+        s << QLatin1String(key) + u'=' + flag(shown) +
+                 (item->isChecked() == shown ? QString() : QStringLiteral(" (menu mark differs)"));
+    };
+    toolbar("spp", w.ToolBar_SPP, w.SPP1);
+    toolbar("BGIO", w.ToolBar_BGIO, w.BGIO1);
+    toolbar("HID", w.ToolBar_HID, w.HID1);
+    toolbar("GainSpan", w.ToolBar_GainSpan, w.GainSpan1);
+    s << "echo=" + flag(w.Echo1->isChecked()) << "hexmoder=" + flag(w.HexMode->isChecked())
+      << "hexmodew=" + flag(w.HexModeWrite1->isChecked())
+      << "unreadable=" + flag(w.UnReadable1->isChecked())
+      << "multiplex=" + flag(w.MUX1->isChecked())
+      << "greenonblack=" + flag(w.GreenonBlack->isChecked())
+      << "timestamp=" + flag(w.TimeStamp1->isChecked())
+      << "datestamp=" + flag(w.DateStamp1->isChecked()) << "log=" + flag(w.Log1->isChecked())
+      << "ResetOnConnect=" + flag(w.ResetonConnect->isChecked());
+    for (int i = 0; i < w.SendString->count(); ++i)
+        s << QStringLiteral("send%1=").arg(i + 1) + w.SendString->itemText(i);
+    s << "shown=" + w.SendString->currentText() << "logdir=" + w.LogFileName;
+    return s;
+}
+
+// The state a new file gives, with some keys changed.
+QStringList expectedState(const QString &docs, const QStringList &changes = {})
+{
+    QStringList s{"left=100",
+                  "top=100",
+                  "width=600",
+                  "height=400",
+                  "com=1",
+                  "baud=115200",
+                  "dataBits=8",
+                  "parity=0",
+                  "stopbits=1",
+                  "spp=false",
+                  "BGIO=false",
+                  "HID=false",
+                  "GainSpan=false",
+                  "echo=false",
+                  "hexmoder=false",
+                  "hexmodew=false",
+                  "unreadable=false",
+                  "multiplex=false",
+                  "greenonblack=false",
+                  "timestamp=false",
+                  "datestamp=false",
+                  "log=false",
+                  "ResetOnConnect=true",
+                  "send1=SET"};
+    for (int n = 2; n <= 10; ++n)
+        s << QStringLiteral("send%1= ").arg(n);
+    s << "send11=SET"
+      << "shown=SET"
+      << "logdir=" + docs + "test.csv";
+    for (const QString &change : changes) {
+        const QString key = change.section(u'=', 0, 0) + u'=';
+        const auto at = std::find_if(s.begin(), s.end(),
+                                     [&](const QString &line) { return line.startsWith(key); });
+        if (at == s.end())
+            qWarning() << "no such setting" << key;
+        else
+            *at = change;
+    }
+    return s;
+}
+
+// A file as the program writes it: whitespace-only texts go in CDATA, which the parser keeps.
+QString fileText(const QList<std::pair<QString, Leaves>> &groups)
+{
+    QString text = kDeclaration + u'\n' + xmlcheck::canonicalFile(groups);
+    static const QRegularExpression blank(QStringLiteral(">([ \t\n]+)</"));
+    return text.replace(blank, QStringLiteral("><![CDATA[\\1]]></"));
+}
+
+// The new file of `docs` with some leaf texts changed.
+QString fileWith(const QString &docs, const QMap<QString, QString> &changes)
+{
+    auto groups = xmlcheck::newFileLeaves(docs);
+    for (auto &[group, leaves] : groups) {
+        for (auto &[leaf, text] : leaves)
+            text = changes.value(leaf, text);
+    }
+    return fileText(groups);
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestMainSettings : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanupTestCase();
+
+    void firstStart();
+    void restoreAndSave_data();
+    void restoreAndSave();
+    void savedFileKeepsLayout();
+    void damagedFile_data();
+    void damagedFile();
+    void noFileCanBeWritten();
+    void readOnlyFile();
+    void linkedFile();
+    void shutdownSavesPortThenCloses_data();
+    void shutdownSavesPortThenCloses();
+    void restoredMuxAndLogSendNothing();
+    void closeShutsDownOnce();
+
+private:
+    std::unique_ptr<TMain> startMain();
+    QString settingsPath() const { return m_docs + QStringLiteral("zv_settings.xml"); }
+    int savedCom();
+
+    QTemporaryDir m_home;
+    QString m_docs;
+    QStringList m_messages;
+};
+
+void TestMainSettings::initTestCase()
+{
+    QVERIFY(m_home.isValid());
+    m_docs = useTemporaryHome(m_home.path());
+    QVERIFY2(xmlcheck::haveXmllint(), "xmllint (package libxml2-utils) is needed");
+    zorvane::app::setMessageHandler([this](QWidget *, const QString &text) { m_messages << text; });
+}
+
+void TestMainSettings::cleanupTestCase()
+{
+    zorvane::app::setMessageHandler({});
+}
+
+void TestMainSettings::init()
+{
+    QDir(m_docs).removeRecursively();
+    QVERIFY(QDir().mkpath(m_docs));
+    isolatePorts(m_docs);
+    m_messages.clear();
+}
+
+std::unique_ptr<TMain> TestMainSettings::startMain()
+{
+    auto w = std::make_unique<TMain>();
+    // Receive ticks are driven by hand where they matter.
+    w->Timer1->stop();
+    w->show();
+    return w;
+}
+
+int TestMainSettings::savedCom()
+{
+    zorvane::settings::SettingsDocument document;
+    document.FileName = settingsPath();
+    auto root = zorvane::settings::OpenSettingsRoot(document);
+    return root ? root->COMPORT().com() : -1;
+}
+
+void TestMainSettings::firstStart()
+{
+    PtyModule module;
+    QVERIFY(module.linkAs(m_docs, 1));
+    auto w = startMain();
+
+    QCOMPARE(m_messages, QStringList());
+    // The reset sent on connecting is the newest history entry by now.
+    QCOMPARE(stateOf(*w),
+             expectedState(m_docs, {"send1=RESET", "send2=SET", "send11= ", "shown=RESET"}));
+    QCOMPARE(w->StatusBarPanel1->text(), "COM1 115200 8N1- Online");
+    QCOMPARE(module.readAtLeast(kResetLine.size()), kResetLine);
+
+    const QByteArray bytes = readFile(settingsPath());
+    QVERIFY(bytes.startsWith(kDeclaration.toUtf8() + '\n'));
+    QCOMPARE(xmlcheck::canonical(settingsPath()),
+             xmlcheck::canonicalFile(xmlcheck::newFileLeaves(m_docs)));
+}
+
+void TestMainSettings::restoreAndSave_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("changes");
+
+    QList<std::pair<QString, Leaves>> session{
+        {"Window", {{"left", "30"}, {"top", "40"}, {"width", "700"}, {"height", "500"}}},
+        {"COMPORT",
+         {{"com", "3"}, {"baud", "9600"}, {"dataBits", "7"}, {"parity", "2"}, {"stopbits", "2"}}},
+        {"Toolbars", {{"spp", "true"}, {"BGIO", "false"}, {"HID", "true"}, {"GainSpan", "true"}}},
+        {"Options",
+         {{"echo", "true"},
+          {"hexmoder", "true"},
+          {"hexmodew", "true"},
+          {"unreadable", "true"},
+          {"multiplex", "true"},
+          {"greenonblack", "true"},
+          {"timestamp", "true"},
+          {"datestamp", "true"},
+          {"log", "true"},
+          {"ResetOnConnect", "false"}}},
+        {"Data", {{"mac", "00:07:80:AA:BB:CC"}, {"logdir", "1402Mar5-9h07.csv"}}},
+    };
+    QStringList sessionState{"left=30",
+                             "top=40",
+                             "width=700",
+                             "height=500",
+                             "com=3",
+                             "baud=9600",
+                             "dataBits=7",
+                             "parity=2",
+                             "stopbits=2",
+                             "spp=true",
+                             "HID=true",
+                             "GainSpan=true",
+                             "echo=true",
+                             "hexmoder=true",
+                             "hexmodew=true",
+                             "unreadable=true",
+                             "multiplex=true",
+                             "greenonblack=true",
+                             "timestamp=true",
+                             "datestamp=true",
+                             "log=true",
+                             "ResetOnConnect=false",
+                             "logdir=1402Mar5-9h07.csv",
+                             "send11=AT+1",
+                             "shown=AT+1"};
+    for (int n = 1; n <= 10; ++n) {
+        session[4].second.insert(n,
+                                 {QStringLiteral("send%1").arg(n), QStringLiteral("AT+%1").arg(n)});
+        sessionState << QStringLiteral("send%1=AT+%1").arg(n);
+    }
+    QTest::newRow("a saved session") << fileText(session) << sessionState;
+
+    auto reversed = session;
+    std::reverse(reversed.begin(), reversed.end());
+    for (auto &group : reversed)
+        std::reverse(group.second.begin(), group.second.end());
+    QTest::newRow("groups and leaves in another order") << fileText(reversed) << sessionState;
+
+    QTest::newRow("window off the top left")
+        << fileWith(m_docs, {{"left", "-8"}, {"top", "-8"}}) << QStringList{"left=-8", "top=-8"};
+
+    QTest::newRow("booleans in any case or as numbers")
+        << fileWith(m_docs, {{"spp", "TRUE"},
+                             {"BGIO", "True"},
+                             {"HID", "1"},
+                             {"echo", "true"},
+                             {"ResetOnConnect", "0"},
+                             {"log", "FALSE"}})
+        << QStringList{"spp=true", "BGIO=true", "HID=true", "echo=true", "ResetOnConnect=false"};
+
+    QTest::newRow("markup in the history")
+        << fileWith(m_docs, {{"send1", "<a href=\"x\"> & </a>"}, {"send2", "&amp;"}})
+        << QStringList{"send1=<a href=\"x\"> & </a>", "send2=&amp;", "send11=<a href=\"x\"> & </a>",
+                       "shown=<a href=\"x\"> & </a>"};
+
+    QStringList emptyData{"send11=", "shown=", "logdir="};
+    for (int n = 1; n <= 10; ++n)
+        emptyData << QStringLiteral("send%1=").arg(n);
+    QTest::newRow("only a root") << QStringLiteral("<ZVSettings/>") << emptyData;
+
+    QTest::newRow("unusable numbers take new-file values")
+        << fileWith(m_docs, {{"left", "x"},
+                             {"top", ""},
+                             {"width", "1e3"},
+                             {"com", "+2"},
+                             {"baud", "115200.0"},
+                             {"ResetOnConnect", ""},
+                             {"echo", "maybe"}})
+        << QStringList{};
+}
+
+void TestMainSettings::restoreAndSave()
+{
+    QFETCH(QString, file);
+    QFETCH(QStringList, changes);
+    QVERIFY(writeFile(settingsPath(), file.toUtf8()));
+
+    auto w = startMain();
+    const QStringList restored = stateOf(*w);
+    QCOMPARE(restored, expectedState(m_docs, changes));
+    QVERIFY(!m_messages.join(u'\n').contains(QStringLiteral("Unable to open file")));
+    QCOMPARE(w->StatusBarPanel2->text(), "-");
+    w->MExit->trigger();
+    QVERIFY(!xmlcheck::canonical(settingsPath()).isEmpty());
+    w.reset();
+
+    // What was written brings the same state back; the port, never found, is saved as 0.
+    auto again = startMain();
+    QStringList expected = restored;
+    expected.replaceInStrings(QRegularExpression(QStringLiteral("^com=\\d+$")),
+                              QStringLiteral("com=0"));
+    QCOMPARE(stateOf(*again), expected);
+}
+
+void TestMainSettings::savedFileKeepsLayout()
+{
+    const QByteArray declaration("<?xml version='1.0' encoding='UTF-8' standalone='no' ?>");
+    QVERIFY(writeFile(settingsPath(), "\xEF\xBB\xBF" + declaration +
+                                          "\n<!-- kept -->\n"
+                                          "<ZVSettings>\n"
+                                          "  <Extra a=\"1\"><b>me</b><c/></Extra>\n"
+                                          "  <Data><send1>old</send1><note>n</note>"
+                                          "<mac>m</mac></Data>\n"
+                                          "  <Window><top>10</top><left>20</left><!-- c -->"
+                                          "<width>640</width><height>480</height>"
+                                          "<Monitor>2</Monitor></Window>\n"
+                                          "</ZVSettings>\n"));
+    auto w = startMain();
+    QCOMPARE(w->LogFileName, QString());
+    w->move(25, 15);
+    w.reset();
+
+    const QByteArray written = readFile(settingsPath());
+    QVERIFY2(written.startsWith(declaration + '\n'), written.constData());
+    QString data = QStringLiteral("<Data><send1>old</send1><note>n</note><mac>Unknown MAC</mac>");
+    for (int n = 2; n <= 10; ++n)
+        data += QStringLiteral("<send%1></send%1>").arg(n);
+    data += QStringLiteral("<logdir></logdir></Data>");
+    auto groups = xmlcheck::newFileLeaves(m_docs);
+    groups[1].second[0].second = QStringLiteral("0"); // COM1 was not found
+    const QString appended = xmlcheck::canonicalFile({groups[1], groups[2], groups[3]})
+                                 .remove(QStringLiteral("<ZVSettings>"))
+                                 .remove(QStringLiteral("</ZVSettings>"));
+    QCOMPARE(xmlcheck::canonical(settingsPath()),
+             QStringLiteral("<!-- kept -->\n<ZVSettings><Extra a=\"1\"><b>me</b><c></c></Extra>") +
+                 data +
+                 QStringLiteral("<Window><top>15</top><left>25</left><!-- c -->"
+                                "<width>640</width><height>480</height><Monitor>2</Monitor>"
+                                "</Window>") +
+                 appended + QStringLiteral("</ZVSettings>"));
+}
+
+void TestMainSettings::damagedFile_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("not XML") << QByteArray("left=100\ntop=100\n");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("cut short") << QByteArray("<ZVSettings><Window><left>1</left>");
+    QTest::newRow("wrong root") << QByteArray(
+        "<Settings><Window><left>1</left></Window></Settings>");
+    QTest::newRow("invalid UTF-8")
+        << QByteArray("<ZVSettings><Data><send1>\xC3\x28\xFF</send1></Data></ZVSettings>");
+    QByteArray deep = "<ZVSettings>" + QByteArray("<a>").repeated(100000) +
+                      QByteArray("</a>").repeated(100000) + "</ZVSettings>";
+    QTest::newRow("nested 100000 deep") << deep;
+    QTest::newRow("50 MB") << "<ZVSettings><Data><send1>" + QByteArray(50 << 20, 'x') +
+                                  "</send1></Data></ZVSettings>";
+}
+
+void TestMainSettings::damagedFile()
+{
+    QFETCH(QByteArray, bytes);
+    QVERIFY(writeFile(settingsPath(), bytes));
+
+    auto w = startMain();
+    QCOMPARE(m_messages,
+             QStringList({"Unable to open file: " + settingsPath(), "Unable to Open Port COM1"}));
+    QCOMPARE(stateOf(*w), expectedState(m_docs));
+    QCOMPARE(xmlcheck::canonical(settingsPath()),
+             xmlcheck::canonicalFile(xmlcheck::newFileLeaves(m_docs)));
+}
+
+void TestMainSettings::noFileCanBeWritten()
+{
+    // A folder where the file belongs: neither read nor written, even by root.
+    QVERIFY(QDir().mkpath(settingsPath()));
+    auto w = startMain();
+    QCOMPARE(m_messages, QStringList({"Unable to open file: " + settingsPath(),
+                                      "Unable to create xml file: zv_settings.xml",
+                                      "Unable to Open Port COM1"}));
+    QCOMPARE(stateOf(*w), expectedState(m_docs));
+
+    m_messages.clear();
+    w->MExit->trigger();
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages[0].startsWith("Unable to write file: " + settingsPath()),
+             qPrintable(m_messages[0]));
+    QVERIFY(QFileInfo(settingsPath()).isDir());
+}
+
+void TestMainSettings::readOnlyFile()
+{
+    QVERIFY(
+        writeFile(settingsPath(), fileWith(m_docs, {{"left", "30"}, {"send1", "ro"}}).toUtf8()));
+    QVERIFY(QFile::setPermissions(settingsPath(), QFileDevice::ReadOwner | QFileDevice::ReadGroup |
+                                                      QFileDevice::ReadOther));
+    const QDateTime old = QDateTime::currentDateTime().addDays(-30);
+    {
+        QFile file(settingsPath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.setFileTime(old, QFileDevice::FileModificationTime));
+    }
+    const QByteArray before = readFile(settingsPath());
+    const QDateTime modified = QFileInfo(settingsPath()).lastModified();
+
+    auto w = startMain();
+    QCOMPARE(stateOf(*w), expectedState(m_docs, {"left=30", "send1=ro", "send11=ro", "shown=ro"}));
+    w->move(50, 60);
+    w->Echo1->setChecked(true);
+    m_messages.clear();
+    w.reset();
+
+    QCOMPARE(m_messages, QStringList{"zv_settings.xml file read only - settings not saved"});
+    QCOMPARE(readFile(settingsPath()), before);
+    QCOMPARE(QFileInfo(settingsPath()).lastModified(), modified);
+}
+
+void TestMainSettings::linkedFile()
+{
+    // The user keeps the file with other configuration and links it into the folder.
+    const QString target = m_home.filePath(QStringLiteral("config/zorvane.xml"));
+    QVERIFY(QDir().mkpath(QFileInfo(target).path()));
+    QVERIFY(writeFile(target, fileWith(m_docs, {{"left", "30"}}).toUtf8()));
+    QVERIFY(QFile::link(target, settingsPath()));
+
+    auto w = startMain();
+    QCOMPARE(w->x(), 30);
+    w->move(70, 80);
+    w.reset();
+
+    QVERIFY(QFileInfo(settingsPath()).isSymLink());
+    const QString written = xmlcheck::canonical(target);
+    QVERIFY2(written.contains(QStringLiteral("<left>70</left><top>80</top>")), qPrintable(written));
+}
+
+void TestMainSettings::shutdownSavesPortThenCloses_data()
+{
+    QTest::addColumn<QString>("com");
+    QTest::addColumn<bool>("unplug");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("saved");
+    QTest::newRow("exit while open") << "1" << false << "COM1 115200 8N1- Online" << 1;
+    QTest::newRow("exit after the port was lost") << "1" << true << "COM1 115200 8N1- Online" << 0;
+    QTest::newRow("no port saved") << "0" << false << "AutoDetect - OffLine" << 0;
+}
+
+void TestMainSettings::shutdownSavesPortThenCloses()
+{
+    QFETCH(QString, com);
+    QFETCH(bool, unplug);
+    QFETCH(QString, status);
+    QFETCH(int, saved);
+    PtyModule module;
+    QVERIFY(module.linkAs(m_docs, 1));
+    QVERIFY(writeFile(settingsPath(), fileWith(m_docs, {{"com", com}}).toUtf8()));
+
+    auto w = startMain();
+    QCOMPARE(w->StatusBarPanel1->text(), status);
+    QCOMPARE(w->windowTitle(), "Zorvane " + status);
+    QCOMPARE(m_messages, QStringList());
+    if (com == u"1")
+        QCOMPARE(module.readAtLeast(kResetLine.size()), kResetLine);
+    else
+        QCOMPARE(module.readAvailable(), QByteArray());
+    if (unplug) {
+        module.unplug();
+        for (int tick = 0; tick < 200 && w->serial.com_port != 0; ++tick)
+            w->Timer1Timer();
+        QCOMPARE(w->serial.com_port, 0);
+    }
+
+    w->MExit->trigger();
+    QCOMPARE(savedCom(), saved);
+    QVERIFY(!w->serial.holdsDevice());
+    QCOMPARE(m_messages, QStringList());
+}
+
+void TestMainSettings::restoredMuxAndLogSendNothing()
+{
+    PtyModule module;
+    QVERIFY(module.linkAs(m_docs, 1));
+    QVERIFY(writeFile(settingsPath(), fileWith(m_docs, {{"multiplex", "true"},
+                                                        {"log", "true"},
+                                                        {"echo", "true"},
+                                                        {"ResetOnConnect", "false"},
+                                                        {"logdir", "0101Jan1-0h00.csv"}})
+                                          .toUtf8()));
+
+    auto w = startMain();
+    QVERIFY(w->MUX1->isChecked());
+    QVERIFY(w->Log1->isChecked());
+    QCOMPARE(w->StatusBarPanel1->text(), "COM1 115200 8N1- Online");
+    QCOMPARE(sentSoFar(w->serial, module), QByteArray());
+    QCOMPARE(w->LogFileName, "0101Jan1-0h00.csv");
+    QCOMPARE(QDir(m_docs).entryList({"*.csv"}, QDir::Files), QStringList());
+    // The echo mark alone, without its click, leaves the status field as it was.
+    QCOMPARE(w->StatusBarPanel2->text(), "-");
+}
+
+void TestMainSettings::closeShutsDownOnce()
+{
+    PtyModule module;
+    QVERIFY(module.linkAs(m_docs, 1));
+    auto w = startMain();
+    QVERIFY(w->serial.holdsDevice());
+
+    // Removed while the program ran: written anew at shutdown.
+    QVERIFY(QFile::remove(settingsPath()));
+    w->close();
+    QVERIFY(!w->serial.holdsDevice());
+    auto groups = xmlcheck::newFileLeaves(m_docs);
+    groups[4].second[0].second = QStringLiteral("Unknown MAC"); // the list's selected entry
+    groups[4].second[1].second = QStringLiteral("RESET");       // sent on connecting
+    groups[4].second[2].second = QStringLiteral("SET");
+    QCOMPARE(xmlcheck::canonical(settingsPath()), xmlcheck::canonicalFile(groups));
+
+    // The window closed once: destroying it now writes nothing more.
+    QVERIFY(QFile::remove(settingsPath()));
+    w.reset();
+    QVERIFY(!QFileInfo::exists(settingsPath()));
+    QCOMPARE(m_messages, QStringList());
+}
+
+QTEST_MAIN(TestMainSettings)
+#include "tst_main_settings.moc"
