@@ -2,6 +2,7 @@
 // the port, the inquiry capture, AddString and AddtoList, clearing, the colour schemes, and
 // floods and a vanishing port that must reach the list whole.
 #include "PtyModule.h"
+#include "WindowText.h"
 #include "app/MainForm.h"
 #include "terminal/TerminalModel.h"
 
@@ -22,26 +23,9 @@ namespace {
 
 constexpr int kPort = 5;
 
-QStringList textsOf(const TMain &window)
-{
-    QStringList texts;
-    const auto &lines = window.ListModel->lines();
-    for (qsizetype row = 0; row < lines.size(); ++row)
-        texts << lines.text(row);
-    return texts;
-}
-
 QString joined(const TMain &window)
 {
-    return textsOf(window).join(QString());
-}
-
-QStringList entriesOf(const QComboBox *box)
-{
-    QStringList entries;
-    for (int i = 0; i < box->count(); ++i)
-        entries << box->itemText(i);
-    return entries;
+    return listLines(window).join(QString());
 }
 
 // Runs receive ticks as the timer would until `done` holds; the pseudo-terminal may hand
@@ -95,7 +79,7 @@ private slots:
         w.Echo1->setChecked(true);
         QVERIFY(m_module->write("OK\r\nAB\r"));
         QVERIFY(tickUntil(w, [&] { return w.ListModel->lines().size() == 3; }));
-        QCOMPARE(textsOf(w), (QStringList{"OK", "RX<= AB", "RX<= "}));
+        QCOMPARE(listLines(w), (QStringList{"OK", "RX<= AB", "RX<= "}));
 
         // A burst wraps at the window's width / 8 within a tick, and a tick takes 256 bytes.
         w.Clear1Click();
@@ -133,7 +117,7 @@ private slots:
         w.UnReadable1->setChecked(true);
         QVERIFY(m_module->write("\xE9\a\n"));
         QVERIFY(tickUntil(w, [&] { return w.ListModel->lines().size() == 3; }));
-        QCOMPARE(textsOf(w), (QStringList{"41 0D ", QString::fromLatin1("\xE9\a"), ""}));
+        QCOMPARE(listLines(w), (QStringList{"41 0D ", QString::fromLatin1("\xE9\a"), ""}));
     }
 
     void escapeReadsWaitForTheirBytes()
@@ -142,7 +126,7 @@ private slots:
         // The rest of a sequence never came: each read that found nothing gives 255.
         QVERIFY(m_module->write("\x1b["));
         QVERIFY(tickUntil(w, [&] { return !w.ListModel->lines().isEmpty(); }));
-        QCOMPARE(textsOf(w), QStringList{QString::fromLatin1("\x1b[\xFF\xFF")});
+        QCOMPARE(listLines(w), QStringList{QString::fromLatin1("\x1b[\xFF\xFF")});
 
         // The window's own ShowRxChar: an escape takes the next three bytes from the port.
         QVERIFY(m_module->write("[1m"));
@@ -159,17 +143,17 @@ private slots:
     void inquiryFillsTheAddressList()
     {
         TMain &w = *m_window;
-        QCOMPARE(entriesOf(w.MAC_Address), QStringList{"Unknown MAC"});
+        QCOMPARE(comboEntries(w.MAC_Address), QStringList{"Unknown MAC"});
         const QByteArray first("INQUIRY 00:07:80:12:34:56 20080 -57\r");
         const QByteArray second("INQUIRY 00:07:80:AB:CD:EF 20080 -60\r");
         QVERIFY(m_module->write(first + first));
         QVERIFY(tickUntil(w, [&] { return w.ListModel->lines().size() == 3; }));
         QCOMPARE(w.MAC->text(), QStringLiteral("00:07:80:12:34:56"));
-        QCOMPARE(entriesOf(w.MAC_Address), QStringList{"00:07:80:12:34:56"});
+        QCOMPARE(comboEntries(w.MAC_Address), QStringList{"00:07:80:12:34:56"});
 
         QVERIFY(m_module->write(second + first));
         QVERIFY(tickUntil(w, [&] { return w.ListModel->lines().size() == 5; }));
-        QCOMPARE(entriesOf(w.MAC_Address), (QStringList{"00:07:80:12:34:56", "00:07:80:AB:CD:EF"}));
+        QCOMPARE(comboEntries(w.MAC_Address), (QStringList{"00:07:80:12:34:56", "00:07:80:AB:CD:EF"}));
         // The last entry is selected even when the address was found at another position.
         QCOMPARE(w.MAC->text(), QStringLiteral("00:07:80:12:34:56"));
         QCOMPARE(w.MAC_Address->currentIndex(), 1);
@@ -188,13 +172,13 @@ private slots:
         TMain &w = *m_window;
         w.AddtoList(0, QStringLiteral("x"));
         w.AddString(QStringLiteral("a\r\nb"));
-        QCOMPARE(textsOf(w), (QStringList{"xa", "b"}));
+        QCOMPARE(listLines(w), (QStringList{"xa", "b"}));
         w.AddtoList(1, QStringLiteral("c\rd\ne"));
-        QCOMPARE(textsOf(w), (QStringList{"xa", "bc d e", ""}));
+        QCOMPARE(listLines(w), (QStringList{"xa", "bc d e", ""}));
         // Text beyond Latin-1 is kept, not cut to bytes.
         w.Echo1->setChecked(true);
         w.AddString(QStringLiteral("\u20AC\r\n\r\nend"));
-        QCOMPARE(textsOf(w),
+        QCOMPARE(listLines(w),
                  (QStringList{"xa", "bc d e", QStringLiteral("\u20AC"), "RX<= ", "RX<= end"}));
         QCOMPARE(w.ListBox1->currentIndex().row(), 4);
 
@@ -219,7 +203,7 @@ private slots:
         QVERIFY(tickUntil(w, [&] { return w.ListModel->lines().size() == 2; }));
         QVERIFY(m_module->write("gone\x1b[2Jnew"));
         QVERIFY(tickUntil(w, [&] { return joined(w) == QStringLiteral("new"); }));
-        QCOMPARE(textsOf(w), QStringList{"new"});
+        QCOMPARE(listLines(w), QStringList{"new"});
     }
 
     void colourSchemes()

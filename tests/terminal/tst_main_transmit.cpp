@@ -2,6 +2,7 @@
 // bytes of module commands, the send box and typed keys, the send history, the echo lines,
 // the iWRAP multiplexing mode with its links, and the "+++" escape.
 #include "PtyModule.h"
+#include "WindowText.h"
 #include "app/MainForm.h"
 #include "app/MessageBoxes.h"
 #include "terminal/TerminalModel.h"
@@ -25,23 +26,6 @@
 namespace {
 
 constexpr int kPort = 6;
-
-QStringList textsOf(const TMain &window)
-{
-    QStringList texts;
-    const auto &lines = window.ListModel->lines();
-    for (qsizetype row = 0; row < lines.size(); ++row)
-        texts << lines.text(row);
-    return texts;
-}
-
-QStringList historyOf(const TMain &window)
-{
-    QStringList entries;
-    for (int i = 0; i < window.SendString->count(); ++i)
-        entries << window.SendString->itemText(i);
-    return entries;
-}
 
 QByteArray frame(int link, const QByteArray &data)
 {
@@ -153,7 +137,7 @@ private slots:
         w.Echo1->setChecked(true);
         w.MUX1->setChecked(mux);
         w.mux_link = link;
-        const QStringList before = historyOf(w);
+        const QStringList before = comboEntries(w.SendString);
 
         if (action == "mc_puts") {
             w.mc_puts(text);
@@ -166,9 +150,9 @@ private slots:
         }
 
         QCOMPARE(sentSoFar(w.serial, *m_module).toHex(' '), bytes.toHex(' '));
-        QCOMPARE(textsOf(w), list);
+        QCOMPARE(listLines(w), list);
         QCOMPARE(w.mux_link, linkAfter);
-        const QStringList history = historyOf(w);
+        const QStringList history = comboEntries(w.SendString);
         QCOMPARE(history.size(), 11);
         QCOMPARE(history.first(), newest);
         QCOMPARE(w.SendString->currentText(), newest);
@@ -183,7 +167,7 @@ private slots:
         w.HexModeWrite1->setChecked(true);
         w.SendString->setEditText("AB");
         w.SendClick();
-        QCOMPARE(historyOf(w).first(3), (QStringList{"42 ", "41 ", "old0"}));
+        QCOMPARE(comboEntries(w.SendString).first(3), (QStringList{"42 ", "41 ", "old0"}));
     }
 
     void typedKeys()
@@ -193,21 +177,21 @@ private slots:
         QTest::keyClicks(w.ListBox1, "ab");
         QTest::keyClick(w.ListBox1, Qt::Key_Return);
         QCOMPARE(sentSoFar(w.serial, *m_module), QByteArray("ab\r"));
-        QCOMPARE(historyOf(w).first(2), (QStringList{"ab\r", "old0"}));
-        QCOMPARE(textsOf(w), QStringList{"979813"});
+        QCOMPARE(comboEntries(w.SendString).first(2), (QStringList{"ab\r", "old0"}));
+        QCOMPARE(listLines(w), QStringList{"979813"});
 
         // Ctrl+C, and the characters that share the arrow keys' numbers.
         QTest::keyClick(w.ListBox1, Qt::Key_C, Qt::ControlModifier);
         QTest::keyClick(w.ListBox1, Qt::Key_Ampersand, Qt::ShiftModifier);
         QTest::keyClick(w.ListBox1, Qt::Key_ParenLeft, Qt::ShiftModifier);
         QCOMPARE(sentSoFar(w.serial, *m_module), QByteArray("\x03&("));
-        QCOMPARE(textsOf(w), QStringList{"97981333840"});
+        QCOMPARE(listLines(w), QStringList{"97981333840"});
 
         // Keys with no character send nothing and leave the history alone.
         for (Qt::Key key : {Qt::Key_Left, Qt::Key_Home, Qt::Key_F5, Qt::Key_Shift})
             QTest::keyClick(w.ListBox1, key);
         QCOMPARE(sentSoFar(w.serial, *m_module), QByteArray());
-        QCOMPARE(historyOf(w).first(), QStringLiteral("ab\r"));
+        QCOMPARE(comboEntries(w.SendString).first(), QStringLiteral("ab\r"));
 
         // A command in the middle of a typed line leaves only the rest for the history.
         w.Echo1->setChecked(false);
@@ -215,14 +199,14 @@ private slots:
         w.BtnS->click();
         QTest::keyClick(w.ListBox1, Qt::Key_Return);
         QCOMPARE(sentSoFar(w.serial, *m_module), QByteArray("xy\rSET\r\n\r\r"));
-        QCOMPARE(historyOf(w).first(3), (QStringList{"\r", "SET", "ab\r"}));
+        QCOMPARE(comboEntries(w.SendString).first(3), (QStringList{"\r", "SET", "ab\r"}));
 
         // Hex Write shows the echo as hexadecimal.
         w.Echo1->setChecked(true);
         w.HexModeWrite1->setChecked(true);
         w.Clear1Click();
         QTest::keyClick(w.ListBox1, Qt::Key_Return);
-        QCOMPARE(textsOf(w), QStringList{" D "});
+        QCOMPARE(listLines(w), QStringList{" D "});
     }
 
     void historyKeys()
@@ -244,7 +228,7 @@ private slots:
         QCOMPARE(sentSoFar(w.serial, *m_module), QByteArray("old0x\r"));
         QCOMPARE(w.historyIndex(), 0);
         QCOMPARE(w.SendString->currentText(), QStringLiteral("old0"));
-        QCOMPARE(textsOf(w), QStringList{"TX=> old0x38"});
+        QCOMPARE(listLines(w), QStringList{"TX=> old0x38"});
         QTest::keyClick(w.ListBox1, Qt::Key_Up);
         QCOMPARE(w.SendString->currentText(), QStringLiteral("old1"));
         QTest::keyClick(w.ListBox1, Qt::Key_Down);
@@ -267,8 +251,8 @@ private slots:
         QCOMPARE(sentSoFar(w.serial, *m_module), QByteArray("SET CONTROL MUX 1\r\r"));
         QCOMPARE(w.mux_link, 255);
         QVERIFY(!w.UnReadable1->isChecked());
-        QCOMPARE(historyOf(w).first(), QStringLiteral("old0"));
-        QCOMPARE(textsOf(w), QStringList{"TX=> SET CONTROL MUX 1"});
+        QCOMPARE(comboEntries(w.SendString).first(), QStringLiteral("old0"));
+        QCOMPARE(listLines(w), QStringList{"TX=> SET CONTROL MUX 1"});
 
         w.Channel->setCurrentText("2");
         w.Select->click();
@@ -289,8 +273,8 @@ private slots:
                  frame(2, "SET CONTROL MUX 0").toHex(' '));
         QCOMPARE(w.mux_link, -1);
         QVERIFY(w.UnReadable1->isChecked());
-        QCOMPARE(historyOf(w).first(), QStringLiteral("SET CONTROL MUX 0"));
-        QCOMPARE(textsOf(w).last(2),
+        QCOMPARE(comboEntries(w.SendString).first(), QStringLiteral("SET CONTROL MUX 0"));
+        QCOMPARE(listLines(w).last(2),
                  (QStringList{"RX<= TX=><0xbf><02><0x00><11>SET CONTROL MUX 0<FD>", "RX<= "}));
 
         // Back to command lines; "+++" is refused only while the mode is on.
@@ -330,9 +314,9 @@ private slots:
         const QByteArray data = text + '\r';
         QCOMPARE(sentSoFar(w.serial, *m_module).toHex(' '),
                  (frame(1, data.first(255)) + frame(1, data.mid(255))).toHex(' '));
-        QCOMPARE(historyOf(w).first(2), (QStringList{QString::fromLatin1(data), "old0"}));
-        QCOMPARE(textsOf(w).size(), 3);
-        QVERIFY(textsOf(w)[1].startsWith("RX<= TX=><0xbf><01><0x00><2D>zzz"));
+        QCOMPARE(comboEntries(w.SendString).first(2), (QStringList{QString::fromLatin1(data), "old0"}));
+        QCOMPARE(listLines(w).size(), 3);
+        QVERIFY(listLines(w)[1].startsWith("RX<= TX=><0xbf><01><0x00><2D>zzz"));
     }
 
     void withoutAPortNothingIsSent()
@@ -341,17 +325,17 @@ private slots:
         w.serial.c_close();
         w.Echo1->setChecked(true);
         w.mc_puts("RESET");
-        QCOMPARE(textsOf(w), QStringList{});
+        QCOMPARE(listLines(w), QStringList{});
         w.MUX1->setChecked(true);
         w.mux_link = 255;
         w.mc_puts("LIST");
         QTest::keyClicks(w.ListBox1, "a\r");
         w.MUX1->click();
         QCOMPARE(w.mux_link, -1);
-        QCOMPARE(historyOf(w).first(4),
+        QCOMPARE(comboEntries(w.SendString).first(4),
                  (QStringList{"SET CONTROL MUX 0", "a\r", "LIST", "RESET"}));
         // Frame echoes show; the command line entering nothing, as the port is gone.
-        QCOMPARE(textsOf(w), (QStringList{"TX=><0xbf><FF><0x00><04>LIST<00>",
+        QCOMPARE(listLines(w), (QStringList{"TX=><0xbf><FF><0x00><04>LIST<00>",
                                           "RX<= 9713TX=><0xbf><FF><0x00><11>SET CONTROL MUX 0<00>",
                                           "RX<= "}));
         QCOMPARE(m_module->readAvailable(), QByteArray());
@@ -368,7 +352,7 @@ private slots:
         w.SendString->setEditText(QString::fromLatin1(text));
         w.SendClick();
         QVERIFY(m_module->readAtLeast(text.size() + 4, 30000) == "\r" + text + "\r\n\r");
-        QVERIFY(historyOf(w).first() == QString::fromLatin1(text));
+        QVERIFY(comboEntries(w.SendString).first() == QString::fromLatin1(text));
         QVERIFY(w.SendString->currentText() == QString::fromLatin1(text));
 
         w.MUX1->setChecked(true);
@@ -379,7 +363,7 @@ private slots:
         for (qsizetype at = 0; at < data.size(); at += 255)
             expected += frame(3, data.mid(at, 255));
         QVERIFY(m_module->readAtLeast(expected.size(), 30000) == expected);
-        QCOMPARE(historyOf(w).first().size(), data.size());
+        QCOMPARE(comboEntries(w.SendString).first().size(), data.size());
 
         w.MUX1->setChecked(false);
         w.HexModeWrite1->setChecked(true);
@@ -387,7 +371,7 @@ private slots:
         w.SendClick();
         QByteArray hex = text.first(100000).toHex(' ').toUpper() + " \r";
         QVERIFY(m_module->readAtLeast(hex.size(), 30000) == hex);
-        QCOMPARE(historyOf(w).first(2), (QStringList{"70 ", "70 "}));
+        QCOMPARE(comboEntries(w.SendString).first(2), (QStringList{"70 ", "70 "}));
     }
 
     void escapeSequenceKeepsItsGuardTimes()
@@ -416,7 +400,7 @@ private slots:
         QCOMPARE(received, QByteArray("+++"));
         QVERIFY2(firstByteMs >= 1000, qPrintable(QString::number(firstByteMs)));
         QVERIFY2(returnedMs - firstByteMs >= 950, qPrintable(QString::number(returnedMs)));
-        QCOMPARE(historyOf(w).first(), QStringLiteral("+++"));
+        QCOMPARE(comboEntries(w.SendString).first(), QStringLiteral("+++"));
     }
 
     void echoIndicator()
