@@ -106,7 +106,7 @@ void TMain::FormShow()
     LoadSettings();
     ApplySettings();
 
-    SendString->setCurrentIndex(0);
+    selectHistory(0);
     SPP1->setChecked(!ToolBar_SPP->isHidden());
     HID1->setChecked(!ToolBar_HID->isHidden());
     BGIO1->setChecked(!ToolBar_BGIO->isHidden());
