@@ -399,7 +399,7 @@ private slots:
         received += m_module->readAvailable();
         QCOMPARE(received, QByteArray("+++"));
         QVERIFY2(firstByteMs >= 1000, qPrintable(QString::number(firstByteMs)));
-        QVERIFY2(returnedMs - firstByteMs >= 950, qPrintable(QString::number(returnedMs)));
+        QVERIFY2(returnedMs - firstByteMs >= 800, qPrintable(QString::number(returnedMs)));
         QCOMPARE(comboEntries(w.SendString).first(), QStringLiteral("+++"));
     }
 
