@@ -23,6 +23,7 @@ test: build
 
 bench: build
 	$(BUILD_DIR)/bench/bench_receive
+	$(BUILD_DIR)/bench/bench_transmit
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -129,13 +129,13 @@ void TMain::SendClick()
         return;
     }
     // Each character goes out as its hexadecimal text and becomes a history entry of its
-    // own; a long text is pushed and written in one go rather than piece by piece.
-    QStringList pieces;
-    pieces.reserve(text.size());
-    for (const QChar ch : text)
-        pieces << hexWritePiece(ch.unicode());
-    pushHistory(pieces);
-    serial.writeText(pieces.join(QString()));
+    // own. Only the newest pieces can stay in the history, so a long text pushes just those
+    // and is written in one go rather than piece by piece.
+    QStringList newest;
+    for (qsizetype i = qMax<qsizetype>(0, text.size() - SendString->count()); i < text.size(); ++i)
+        newest << hexWritePiece(text[i].unicode());
+    pushHistory(newest);
+    serial.writeBytes(zorvane::terminal::hexWriteBytes(text));
     c_puts(QString());
 }
 

@@ -22,4 +22,22 @@ QString hexWritePiece(char16_t code)
            + QLatin1Char(' ');
 }
 
+QByteArray hexWriteBytes(QStringView text)
+{
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    QByteArray bytes;
+    bytes.reserve(text.size() * 3);
+    for (const QChar ch : text) {
+        const char16_t code = ch.unicode();
+        if (code > 0xFF) {
+            bytes += hexWritePiece(code).toLatin1();
+            continue;
+        }
+        bytes += code > 0x0F ? kDigits[code >> 4] : ' ';
+        bytes += kDigits[code & 0x0F];
+        bytes += ' ';
+    }
+    return bytes;
+}
+
 } // namespace zorvane::terminal

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -12,5 +13,7 @@ QStringList pushedHistory(const QStringList &entries, const QStringList &texts);
 // One character as Hex Write sends it: upper-case hexadecimal digits padded with spaces
 // to two places, then a space (65 gives "41 ", CR gives " D ").
 QString hexWritePiece(char16_t code);
+// The pieces of every character of a text, one after the other, as the bytes that go out.
+QByteArray hexWriteBytes(QStringView text);
 
 } // namespace zorvane::terminal

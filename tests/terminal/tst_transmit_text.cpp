@@ -104,6 +104,13 @@ private slots:
         QCOMPARE(hexWritePiece(0), QStringLiteral(" 0 "));
         QCOMPARE(hexWritePiece(255), QStringLiteral("FF "));
         QCOMPARE(hexWritePiece(0x20AC), QStringLiteral("20AC "));
+        // The bytes of a whole text are its pieces one after the other.
+        const QString text = QStringLiteral("A\r\x00\xFF\x10\x0F z\u20AC");
+        QString pieces;
+        for (const QChar ch : text)
+            pieces += hexWritePiece(ch.unicode());
+        QCOMPARE(QString::fromLatin1(hexWriteBytes(text)), pieces);
+        QCOMPARE(hexWriteBytes(u"A\r"), QByteArray("41  D "));
     }
 
     void keys_data()
