@@ -35,11 +35,12 @@ PtyModule::~PtyModule()
     unplug();
 }
 
-bool PtyModule::linkAs(const QString &documentsFolder, int port) const
+bool PtyModule::linkAs(const QString &documentsFolder, int port)
 {
     const QString link = zorvane::serial::overrideLinkPath(documentsFolder, port);
     QDir().mkpath(QFileInfo(link).absolutePath());
     QFile::remove(link);
+    m_links << link;
     return QFile::link(m_slavePath, link);
 }
 
@@ -112,6 +113,14 @@ termios PtyModule::programSideSettings() const
 
 void PtyModule::unplug()
 {
+    for (const QString &link : std::as_const(m_links)) {
+        // Only a link that still leads here: a test may have pointed the port elsewhere.
+        if (QFileInfo(link).symLinkTarget() == m_slavePath) {
+            QFile::remove(link);
+            QFile::link(QStringLiteral("/nonexistent/unplugged"), link);
+        }
+    }
+    m_links.clear();
     if (m_master >= 0)
         ::close(m_master);
     if (m_slave >= 0)

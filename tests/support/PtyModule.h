@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <termios.h>
 
@@ -20,7 +21,7 @@ public:
     QString slavePath() const { return m_slavePath; }
 
     // Makes port n of the documents folder this pseudo-terminal.
-    bool linkAs(const QString &documentsFolder, int port) const;
+    bool linkAs(const QString &documentsFolder, int port);
 
     bool write(const QByteArray &bytes);
     // What the program has written so far, without waiting.
@@ -34,7 +35,9 @@ public:
     // The line settings the program's side of the device holds now.
     termios programSideSettings() const;
 
-    // The adapter is pulled: the program's side hangs up.
+    // The adapter is pulled: the program's side hangs up, and the ports linked to it lead
+    // nowhere, as a vanished device's name does. (The kernel soon hands the pseudo-terminal's
+    // number to the next one opened, perhaps by another test running at the same time.)
     void unplug();
 
 private:
@@ -42,6 +45,7 @@ private:
     int m_slave = -1;
     QString m_slavePath;
     QByteArray m_received;
+    QStringList m_links;
 };
 
 namespace zorvane::serial {
