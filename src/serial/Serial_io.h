@@ -52,7 +52,6 @@ public:
     // for every few bytes a slow link delivers. The next read takes everything in one go.
     void restUntilNextRead();
     bool port_is_open() const { return m_portOpen; }
-    qint64 bytesToWrite() const { return m_device.bytesToWrite(); }
     // A device is held from a successful open to the next close.
     bool holdsDevice() const { return m_held; }
     // Bytes handed out by c_getc so far; a caller compares two readings to see whether

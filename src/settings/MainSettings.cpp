@@ -13,10 +13,6 @@
 
 using namespace zorvane::settings;
 
-namespace {
-constexpr int kHistoryEntries = 11;
-}
-
 void TMain::LoadSettings()
 {
     XMLDocument1.FileName = DocumentsFolder + QLatin1String(kSettingsFileName);
@@ -144,7 +140,8 @@ void TMain::ApplySettings()
     TXMLDataType data = SettingsRoot->Data();
     for (int n = 1; n <= TXMLDataType::kSendEntries; ++n)
         SendString->setItemText(n - 1, data.send(n));
-    SendString->setItemText(kHistoryEntries - 1, data.send(1));
+    // The file holds ten entries; the eleventh repeats the newest.
+    SendString->setItemText(SendString->count() - 1, data.send(1));
     LogFileName = data.logdir();
 }
 
