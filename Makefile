@@ -24,6 +24,7 @@ test: build
 bench: build
 	$(BUILD_DIR)/bench/bench_receive
 	$(BUILD_DIR)/bench/bench_transmit
+	xvfb-run -a -s "-screen 0 1280x1024x24" $(BUILD_DIR)/bench/bench_idle
 
 clean:
 	rm -rf $(BUILD_DIR)

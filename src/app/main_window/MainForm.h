@@ -256,6 +256,12 @@ private:
     void buildTerminalArea();
     void buildStatusBar();
     void onTimer1();
+    // Receive pacing: the timer stops between bursts on a quiet link and the device's news
+    // starts it again.
+    void setUpReceivePacing();
+    void sleepUntilBytes();
+    void wakeReceiveTimer(int afterMs);
+    void checkLinkWhileAsleep();
     void keyPressEvent(QKeyEvent *event) override;
     // Shows the terminal list's new lines and keeps the last one selected and in view.
     void refreshTerminalView();
@@ -275,4 +281,10 @@ private:
     QElapsedTimer m_paceClock;
     // Receive events in a row that found the link slow.
     int m_slowEvents = 0;
+    // The receive timer is stopped until the device has bytes or the link check is due.
+    bool m_asleep = false;
+    QElapsedTimer m_sleepClock;
+    QTimer *m_sleepingLinkCheck = nullptr;
+    // Shows lines that came just before the timer stopped once their refresh is due.
+    QTimer *m_pendingRefresh = nullptr;
 };
