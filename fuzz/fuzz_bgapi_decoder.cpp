@@ -78,6 +78,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     // As the receive loop drives it: the flag taken after every byte.
     BgapiState state;
+    // The first byte also picks the logger command given before, so every conversion runs.
+    if (size > 0)
+        state.logger.commandGiven(commands::LoggerCommand(data[0] % 5));
     RulesModel model;
     QStringList entries{QStringLiteral("Unknown MAC")};
     std::vector<size_t> completedAt;
