@@ -1,10 +1,12 @@
 #include "Formats.h"
 
+#include "serial/HexText.h"
+
 namespace zorvane::bgapi {
 
 namespace {
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
+using serial::kHexDigits;
 
 struct NamedCode
 {
@@ -41,7 +43,7 @@ QString hex2(quint8 value)
 
 QString hex4(quint32 value)
 {
-    return QString::number(value, 16).toUpper().rightJustified(4, QLatin1Char('0'));
+    return serial::hexZeroPadded(value, 4);
 }
 
 QString decimalPieces(QByteArrayView bytes)
