@@ -96,7 +96,8 @@ void TMain::setVisible(bool visible)
 
 void TMain::FormShow()
 {
-    // The BGAPI state and the BGIO call flag start out cleared; nothing to reset yet.
+    // The BGIO call flag starts out cleared; nothing to reset yet.
+    bgapi.reset();
 
     item_style = zorvane::terminal::LineStyle::Standard;
     app_version = QStringLiteral("1.16");

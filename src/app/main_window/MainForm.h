@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/main_window/ClickFirstCheckBox.h"
+#include "bgapi/BgapiState.h"
 #include "serial/Serial_io.h"
 #include "settings/zv_settings.h"
 #include "terminal/LineAssembly.h"
@@ -108,6 +109,13 @@ public:
     void writeFrames(int link, QStringView text);
 
     bool bgapiWindowVisible() const;
+
+    // --- BGAPI receive side
+    // One received byte for the BGAPI decoder, while the BGAPI window is visible. A scan
+    // response puts its address into MAC and MAC_Address.
+    void bgapi_decode(quint8 byte);
+    // The BGAPI state of the run: receive buffer, result, connection, devices found, logger.
+    zorvane::bgapi::BgapiState bgapi;
 
     // --- settings: load, apply and save
     // Reads the settings file into XMLDocument1, or writes a new one when it is missing or
