@@ -24,6 +24,7 @@ test: build
 bench: build
 	$(BUILD_DIR)/bench/bench_receive
 	$(BUILD_DIR)/bench/bench_transmit
+	$(BUILD_DIR)/bench/bench_log
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -41,6 +41,8 @@ constexpr qsizetype kChurnRows = 50;
 void TMain::onTimer1()
 {
     int pace = kNominalTickMs;
+    // The lines this event's ticks log reach the file in one write when they are done.
+    m_logBatching = true;
     if (!serial.holdsDevice()) {
         // The slack keeps a timer that fires a hair early from skipping every other tick.
         if (!m_offlineClock.isValid() ||
@@ -76,6 +78,8 @@ void TMain::onTimer1()
         if (quiet)
             serial.restUntilNextRead();
     }
+    m_logBatching = false;
+    flushLog();
     if (Timer1->interval() != pace)
         Timer1->setInterval(pace);
 
