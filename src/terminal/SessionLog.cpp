@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QScopeGuard>
 
+#include <limits>
+
 namespace zorvane::terminal {
 
 namespace {
@@ -52,9 +54,20 @@ void appendDate(char *&out, QDate date)
         *out++ = digits[--count];
 }
 
+// The local time to the second. Turning the system clock into local time (time zone rules)
+// costs microseconds, several times what a logged line costs otherwise, so it is done once a
+// second rather than for every stamped line.
 QDateTime systemClock()
 {
-    return QDateTime::currentDateTime();
+    thread_local qint64 second = std::numeric_limits<qint64>::min();
+    thread_local QDateTime local;
+    const qint64 msecs = QDateTime::currentMSecsSinceEpoch();
+    const qint64 now = msecs / 1000;
+    if (now != second) {
+        second = now;
+        local = QDateTime::fromMSecsSinceEpoch(now * 1000);
+    }
+    return local;
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 // its port: the File menu's entries, the clipboard of the platform, the terminal list's
 // context menu opened by a released mouse button, and printing to a PDF file through the
 // print-dialog seam, checked with pdfinfo and against the window's own picture.
-#include "PtyModule.h"
+#include "WindowFixture.h"
 #include "WindowText.h"
 #include "app/MessageBoxes.h"
 #include "app/main_window/MainForm.h"
@@ -21,8 +21,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalBlocker>
-#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 
 #include <memory>
@@ -95,53 +95,41 @@ class TestMainClipboard : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(m_home.isValid());
-        m_docs = useTemporaryHome(m_home.path());
-        isolatePorts(m_docs);
-        zorvane::app::setMessageHandler(
-            [this](QWidget *, const QString &text) { m_messages << text; });
-    }
+    void initTestCase() { QVERIFY(m_fx.setUp()); }
 
-    void cleanupTestCase()
-    {
-        zorvane::app::setMessageHandler({});
-        zorvane::app::setPrintDialogHandler({});
-    }
+    void cleanupTestCase() { zorvane::app::setPrintDialogHandler({}); }
 
     void init()
     {
-        m_messages.clear();
-        m_module = std::make_unique<PtyModule>();
-        QVERIFY(m_module->isValid());
-        QVERIFY(m_module->linkAs(m_docs, kPort));
-        m_window = std::make_unique<TMain>();
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-        QVERIFY(m_window->serial.holdsDevice());
+        m_fx.reset();
+        // Shown, as a user starts it, on its port 1 with the receive timer running.
+        m_fx.module = m_fx.plugIn(kPort);
+        m_fx.window = m_fx.makeMain();
+        m_fx.window->show();
+        m_fx.window->Timer1->start();
+        QVERIFY(QTest::qWaitForWindowExposed(m_fx.window.get()));
+        QVERIFY(m_fx.window->serial.holdsDevice());
         // What start-up sent (its reset) is not part of a test.
-        sentSoFar(m_window->serial, *m_module);
-        m_window->Clear1->trigger();
+        sentSoFar(m_fx.window->serial, *m_fx.module);
+        m_fx.window->Clear1->trigger();
     }
 
     void cleanup()
     {
         zorvane::app::setPrintDialogHandler({});
-        m_window.reset();
-        m_module.reset();
-        QVERIFY(m_messages.isEmpty());
+        m_fx.tearDown();
+        QCOMPARE(m_fx.messages, QStringList());
     }
 
     void fileMenuOrder()
     {
         QStringList texts;
-        for (const QAction *action : m_window->File->actions())
+        for (const QAction *action : m_fx.window->File->actions())
             texts << shownText(action);
         QCOMPARE(texts, (QStringList{"Clear", "Copy", "Paste", "Log", "Time Stamp", "Date Stamp",
                                      "-", "Print Setup", "Print", "Exit"}));
         texts.clear();
-        for (const QAction *action : m_window->PopupMenu1->actions())
+        for (const QAction *action : m_fx.window->PopupMenu1->actions())
             texts << shownText(action);
         QCOMPARE(texts, (QStringList{"Clear", "Copy", "Paste", "Print"}));
     }
@@ -159,10 +147,10 @@ private slots:
     {
         QFETCH(QByteArray, received);
         QFETCH(QString, copied);
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         QApplication::clipboard()->setText(QStringLiteral("held before"));
         if (!received.isEmpty()) {
-            QVERIFY(m_module->write(received));
+            QVERIFY(m_fx.module->write(received));
             QTRY_COMPARE(listLines(w).join("\r\n") + "\r\n", copied);
         }
         w.Copy1->trigger();
@@ -191,7 +179,7 @@ private slots:
         QFETCH(bool, mux);
         QFETCH(QStringList, shown);
         QFETCH(QByteArray, sent);
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         {
             // The mark alone, as a restored setting sets it.
             const QSignalBlocker quiet(w.MUX1);
@@ -200,23 +188,23 @@ private slots:
         QApplication::clipboard()->setText(text);
         w.Paste1->trigger();
         QCOMPARE(listLines(w), shown);
-        QCOMPARE(sentSoFar(w.serial, *m_module), sent);
+        QCOMPARE(sentSoFar(w.serial, *m_fx.module), sent);
     }
 
     void pasteWhatIsNoText()
     {
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         QImage picture(8, 8, QImage::Format_RGB32);
         picture.fill(Qt::red);
         QApplication::clipboard()->setImage(picture);
         w.Paste1->trigger();
         QVERIFY(listLines(w).isEmpty());
-        QCOMPARE(sentSoFar(w.serial, *m_module), QByteArray());
+        QCOMPARE(sentSoFar(w.serial, *m_fx.module), QByteArray());
     }
 
     void pasteAMegabyte()
     {
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         QString text;
         QByteArray bytes;
         constexpr int kLines = 50'000;
@@ -230,15 +218,15 @@ private slots:
         QCOMPARE(w.ListModel->lines().size(), qsizetype(kLines + 1));
         QCOMPARE(w.ListModel->lines().text(kLines - 1),
                  QString::fromLatin1(bytes.right(22).left(20)));
-        const QByteArray out = m_module->readAtLeast(bytes.size() + 1, 60000);
+        const QByteArray out = m_fx.module->readAtLeast(bytes.size() + 1, 60000);
         QCOMPARE(out.size(), bytes.size() + 1);
         QVERIFY(out == bytes + '\r');
     }
 
     void contextMenu()
     {
-        TMain &w = *m_window;
-        QVERIFY(m_module->write("one\rtwo\r"));
+        TMain &w = *m_fx.window;
+        QVERIFY(m_fx.module->write("one\rtwo\r"));
         QTRY_COMPARE(w.ListModel->rowCount(), 3);
         QWidget *viewport = w.ListBox1->viewport();
         const QPoint at(30, 10);
@@ -269,16 +257,82 @@ private slots:
         QVERIFY(listLines(w).isEmpty());
     }
 
+    void pasteAMegabyte()
+    {
+        TMain &w = *m_fx.window;
+        QString text;
+        QByteArray bytes;
+        constexpr int kLines = 50'000;
+        for (int i = 0; i < kLines; ++i) {
+            const QByteArray line = QByteArray::number(1'000'000 + i).repeated(3).left(20);
+            text += QLatin1StringView(line) + QStringLiteral("\r\n");
+            bytes += line + "\r\n";
+        }
+        QApplication::clipboard()->setText(text);
+        w.Paste1->trigger();
+        QCOMPARE(w.ListModel->lines().size(), qsizetype(kLines + 1));
+        QCOMPARE(w.ListModel->lines().text(kLines - 1),
+                 QString::fromLatin1(bytes.right(22).left(20)));
+        const QByteArray out = m_fx.module->readAtLeast(bytes.size() + 1, 60000);
+        QCOMPARE(out.size(), bytes.size() + 1);
+        QVERIFY(out == bytes + '\r');
+    }
+
+    void contextMenu()
+    {
+        TMain &w = *m_fx.window;
+        QVERIFY(m_fx.module->write("one\rtwo\r"));
+        QTRY_COMPARE(w.ListModel->rowCount(), 3);
+        QWidget *viewport = w.ListBox1->viewport();
+        const QPoint at(30, 10);
+
+        // Pressing does nothing; the release opens the menu at the pointer.
+        QTest::mousePress(viewport, Qt::RightButton, {}, at);
+        QVERIFY(!w.PopupMenu1->isVisible());
+        QTest::mouseRelease(viewport, Qt::RightButton, {}, at);
+        QTRY_VERIFY(w.PopupMenu1->isVisible());
+        QCOMPARE(w.PopupMenu1->pos(), viewport->mapToGlobal(at));
+
+        // Its entries run the same handlers as the File menu's.
+        QApplication::clipboard()->setText(QStringLiteral("held before"));
+        QAction *copy = entry(w.PopupMenu1, "Copy");
+        QVERIFY(copy);
+        QTest::mouseClick(w.PopupMenu1, Qt::LeftButton, {},
+                          w.PopupMenu1->actionGeometry(copy).center());
+        QTRY_VERIFY(!w.PopupMenu1->isVisible());
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("one\r\ntwo\r\n\r\n"));
+
+        // Any button's release opens it, the left one too.
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+        QTRY_VERIFY(w.PopupMenu1->isVisible());
+        QAction *clear = entry(w.PopupMenu1, "Clear");
+        QTest::mouseClick(w.PopupMenu1, Qt::LeftButton, {},
+                          w.PopupMenu1->actionGeometry(clear).center());
+        QTRY_VERIFY(!w.PopupMenu1->isVisible());
+        QVERIFY(listLines(w).isEmpty());
+
+        // The keyboard's menu key opens it too, over the list that has the focus.
+        w.activateWindow();
+        w.ListBox1->setFocus();
+        QTRY_VERIFY(w.ListBox1->hasFocus());
+        QTest::keyClick(w.windowHandle(), Qt::Key_Menu);
+        QTRY_VERIFY(w.PopupMenu1->isVisible());
+        QVERIFY(viewport->rect().contains(viewport->mapFromGlobal(w.PopupMenu1->pos())));
+        QTest::keyClick(w.PopupMenu1, Qt::Key_Escape);
+        QTRY_VERIFY(!w.PopupMenu1->isVisible());
+        QCOMPARE(sentSoFar(w.serial, *m_fx.module), QByteArray());
+    }
+
     void print()
     {
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         // The SPP toolbar is shown: it prints under the main toolbar, above the list.
         w.ToolBar_SPP->show();
-        QVERIFY(m_module->write("a line to print\rand another\r"));
+        QVERIFY(m_fx.module->write("a line to print\rand another\r"));
         QTRY_COMPARE(w.ListModel->rowCount(), 3);
         QTest::qWait(100);
 
-        const QString pdf = m_home.filePath("printout.pdf");
+        const QString pdf = m_fx.homePath() + "/printout.pdf";
         QList<PrintDialog> dialogs;
         // The user picks printing to a file and portrait; printing turns it to landscape.
         zorvane::app::setPrintDialogHandler([&](PrintDialog dialog, QPrinter &printer) {
@@ -298,7 +352,7 @@ private slots:
                  qPrintable(info.value("Page size")));
 
         // The page is the terminal area's top-left part as large as the list: toolbars on top.
-        const QString png = m_home.filePath("page");
+        const QString png = m_fx.homePath() + "/page";
         QCOMPARE(QProcess::execute("pdftoppm", {"-r", "40", "-png", "-singlefile", pdf, png}), 0);
         QImage page(png + ".png");
         QVERIFY(!page.isNull());
@@ -320,8 +374,8 @@ private slots:
 
     void printSetupAndCancel()
     {
-        TMain &w = *m_window;
-        const QString pdf = m_home.filePath("setup.pdf");
+        TMain &w = *m_fx.window;
+        const QString pdf = m_fx.homePath() + "/setup.pdf";
         QList<PrintDialog> dialogs;
         bool accept = true;
         zorvane::app::setPrintDialogHandler([&](PrintDialog dialog, QPrinter &printer) {
@@ -349,11 +403,7 @@ private slots:
     }
 
 private:
-    QTemporaryDir m_home;
-    QString m_docs;
-    QStringList m_messages;
-    std::unique_ptr<PtyModule> m_module;
-    std::unique_ptr<TMain> m_window;
+    WindowFixture m_fx;
 };
 
 QTEST_MAIN(TestMainClipboard)

@@ -4,7 +4,7 @@
 // a file deleted or a folder made read-only while logging, a disk that fills up, and a log
 // file that cannot be created.
 #include "FileFaults.h"
-#include "PtyModule.h"
+#include "WindowFixture.h"
 #include "WindowText.h"
 #include "app/MessageBoxes.h"
 #include "app/main_window/MainForm.h"
@@ -14,7 +14,6 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -49,25 +48,23 @@ class TestMainLog : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_home.isValid());
-        m_docs = useTemporaryHome(m_home.path());
-        isolatePorts(m_docs);
+        QVERIFY(m_fx.setUp());
+        m_docs = m_fx.docs;
+        // Answers as the fixture does, and can play a box the user leaves open for a while.
         zorvane::app::setMessageHandler([this](QWidget *, const QString &text) {
-            m_messages << text;
+            m_fx.messages << text;
             if (m_whileBoxOpen)
                 m_whileBoxOpen();
         });
     }
 
-    void cleanupTestCase() { zorvane::app::setMessageHandler({}); }
-
     void init()
     {
+        m_fx.reset();
         for (const QString &log : QDir(m_docs).entryList({"*.csv"}, QDir::Files))
             QFile::remove(m_docs + log);
         QFile::remove(m_docs + "zv_settings.xml");
         m_now = kMorning;
-        m_messages.clear();
         m_whileBoxOpen = nullptr;
         startWindow();
     }
@@ -75,8 +72,7 @@ private slots:
     void cleanup()
     {
         QFile::setPermissions(m_docs, QFile::permissions(m_docs) | QFile::WriteOwner);
-        m_window.reset();
-        m_module.reset();
+        m_fx.tearDown();
     }
 
     void fileNames_data()
@@ -93,16 +89,16 @@ private slots:
         QFETCH(QDateTime, now);
         QFETCH(QString, name);
         m_now = now;
-        m_window->Log1->trigger();
-        QVERIFY(m_window->Log1->isChecked());
-        QCOMPARE(m_window->LogFileName, name);
+        m_fx.window->Log1->trigger();
+        QVERIFY(m_fx.window->Log1->isChecked());
+        QCOMPARE(m_fx.window->LogFileName, name);
         QCOMPARE(contents(m_docs + name), QByteArray(" \r\n"));
         QCOMPARE(QDir(m_docs).entryList({"*.csv"}), QStringList{name});
     }
 
     void restartWithinTheMinute()
     {
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         QCOMPARE(w.StatusBarPanel4->text(), QStringLiteral("-"));
         w.Log1->trigger();
         receive("OK\r");
@@ -137,7 +133,7 @@ private slots:
         QFETCH(bool, time);
         QFETCH(bool, date);
         QFETCH(QByteArray, prefix);
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         if (time)
             w.TimeStamp1->trigger();
         if (date)
@@ -155,7 +151,7 @@ private slots:
 
     void overLongLineShowsItsStamps()
     {
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         w.TimeStamp1->trigger();
         w.Log1->trigger();
         w.Clear1->trigger();
@@ -170,14 +166,14 @@ private slots:
 
     void restoredLogAppends()
     {
-        m_window->Log1->trigger();
+        m_fx.window->Log1->trigger();
         receive("before\r");
         QTRY_COMPARE(contents(m_docs + kMorningFile), QByteArray(" \r\nbefore\r\n"));
         // The next start restores "Log" and goes on with the same file, later as it may be.
         restartWindow();
         m_now = m_now.addDays(1);
-        QVERIFY(m_window->Log1->isChecked());
-        QCOMPARE(m_window->LogFileName, kMorningFile);
+        QVERIFY(m_fx.window->Log1->isChecked());
+        QCOMPARE(m_fx.window->LogFileName, kMorningFile);
         receive("after\r");
         QTRY_COMPARE(contents(m_docs + kMorningFile), QByteArray(" \r\nbefore\r\nafter\r\n"));
         QCOMPARE(QDir(m_docs).entryList({"*.csv"}), QStringList{kMorningFile});
@@ -187,8 +183,8 @@ private slots:
     {
         // A new settings file names "test.csv" with the whole folder: the log lies in the
         // documents folder under that name.
-        QVERIFY(m_window->LogFileName.endsWith("/test.csv"));
-        m_window.reset();
+        QVERIFY(m_fx.window->LogFileName.endsWith("/test.csv"));
+        m_fx.window.reset();
         QFile settings(m_docs + "zv_settings.xml");
         QVERIFY(settings.open(QIODevice::ReadOnly));
         QByteArray xml = settings.readAll();
@@ -199,26 +195,26 @@ private slots:
         settings.write(xml);
         settings.close();
         restartWindow();
-        QVERIFY(m_window->Log1->isChecked());
+        QVERIFY(m_fx.window->Log1->isChecked());
         receive("line\r");
         QTRY_COMPARE(contents(m_docs + "test.csv"), QByteArray("line\r\n"));
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(m_fx.messages.isEmpty());
     }
 
     void deletedWhileLogging()
     {
-        m_window->Log1->trigger();
+        m_fx.window->Log1->trigger();
         receive("first\r");
         QTRY_COMPARE(contents(m_docs + kMorningFile), QByteArray(" \r\nfirst\r\n"));
         QVERIFY(QFile::remove(m_docs + kMorningFile));
         receive("second\r");
         QTRY_COMPARE(contents(m_docs + kMorningFile), QByteArray("second\r\n"));
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(m_fx.messages.isEmpty());
     }
 
     void folderMadeReadOnly()
     {
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         w.Log1->trigger();
         receive("first\r");
         QTRY_COMPARE(contents(m_docs + kMorningFile), QByteArray(" \r\nfirst\r\n"));
@@ -234,7 +230,7 @@ private slots:
             QTest::qWait(50);
         };
         receive("lost\r");
-        QTRY_COMPARE(m_messages, QStringList{"???"});
+        QTRY_COMPARE(m_fx.messages, QStringList{"???"});
         m_whileBoxOpen = nullptr;
         QCOMPARE(listLines(w),
                  (QStringList{"first", "lost", "under the box 1", "under the box 2", ""}));
@@ -243,12 +239,12 @@ private slots:
             QFile::setPermissions(m_docs, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         receive("back\r");
         QTRY_COMPARE(contents(m_docs + kMorningFile), QByteArray("back\r\n"));
-        QCOMPARE(m_messages, QStringList{"???"});
+        QCOMPARE(m_fx.messages, QStringList{"???"});
     }
 
     void diskFills()
     {
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         w.Log1->trigger();
         receive("logged\r");
         const QByteArray before = " \r\nlogged\r\n";
@@ -270,7 +266,7 @@ private slots:
             };
             receive(bytes);
             QTRY_VERIFY(listLines(w).size() >= 42);
-            QTRY_COMPARE(m_messages, QStringList{"???"});
+            QTRY_COMPARE(m_fx.messages, QStringList{"???"});
             m_whileBoxOpen = nullptr;
         }
         // The list has every line; the file keeps what was logged and whole lines only.
@@ -294,10 +290,10 @@ private slots:
     void cannotCreate()
     {
         QFETCH(QString, fault);
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         const QString before = w.LogFileName;
         const QString docs = QDir(m_docs).absolutePath();
-        const QString moved = m_home.filePath("moved");
+        const QString moved = m_fx.homePath() + "/moved";
         std::unique_ptr<PermissionBitsApply> asUser;
         std::unique_ptr<FileSizeLimit> full;
         if (fault == "gone") {
@@ -316,47 +312,45 @@ private slots:
 
         QVERIFY(!w.Log1->isChecked());
         QCOMPARE(w.LogFileName, before);
-        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_fx.messages.size(), 1);
         const QString prefix = "Unable to create log file: " + m_docs + kMorningFile + " (";
-        QVERIFY2(m_messages[0].startsWith(prefix) && m_messages[0].size() > prefix.size() + 1 &&
-                     m_messages[0].endsWith(')'),
-                 qPrintable(m_messages[0]));
+        QVERIFY2(m_fx.messages[0].startsWith(prefix) &&
+                     m_fx.messages[0].size() > prefix.size() + 1 && m_fx.messages[0].endsWith(')'),
+                 qPrintable(m_fx.messages[0]));
         receive("not logged\r");
         QTRY_COMPARE(listLines(w).value(0), QStringLiteral("not logged"));
-        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_fx.messages.size(), 1);
     }
 
 private:
+    // The program started as a user starts it: shown, its settings loaded, its port (1 in a
+    // new settings file) opened, the receive timer running.
     void startWindow()
     {
-        m_module = std::make_unique<PtyModule>();
-        QVERIFY(m_module->isValid());
-        QVERIFY(m_module->linkAs(m_docs, kPort));
-        m_window = std::make_unique<TMain>();
-        m_window->sessionLog.setClock([this] { return m_now; });
-        m_window->show();
-        QVERIFY(m_window->serial.holdsDevice());
+        m_fx.module = m_fx.plugIn(kPort);
+        m_fx.window = m_fx.makeMain();
+        m_fx.window->sessionLog.setClock([this] { return m_now; });
+        m_fx.window->show();
+        m_fx.window->Timer1->start();
+        QVERIFY(m_fx.window->serial.holdsDevice());
         // Start-up sends a reset to the module; the test starts from an empty list.
-        m_window->Clear1->trigger();
+        m_fx.window->Clear1->trigger();
     }
 
     // Closes the window, which saves its settings, and starts the program again.
     void restartWindow()
     {
-        m_window.reset();
-        m_module.reset();
+        m_fx.window.reset();
+        m_fx.module.reset();
         startWindow();
     }
 
-    void receive(const QByteArray &bytes) { QVERIFY(m_module->write(bytes)); }
+    void receive(const QByteArray &bytes) { QVERIFY(m_fx.module->write(bytes)); }
 
-    QTemporaryDir m_home;
+    WindowFixture m_fx;
     QString m_docs;
     QDateTime m_now;
-    QStringList m_messages;
     std::function<void()> m_whileBoxOpen;
-    std::unique_ptr<PtyModule> m_module;
-    std::unique_ptr<TMain> m_window;
 };
 
 QTEST_MAIN(TestMainLog)
