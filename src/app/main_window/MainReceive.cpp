@@ -37,8 +37,7 @@ ReceiveOptions receiveOptions(const TMain &window)
     return options;
 }
 
-// What a tick asks of the window. The BGAPI decoder is not part of the program yet; its
-// hooks keep the defaults until it is.
+// What a tick asks of the window.
 class WindowHooks final : public ReceiveHooks
 {
 public:
@@ -46,6 +45,8 @@ public:
 
     void clearList() override { m_window.Clear1Click(); }
     void captureInquiry(QByteArrayView line) override { m_window.CaptureInquiry(line); }
+    void bgapiDecode(quint8 byte) override { m_window.bgapi_decode(byte); }
+    bool takeBgapiPacketDone() override { return m_window.bgapi.rx.takePacketDone(); }
     void logLine(QByteArray &text) override { m_window.LogLine(text); }
 
 private:
