@@ -396,25 +396,43 @@ void TestMainSettings::savedFileKeepsLayout()
 
 void TestMainSettings::damagedFile_data()
 {
+    using P = QFileDevice;
+    const P::Permissions rw = P::ReadOwner | P::WriteOwner;
+    const P::Permissions usual = rw | P::ReadGroup | P::ReadOther;
+    const P::Permissions readOnly = P::ReadOwner | P::ReadGroup | P::ReadOther;
     QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("not XML") << QByteArray("left=100\ntop=100\n");
-    QTest::newRow("empty") << QByteArray();
-    QTest::newRow("cut short") << QByteArray("<ZVSettings><Window><left>1</left>");
+    // The file's permission bits before the start and those of its replacement.
+    QTest::addColumn<P::Permissions>("mode");
+    QTest::addColumn<P::Permissions>("replacedMode");
+    QTest::newRow("not XML") << QByteArray("left=100\ntop=100\n") << usual << usual;
+    QTest::newRow("empty") << QByteArray() << usual << usual;
+    QTest::newRow("cut short") << QByteArray("<ZVSettings><Window><left>1</left>") << usual
+                               << usual;
     QTest::newRow("wrong root") << QByteArray(
-        "<Settings><Window><left>1</left></Window></Settings>");
+                                       "<Settings><Window><left>1</left></Window></Settings>")
+                                << usual << usual;
     QTest::newRow("invalid UTF-8")
-        << QByteArray("<ZVSettings><Data><send1>\xC3\x28\xFF</send1></Data></ZVSettings>");
+        << QByteArray("<ZVSettings><Data><send1>\xC3\x28\xFF</send1></Data></ZVSettings>") << usual
+        << usual;
     QByteArray deep = "<ZVSettings>" + QByteArray("<a>").repeated(100000) +
                       QByteArray("</a>").repeated(100000) + "</ZVSettings>";
-    QTest::newRow("nested 100000 deep") << deep;
+    QTest::newRow("nested 100000 deep") << deep << usual << usual;
     QTest::newRow("50 MB") << "<ZVSettings><Data><send1>" + QByteArray(50 << 20, 'x') +
-                                  "</send1></Data></ZVSettings>";
+                                  "</send1></Data></ZVSettings>"
+                           << usual << usual;
+    // Root reads any file, so the content is damaged too, wherever the test runs.
+    QTest::newRow("write-only (0200)") << QByteArray("left") << P::Permissions(P::WriteOwner) << rw;
+    QTest::newRow("no bits at all (0000)") << QByteArray("left") << P::Permissions() << rw;
+    QTest::newRow("read-only stays read-only (0444)") << QByteArray("left") << readOnly << readOnly;
 }
 
 void TestMainSettings::damagedFile()
 {
     QFETCH(QByteArray, bytes);
+    QFETCH(QFileDevice::Permissions, mode);
+    QFETCH(QFileDevice::Permissions, replacedMode);
     QVERIFY(writeFile(settingsPath(), bytes));
+    QVERIFY(QFile::setPermissions(settingsPath(), mode));
 
     auto w = startMain();
     QCOMPARE(m_messages,
@@ -422,6 +440,9 @@ void TestMainSettings::damagedFile()
     QCOMPARE(stateOf(*w), expectedState(m_docs));
     QCOMPARE(xmlcheck::canonical(settingsPath()),
              xmlcheck::canonicalFile(xmlcheck::newFileLeaves(m_docs)));
+    // The owner, group and other bits; the "user" bits are only the process's own access.
+    constexpr QFileDevice::Permissions kModeBits = QFileDevice::Permissions(0x7077);
+    QCOMPARE(QFile::permissions(settingsPath()) & kModeBits, replacedMode);
 }
 
 void TestMainSettings::noFileCanBeWritten()
