@@ -10,6 +10,8 @@ packages=(
   libgl-dev
   libxml2-utils
   xvfb xauth
+  # End-to-end tests: a window manager, typed keys and the accessibility bus.
+  openbox xdotool python3-pyatspi at-spi2-core dbus-x11
 )
 
 missing=()
