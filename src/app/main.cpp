@@ -1,4 +1,4 @@
-#include "MainForm.h"
+#include "app/main_window/MainForm.h"
 
 #include <QApplication>
 

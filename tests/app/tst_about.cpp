@@ -2,8 +2,8 @@
 // check mark of its menu item) and the start of the updater.
 #include "PtyModule.h"
 #include "app/About.h"
-#include "app/MainForm.h"
 #include "app/MessageBoxes.h"
+#include "app/main_window/MainForm.h"
 
 #include <QAction>
 #include <QDir>

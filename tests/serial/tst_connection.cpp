@@ -2,8 +2,8 @@
 // COM and Parameters menus, status texts and caption, AutoDetect, the lost-port countdown with
 // its quiet reopening, Reset on Connect, and the opening of the saved port at start-up.
 #include "PtyModule.h"
-#include "app/MainForm.h"
 #include "app/MessageBoxes.h"
+#include "app/main_window/MainForm.h"
 #include "serial/PortNames.h"
 
 #include <QAction>

@@ -2,9 +2,9 @@
 // pseudo-terminal as the port: c_puts with its echo, line end and liveness check, c_write and
 // the send history, and the hex-write form of the echo.
 #include "PtyModule.h"
-#include "app/MainForm.h"
 #include "app/MessageBoxes.h"
-#include "terminal/TerminalModel.h"
+#include "app/main_window/MainForm.h"
+#include "terminal/view/TerminalModel.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -3,8 +3,8 @@
 // behind a link, and the shutdown order with a pseudo-terminal as the saved port.
 #include "PtyModule.h"
 #include "XmlCheck.h"
-#include "app/MainForm.h"
 #include "app/MessageBoxes.h"
+#include "app/main_window/MainForm.h"
 #include "settings/zv_settings.h"
 
 #include <QAction>

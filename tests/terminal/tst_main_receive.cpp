@@ -3,8 +3,8 @@
 // floods and a vanishing port that must reach the list whole.
 #include "PtyModule.h"
 #include "WindowText.h"
-#include "app/MainForm.h"
-#include "terminal/TerminalModel.h"
+#include "app/main_window/MainForm.h"
+#include "terminal/view/TerminalModel.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -153,7 +153,8 @@ private slots:
 
         QVERIFY(m_module->write(second + first));
         QVERIFY(tickUntil(w, [&] { return w.ListModel->lines().size() == 5; }));
-        QCOMPARE(comboEntries(w.MAC_Address), (QStringList{"00:07:80:12:34:56", "00:07:80:AB:CD:EF"}));
+        QCOMPARE(comboEntries(w.MAC_Address),
+                 (QStringList{"00:07:80:12:34:56", "00:07:80:AB:CD:EF"}));
         // The last entry is selected even when the address was found at another position.
         QCOMPARE(w.MAC->text(), QStringLiteral("00:07:80:12:34:56"));
         QCOMPARE(w.MAC_Address->currentIndex(), 1);

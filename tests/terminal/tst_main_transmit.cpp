@@ -3,9 +3,9 @@
 // the iWRAP multiplexing mode with its links, and the "+++" escape.
 #include "PtyModule.h"
 #include "WindowText.h"
-#include "app/MainForm.h"
 #include "app/MessageBoxes.h"
-#include "terminal/TerminalModel.h"
+#include "app/main_window/MainForm.h"
+#include "terminal/view/TerminalModel.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -83,38 +83,48 @@ private slots:
         QTest::addColumn<int>("linkAfter");
 
         const QString list255 = "TX=><0xbf><FF><0x00><04>LIST<00>";
-        QTest::newRow("command line") << "mc_puts" << "RESET" << false << 0 << false
-                                      << QByteArray("\rRESET\r\n\r") << "RESET"
-                                      << QStringList{"TX=> RESET"} << 0;
+        QTest::newRow("command line")
+            << "mc_puts"
+            << "RESET" << false << 0 << false << QByteArray("\rRESET\r\n\r") << "RESET"
+            << QStringList{"TX=> RESET"} << 0;
         // The BGAPI window takes binary packets: no CR after the text.
-        QTest::newRow("command line, BGAPI") << "mc_puts" << "RESET" << false << 0 << true
-                                             << QByteArray("\rRESET\n\r") << "RESET"
-                                             << QStringList{"TX=> RESET"} << 0;
+        QTest::newRow("command line, BGAPI")
+            << "mc_puts"
+            << "RESET" << false << 0 << true << QByteArray("\rRESET\n\r") << "RESET"
+            << QStringList{"TX=> RESET"} << 0;
         QTest::newRow("link 255 chosen, box clear")
-            << "mc_puts" << "LIST" << false << 255 << false << frame(255, "LIST") << "LIST"
+            << "mc_puts"
+            << "LIST" << false << 255 << false << frame(255, "LIST") << "LIST"
             << QStringList{list255, "RX<= "} << 255;
         QTest::newRow("restored mode goes to link 0")
-            << "mc_puts" << "LIST" << true << 0 << false << frame(0, "LIST") << "LIST"
+            << "mc_puts"
+            << "LIST" << true << 0 << false << frame(0, "LIST") << "LIST"
             << QStringList{"TX=><0xbf><00><0x00><04>LIST<FF>", "RX<= "} << 0;
         QTest::newRow("command to the module from link 2")
-            << "mc_puts_cmd" << "LIST" << true << 2 << false << frame(255, "LIST") << "LIST"
+            << "mc_puts_cmd"
+            << "LIST" << true << 2 << false << frame(255, "LIST") << "LIST"
             << QStringList{list255, "RX<= "} << 2;
-        QTest::newRow("command, mode off") << "mc_puts_cmd" << "SET" << false << 0 << false
-                                           << QByteArray("\rSET\r\n\r") << "SET"
-                                           << QStringList{"TX=> SET"} << 0;
-        QTest::newRow("Send empty") << "Send" << "" << false << 0 << false
-                                    << QByteArray("\r\r\n\r") << "" << QStringList{"TX=> "} << 0;
-        QTest::newRow("Send empty, BGAPI") << "Send" << "" << false << 0 << true
-                                           << QByteArray("\r\n\r") << "" << QStringList{"TX=> "}
-                                           << 0;
+        QTest::newRow("command, mode off")
+            << "mc_puts_cmd"
+            << "SET" << false << 0 << false << QByteArray("\rSET\r\n\r") << "SET"
+            << QStringList{"TX=> SET"} << 0;
+        QTest::newRow("Send empty") << "Send"
+                                    << "" << false << 0 << false << QByteArray("\r\r\n\r") << ""
+                                    << QStringList{"TX=> "} << 0;
+        QTest::newRow("Send empty, BGAPI")
+            << "Send"
+            << "" << false << 0 << true << QByteArray("\r\n\r") << "" << QStringList{"TX=> "} << 0;
         // The CR travels inside the frame, counts in its length and shows as a space.
         QTest::newRow("Send AT in the mode")
-            << "Send" << "AT" << true << 255 << false << frame(255, "AT\r") << "AT\r"
+            << "Send"
+            << "AT" << true << 255 << false << frame(255, "AT\r") << "AT\r"
             << QStringList{"TX=><0xbf><FF><0x00><03>AT <00>", "RX<= "} << 255;
-        QTest::newRow("Hex Write A") << "Hex" << "A" << false << 0 << false
-                                     << QByteArray("41 \r") << "41 " << QStringList{"TX=> "} << 0;
+        QTest::newRow("Hex Write A") << "Hex"
+                                     << "A" << false << 0 << false << QByteArray("41 \r") << "41 "
+                                     << QStringList{"TX=> "} << 0;
         QTest::newRow("Hex Write AB in the mode")
-            << "Hex" << "AB" << true << 255 << false << QByteArray("41 42  D ") << " D "
+            << "Hex"
+            << "AB" << true << 255 << false << QByteArray("41 42  D ") << " D "
             << QStringList{"TX=> "} << 255;
     }
 
@@ -261,8 +271,7 @@ private slots:
         w.mc_puts("x");
         w.Close->click();
         QCOMPARE(sentSoFar(w.serial, *m_module).toHex(' '),
-                 (frame(255, "SELECT 2") + frame(255, "LIST") + frame(2, "x")
-                  + frame(2, "CLOSE 2"))
+                 (frame(255, "SELECT 2") + frame(255, "LIST") + frame(2, "x") + frame(2, "CLOSE 2"))
                      .toHex(' '));
         QCOMPARE(w.mux_link, 2);
 
@@ -314,7 +323,8 @@ private slots:
         const QByteArray data = text + '\r';
         QCOMPARE(sentSoFar(w.serial, *m_module).toHex(' '),
                  (frame(1, data.first(255)) + frame(1, data.mid(255))).toHex(' '));
-        QCOMPARE(comboEntries(w.SendString).first(2), (QStringList{QString::fromLatin1(data), "old0"}));
+        QCOMPARE(comboEntries(w.SendString).first(2),
+                 (QStringList{QString::fromLatin1(data), "old0"}));
         QCOMPARE(listLines(w).size(), 3);
         QVERIFY(listLines(w)[1].startsWith("RX<= TX=><0xbf><01><0x00><2D>zzz"));
     }
@@ -335,9 +345,9 @@ private slots:
         QCOMPARE(comboEntries(w.SendString).first(4),
                  (QStringList{"SET CONTROL MUX 0", "a\r", "LIST", "RESET"}));
         // Frame echoes show; the command line entering nothing, as the port is gone.
-        QCOMPARE(listLines(w), (QStringList{"TX=><0xbf><FF><0x00><04>LIST<00>",
-                                          "RX<= 9713TX=><0xbf><FF><0x00><11>SET CONTROL MUX 0<00>",
-                                          "RX<= "}));
+        QCOMPARE(listLines(w),
+                 (QStringList{"TX=><0xbf><FF><0x00><04>LIST<00>",
+                              "RX<= 9713TX=><0xbf><FF><0x00><11>SET CONTROL MUX 0<00>", "RX<= "}));
         QCOMPARE(m_module->readAvailable(), QByteArray());
     }
 

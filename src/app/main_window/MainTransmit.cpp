@@ -1,20 +1,20 @@
 // Transmit side of the main window: typed keys, the send box and its history, module
 // commands and the quick command buttons, and the iWRAP escape sequence.
-#include "app/MainForm.h"
+#include "app/main_window/MainForm.h"
 
-#include "KeyCodes.h"
-#include "MuxFrame.h"
-#include "SendHistory.h"
-#include "TerminalModel.h"
-#include "app/ClickFirstCheckBox.h"
 #include "app/MessageBoxes.h"
+#include "app/main_window/ClickFirstCheckBox.h"
+#include "terminal/KeyCodes.h"
+#include "terminal/MuxFrame.h"
+#include "terminal/SendHistory.h"
+#include "terminal/view/TerminalModel.h"
 
 #include <QAction>
-#include <QListView>
 #include <QComboBox>
-#include <QLabel>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QThread>
 
 using zorvane::terminal::hexWritePiece;
@@ -122,8 +122,8 @@ bool TMain::ListBox1KeyDown(int key, const QString &text, Qt::KeyboardModifiers 
 
 void TMain::SendClick()
 {
-    const QString text = SendString->currentText()
-                         + (MUX1->isChecked() ? QStringLiteral("\r") : QString());
+    const QString text =
+        SendString->currentText() + (MUX1->isChecked() ? QStringLiteral("\r") : QString());
     if (!HexModeWrite1->isChecked()) {
         mc_puts(text);
         return;
@@ -187,11 +187,12 @@ bool TMain::eventFilter(QObject *watched, QEvent *event)
     if (watched == static_cast<QObject *>(ListBox1) && event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         // Tab moves the focus; keys that send nothing keep scrolling the list.
-        if (key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab
-            && ListBox1KeyDown(key->key(), key->text(), key->modifiers()))
+        if (key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab &&
+            ListBox1KeyDown(key->key(), key->text(), key->modifiers()))
             return true;
     }
-    if (watched == static_cast<QObject *>(SendString->lineEdit()) && event->type() == QEvent::KeyPress) {
+    if (watched == static_cast<QObject *>(SendString->lineEdit()) &&
+        event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             SendClick();
