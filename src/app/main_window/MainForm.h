@@ -249,6 +249,8 @@ public:
 
 private:
     void buildMenus();
+    QMenu *createPopupMenu() override;
+    void keepControlsReachable();
     void buildMainToolbar();
     void buildCommandToolbars();
     void buildTerminalArea();
