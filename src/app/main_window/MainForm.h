@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/main_window/ClickFirstCheckBox.h"
+#include "app/main_window/WindowPlace.h"
 #include "serial/Serial_io.h"
 #include "settings/zv_settings.h"
 #include "terminal/LineAssembly.h"
@@ -116,6 +117,9 @@ public:
     void WriteDefaultSettings();
     bool CreateSettingsFile();
     void ApplySettings();
+    // The Window leaves as read, applied together and made safe for the screens present.
+    zorvane::app::SavedPlace restoredPlace;
+    void applyRestoredPlace();
     void SaveSettings();
     // The settings document, held from start-up to shutdown, and the view of its root; no root
     // until the settings have been loaded.

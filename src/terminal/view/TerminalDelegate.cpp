@@ -36,28 +36,6 @@ Visible visiblePart(const QStyleOptionViewItem &option, qsizetype length, qreal 
     return {first, left + qreal(first) * width};
 }
 
-// The selected row shows the colour scheme inverted: its text colour as the bar, its line
-// colour as the text. The style's own highlight bar keeps the scheme's text colour in some
-// styles, navy or lawn green on mid-blue, which is hard to read.
-QStyleOptionViewItem withSelectionColours(const QStyleOptionViewItem &option,
-                                          const QModelIndex &index)
-{
-    QStyleOptionViewItem opt = option;
-    if (!(opt.state & QStyle::State_Selected))
-        return opt;
-    const QVariant foreground = index.data(Qt::ForegroundRole);
-    const QVariant background = index.data(Qt::BackgroundRole);
-    const QColor text = foreground.canConvert<QBrush>() ? qvariant_cast<QBrush>(foreground).color()
-                                                        : opt.palette.color(QPalette::Text);
-    const QColor line = background.canConvert<QBrush>() ? qvariant_cast<QBrush>(background).color()
-                                                        : opt.palette.color(QPalette::Base);
-    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-        opt.palette.setColor(group, QPalette::Highlight, text);
-        opt.palette.setColor(group, QPalette::HighlightedText, line);
-    }
-    return opt;
-}
-
 } // namespace
 
 const TerminalDelegate::Glyphs &TerminalDelegate::glyphsFor(const QFont &font) const
@@ -88,14 +66,13 @@ const TerminalDelegate::Glyphs &TerminalDelegate::glyphsFor(const QFont &font) c
 void TerminalDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
                              const QModelIndex &index) const
 {
-    const QStyleOptionViewItem opt = withSelectionColours(option, index);
-    if (paintFast(painter, opt, index))
+    if (paintFast(painter, option, index))
         return;
     // The view does not fill its viewport first; a row without a colour of its own gets the
     // list's background.
     if (!index.data(Qt::BackgroundRole).isValid())
-        painter->fillRect(opt.rect, opt.palette.base());
-    QStyledItemDelegate::paint(painter, opt, index);
+        painter->fillRect(option.rect, option.palette.base());
+    QStyledItemDelegate::paint(painter, option, index);
 }
 
 bool TerminalDelegate::paintFast(QPainter *painter, const QStyleOptionViewItem &option,
