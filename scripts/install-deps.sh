@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Zorvane builds and runs with, and only those still missing.
+# Packages given as arguments are wanted too (the fuzz target adds its compiler this way).
 set -euo pipefail
 
 # Real package names only: a name that another package merely provides never shows as
@@ -12,6 +13,7 @@ packages=(
   xvfb xauth
   # End-to-end tests: a window manager, typed keys and the accessibility bus.
   openbox xdotool python3-pyatspi at-spi2-core dbus-x11
+  "$@"
 )
 
 missing=()

@@ -2,6 +2,7 @@
 
 #include "app/main_window/ClickFirstCheckBox.h"
 #include "app/main_window/WindowPlace.h"
+#include "bgapi/BgapiState.h"
 #include "serial/Serial_io.h"
 #include "settings/zv_settings.h"
 #include "terminal/LineAssembly.h"
@@ -110,6 +111,13 @@ public:
 
     bool bgapiWindowVisible() const;
 
+    // --- BGAPI receive side
+    // One received byte for the BGAPI decoder, while the BGAPI window is visible. A scan
+    // response puts its address into MAC and MAC_Address.
+    void bgapi_decode(quint8 byte);
+    // The BGAPI state of the run: receive buffer, result, connection, devices found, logger.
+    zorvane::bgapi::BgapiState bgapi;
+
     // --- settings: load, apply and save
     // Reads the settings file into XMLDocument1, or writes a new one when it is missing or
     // unusable.
@@ -142,6 +150,8 @@ public:
     int parity = 0;
     int stop_bits = 1;
     int tick_count = 0;
+    // Receive ticks between idle link checks.
+    static constexpr int kLinkCheckTicks = 50;
     zorvane::terminal::LineStyle item_style = zorvane::terminal::LineStyle::Standard;
     QString app_title = QStringLiteral("Zorvane");
     QString app_version = QStringLiteral("1.16");
@@ -260,6 +270,12 @@ private:
     void buildTerminalArea();
     void buildStatusBar();
     void onTimer1();
+    // Receive pacing: the timer stops between bursts on a quiet link and the device's news
+    // starts it again.
+    void setUpReceivePacing();
+    void sleepUntilBytes();
+    void wakeReceiveTimer(int afterMs);
+    void checkLinkWhileAsleep();
     void keyPressEvent(QKeyEvent *event) override;
     // Shows the terminal list's new lines and keeps the last one selected and in view.
     void refreshTerminalView();
@@ -279,4 +295,10 @@ private:
     QElapsedTimer m_paceClock;
     // Receive events in a row that found the link slow.
     int m_slowEvents = 0;
+    // The receive timer is stopped until the device has bytes or the link check is due.
+    bool m_asleep = false;
+    QElapsedTimer m_sleepClock;
+    QTimer *m_sleepingLinkCheck = nullptr;
+    // Shows lines that came just before the timer stopped once their refresh is due.
+    QTimer *m_pendingRefresh = nullptr;
 };

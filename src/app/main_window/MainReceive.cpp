@@ -21,8 +21,6 @@ namespace {
 const QColor kAliceBlue(0xF0, 0xF8, 0xFF);
 const QColor kNavy(0x00, 0x00, 0x80);
 const QColor kLawnGreen(0x7C, 0xFC, 0x00);
-// Ticks between idle link checks.
-constexpr int kLinkCheckTicks = 50;
 // A character of the terminal list is taken as this many pixels wide for the wrap.
 constexpr int kWrapPixelsPerChar = 8;
 
@@ -36,12 +34,11 @@ ReceiveOptions receiveOptions(const TMain &window)
     options.log = window.Log1->isChecked();
     options.bgapi = window.bgapiWindowVisible();
     options.wrapChars = window.width() / kWrapPixelsPerChar;
-    options.style = window.item_style;
     return options;
 }
 
-// What a tick asks of the window. The BGAPI decoder and the session log writer are not
-// part of the program yet; their hooks keep the defaults until they are.
+// What a tick asks of the window. The session log writer is not part of the program yet;
+// its hook keeps the default until it is.
 class WindowHooks final : public ReceiveHooks
 {
 public:
@@ -49,6 +46,8 @@ public:
 
     void clearList() override { m_window.Clear1Click(); }
     void captureInquiry(QByteArrayView line) override { m_window.CaptureInquiry(line); }
+    void bgapiDecode(quint8 byte) override { m_window.bgapi_decode(byte); }
+    bool takeBgapiPacketDone() override { return m_window.bgapi.rx.takePacketDone(); }
 
 private:
     TMain &m_window;
@@ -127,7 +126,6 @@ void TMain::GreenonBlackClick()
 {
     const bool green = GreenonBlack->isChecked();
     item_style = green ? LineStyle::Green : LineStyle::Standard;
-    ListModel->setAllStyles(item_style);
     const QColor background = green ? QColor(Qt::black) : kAliceBlue;
     const QColor text = green ? kLawnGreen : kNavy;
     ListModel->setColours(background, text);
