@@ -12,6 +12,8 @@ packages=(
   libxml2-utils
   poppler-utils
   xvfb xauth
+  # End-to-end tests: a window manager, typed keys and the accessibility bus.
+  openbox xdotool python3-pyatspi at-spi2-core dbus-x11
   "$@"
 )
 
