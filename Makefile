@@ -25,5 +25,10 @@ bench: build
 	$(BUILD_DIR)/bench/bench_receive
 	$(BUILD_DIR)/bench/bench_transmit
 
+# The Debian package, built with CPack into the build folder.
+.PHONY: package
+package: build
+	cmake --build $(BUILD_DIR) --target package
+
 clean:
 	rm -rf $(BUILD_DIR)

@@ -10,6 +10,7 @@ packages=(
   libgl-dev
   libxml2-utils
   xvfb xauth
+  dpkg-dev desktop-file-utils appstream
 )
 
 missing=()
