@@ -12,10 +12,10 @@
 #include "Payloads.h"
 #include "PtyFeeder.h"
 #include "PtyModule.h"
-#include "app/MainForm.h"
 #include "app/MessageBoxes.h"
-#include "terminal/TerminalModel.h"
-#include "terminal/TerminalView.h"
+#include "app/main_window/MainForm.h"
+#include "terminal/view/TerminalModel.h"
+#include "terminal/view/TerminalView.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

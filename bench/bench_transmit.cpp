@@ -8,8 +8,8 @@
 #include "Clocks.h"
 #include "LoopMonitor.h"
 #include "PtyModule.h"
-#include "app/MainForm.h"
 #include "app/MessageBoxes.h"
+#include "app/main_window/MainForm.h"
 
 #include <QAction>
 #include <QApplication>
@@ -39,8 +39,8 @@ QByteArray framed(int link, const QByteArray &data)
     QByteArray out;
     for (qsizetype at = 0; at < data.size(); at += 255) {
         const QByteArray chunk = data.mid(at, 255);
-        out += QByteArray("\xBF") + char(link) + '\0' + char(chunk.size()) + chunk
-               + char(link ^ 0xFF);
+        out +=
+            QByteArray("\xBF") + char(link) + '\0' + char(chunk.size()) + chunk + char(link ^ 0xFF);
     }
     return out;
 }

@@ -1,7 +1,7 @@
 // Measures how long AutoDetect's probe of all 100 port numbers takes: with every number
 // pointing at a missing device, with the machine's own devices, and as the window runs it.
 // Prints the figures; it asserts nothing. Run it offscreen: QT_QPA_PLATFORM=offscreen.
-#include "app/MainForm.h"
+#include "app/main_window/MainForm.h"
 #include "serial/PortNames.h"
 #include "serial/Serial_io.h"
 

@@ -1,6 +1,6 @@
-#include "About.h"
+#include "app/About.h"
 
-#include "MainForm.h"
+#include "app/main_window/MainForm.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,6 +1,6 @@
-#include "CommandLine.h"
-#include "MainForm.h"
-#include "SignalClose.h"
+#include "app/CommandLine.h"
+#include "app/SignalClose.h"
+#include "app/main_window/MainForm.h"
 
 #include <QApplication>
 

@@ -1,7 +1,7 @@
 #include "WindowText.h"
 
-#include "app/MainForm.h"
-#include "terminal/TerminalModel.h"
+#include "app/main_window/MainForm.h"
+#include "terminal/view/TerminalModel.h"
 
 #include <QComboBox>
 

@@ -1,8 +1,8 @@
 // The terminal list's model and view: new lines reach the view in one batch per publish,
 // a grown last line is reported as changed, clearing resets; and the view keeps the last line
 // selected and in view on a long list, and answers clicks and keys on it.
-#include "terminal/TerminalModel.h"
-#include "terminal/TerminalView.h"
+#include "terminal/view/TerminalModel.h"
+#include "terminal/view/TerminalView.h"
 
 #include <QScrollBar>
 #include <QSignalSpy>

@@ -1,9 +1,9 @@
 // Receive side of the main window: the timer tick that reads the port, and the terminal
 // list's own operations. The rules of a tick live in LineAssembly; this file reads the
 // window's check marks and hands them over.
-#include "app/MainForm.h"
+#include "app/main_window/MainForm.h"
 
-#include "TerminalModel.h"
+#include "terminal/view/TerminalModel.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -1,9 +1,9 @@
 // The iWRAP multiplexing mode of the main window: entering and leaving it, the link that
 // frames go to, and the frame writer of the transmit path.
-#include "app/MainForm.h"
+#include "app/main_window/MainForm.h"
 
-#include "MuxFrame.h"
-#include "app/ClickFirstCheckBox.h"
+#include "app/main_window/ClickFirstCheckBox.h"
+#include "terminal/MuxFrame.h"
 
 #include <QAction>
 #include <QComboBox>

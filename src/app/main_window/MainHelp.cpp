@@ -1,6 +1,6 @@
 // The Help menu of the main window: the About box and the updater.
-#include "About.h"
-#include "MainForm.h"
+#include "app/About.h"
+#include "app/main_window/MainForm.h"
 
 #include <QAction>
 #include <QDir>

@@ -1,6 +1,6 @@
 // The settings file of the main window: read or created at start-up, carried into the window
 // and the session variables, and written back at shutdown.
-#include "app/MainForm.h"
+#include "app/main_window/MainForm.h"
 
 #include "app/MessageBoxes.h"
 

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace zorvane::app {
+namespace zorvane::settings {
 
 // The folder that holds the settings file, the log files and the ports/ override links,
 // with a trailing separator.
@@ -12,4 +12,4 @@ QString documentsFolder();
 // file operations that need it to report.
 void ensureFolder(const QString &folder);
 
-} // namespace zorvane::app
+} // namespace zorvane::settings

@@ -1,4 +1,4 @@
-#include "TerminalModel.h"
+#include "terminal/view/TerminalModel.h"
 
 #include <limits>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LineStore.h"
+#include "terminal/LineStore.h"
 
 #include <QAbstractListModel>
 #include <QColor>

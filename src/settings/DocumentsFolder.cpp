@@ -1,9 +1,9 @@
-#include "DocumentsFolder.h"
+#include "settings/DocumentsFolder.h"
 
 #include <QDir>
 #include <QStandardPaths>
 
-namespace zorvane::app {
+namespace zorvane::settings {
 
 QString documentsFolder()
 {
@@ -13,8 +13,8 @@ QString documentsFolder()
     return QStringLiteral("/Users/Shared/Zorvane/");
 #else
     // Per user: a shared writable folder would let one user plant port links for another.
-    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
-           + QStringLiteral("/Zorvane/");
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
+           QStringLiteral("/Zorvane/");
 #endif
 }
 
@@ -23,4 +23,4 @@ void ensureFolder(const QString &folder)
     QDir().mkpath(folder);
 }
 
-} // namespace zorvane::app
+} // namespace zorvane::settings

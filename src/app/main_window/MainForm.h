@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ClickFirstCheckBox.h"
+#include "app/main_window/ClickFirstCheckBox.h"
 #include "serial/Serial_io.h"
 #include "settings/zv_settings.h"
 #include "terminal/LineAssembly.h"
@@ -29,7 +29,7 @@ class TerminalModel;
 
 // The main window: owns the menus, toolbars, terminal list and status bar, reads their
 // states at the moment of use and hands the work to the serial and terminal code. Its
-// methods are spread over one source file per subsystem.
+// methods are spread over one source file per subject, all in this folder.
 class TMain : public QMainWindow
 {
     Q_OBJECT

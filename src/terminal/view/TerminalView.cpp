@@ -1,7 +1,7 @@
-#include "TerminalView.h"
+#include "terminal/view/TerminalView.h"
 
-#include "TerminalDelegate.h"
-#include "TerminalModel.h"
+#include "terminal/view/TerminalDelegate.h"
+#include "terminal/view/TerminalModel.h"
 
 #include <QCursor>
 #include <QPaintEvent>

@@ -1,8 +1,8 @@
 // The receive timer's event: runs the receive ticks, sets the pace of the next event and
 // shows what the ticks added.
-#include "app/MainForm.h"
+#include "app/main_window/MainForm.h"
 
-#include "TerminalModel.h"
+#include "terminal/view/TerminalModel.h"
 
 #include <QListView>
 #include <QTimer>

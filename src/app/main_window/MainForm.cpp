@@ -1,11 +1,11 @@
-#include "MainForm.h"
+#include "app/main_window/MainForm.h"
 
-#include "About.h"
-#include "ClickFirstCheckBox.h"
-#include "DocumentsFolder.h"
+#include "app/About.h"
+#include "app/main_window/ClickFirstCheckBox.h"
 #include "serial/PortNames.h"
-#include "terminal/TerminalModel.h"
-#include "terminal/TerminalView.h"
+#include "settings/DocumentsFolder.h"
+#include "terminal/view/TerminalModel.h"
+#include "terminal/view/TerminalView.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -77,8 +77,8 @@ TMain::~TMain()
 void TMain::FormCreate()
 {
     app_folder = QDir::currentPath() + QDir::separator();
-    DocumentsFolder = zorvane::app::documentsFolder();
-    zorvane::app::ensureFolder(DocumentsFolder);
+    DocumentsFolder = zorvane::settings::documentsFolder();
+    zorvane::settings::ensureFolder(DocumentsFolder);
     serial.setDocumentsFolder(DocumentsFolder);
     // The device column can name the ports/ links only now the folder is known.
     refreshPortDevices();

@@ -1,21 +1,22 @@
 // Transmit side of the main window: typed keys, the send box and its history, module
 // commands and the quick command buttons, and the iWRAP escape sequence.
-#include "app/MainForm.h"
+#include "app/main_window/MainForm.h"
 
-#include "KeyCodes.h"
-#include "MuxFrame.h"
-#include "SendHistory.h"
-#include "TerminalModel.h"
-#include "app/ClickFirstCheckBox.h"
+#include "serial/LinePause.h"
+
 #include "app/MessageBoxes.h"
+#include "app/main_window/ClickFirstCheckBox.h"
+#include "terminal/KeyCodes.h"
+#include "terminal/MuxFrame.h"
+#include "terminal/SendHistory.h"
+#include "terminal/view/TerminalModel.h"
 
 #include <QAction>
-#include <QListView>
 #include <QComboBox>
-#include <QLabel>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
-#include <QThread>
+#include <QListView>
 
 using zorvane::terminal::hexWritePiece;
 using zorvane::terminal::MuxFrame;
@@ -23,7 +24,7 @@ using zorvane::terminal::TerminalKey;
 
 namespace {
 // The module takes "+++" as the escape only with this much silence on either side.
-constexpr unsigned long kEscapeGuardMs = 1000;
+constexpr int kEscapeGuardMs = 1000;
 } // namespace
 
 void TMain::mc_puts(const QString &text)
@@ -122,8 +123,8 @@ bool TMain::ListBox1KeyDown(int key, const QString &text, Qt::KeyboardModifiers 
 
 void TMain::SendClick()
 {
-    const QString text = SendString->currentText()
-                         + (MUX1->isChecked() ? QStringLiteral("\r") : QString());
+    const QString text =
+        SendString->currentText() + (MUX1->isChecked() ? QStringLiteral("\r") : QString());
     if (!HexModeWrite1->isChecked()) {
         mc_puts(text);
         return;
@@ -170,11 +171,9 @@ void TMain::BCMDClick()
 
 void TMain::sendEscapeSequence()
 {
-    // The guard times block on purpose: no receive tick may run, and nothing may be sent,
-    // while the line has to stay silent.
-    QThread::msleep(kEscapeGuardMs);
+    zorvane::serial::linePause(kEscapeGuardMs);
     c_write(QStringLiteral("+++"));
-    QThread::msleep(kEscapeGuardMs);
+    zorvane::serial::linePause(kEscapeGuardMs);
 }
 
 void TMain::Echo1Click()
@@ -187,11 +186,12 @@ bool TMain::eventFilter(QObject *watched, QEvent *event)
     if (watched == static_cast<QObject *>(ListBox1) && event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         // Tab moves the focus; keys that send nothing keep scrolling the list.
-        if (key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab
-            && ListBox1KeyDown(key->key(), key->text(), key->modifiers()))
+        if (key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab &&
+            ListBox1KeyDown(key->key(), key->text(), key->modifiers()))
             return true;
     }
-    if (watched == static_cast<QObject *>(SendString->lineEdit()) && event->type() == QEvent::KeyPress) {
+    if (watched == static_cast<QObject *>(SendString->lineEdit()) &&
+        event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             SendClick();

@@ -1,13 +1,13 @@
 // Connection control of the main window: which port is open, with which line settings,
 // the probe of all port numbers, and the link check that notices and reopens a lost port.
-#include "app/MainForm.h"
+#include "app/main_window/MainForm.h"
 
-#include "ConnectionText.h"
-#include "PortNames.h"
-#include "TxEcho.h"
 #include "app/MessageBoxes.h"
+#include "serial/ConnectionText.h"
+#include "serial/PortNames.h"
+#include "serial/TxEcho.h"
 
-#include "terminal/TerminalModel.h"
+#include "terminal/view/TerminalModel.h"
 
 #include <QCheckBox>
 #include <QLabel>

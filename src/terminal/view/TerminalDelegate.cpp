@@ -1,7 +1,7 @@
-#include "TerminalDelegate.h"
+#include "terminal/view/TerminalDelegate.h"
 
-#include "TerminalModel.h"
-#include "TerminalView.h"
+#include "terminal/view/TerminalModel.h"
+#include "terminal/view/TerminalView.h"
 
 #include <QGlyphRun>
 #include <QPainter>
