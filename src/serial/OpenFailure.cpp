@@ -40,7 +40,8 @@ QString modemManagerFix()
     return QStringLiteral(
         "ModemManager tries every new USB serial device as a modem. Stop it with\n"
         "    sudo systemctl stop ModemManager\n"
-        "or make it leave this adapter alone with the udev rule in Zorvane's packaging folder.");
+        "or make it leave this adapter alone with Zorvane's udev rule\n"
+        "70-zorvane-modemmanager-ignore.rules (in /usr/share/doc/zorvane/examples).");
 }
 
 QString brlttyFix()
@@ -66,7 +67,8 @@ QString busyText(const OpenFailure &failure)
     if (!holders.isEmpty()) {
         QStringList names;
         for (const DeviceHolder &h : holders)
-            names << QStringLiteral("%1 (process %2)").arg(h.name).arg(h.pid);
+            names << (h.name.isEmpty() ? QStringLiteral("process %1").arg(h.pid)
+                                       : QStringLiteral("%1 (process %2)").arg(h.name).arg(h.pid));
         return text + QStringLiteral(" by ") + names.join(QStringLiteral(", ")) +
                QStringLiteral(".\n") + fixFor(holders.front());
     }

@@ -45,7 +45,8 @@ for f in ./usr/bin/zorvane \
     ./usr/share/metainfo/org.zorvane.Zorvane.metainfo.xml; do
     check "holds $f" grep -qx "$f" "$out/files"
 done
-check "no test, benchmark or udev file" sh -c "! grep -E 'tst_|bench_|probe_time|port_holder|udev' '$out/files'"
+check "udev rule as an example only" grep -qx ./usr/share/doc/zorvane/examples/70-zorvane-modemmanager-ignore.rules "$out/files"
+check "no active udev rule, test or benchmark" sh -c "! grep -E '/udev/|tst_|bench_|probe_time|port_holder' '$out/files'"
 
 dpkg-deb -x "$deb" "$out/root"
 check "desktop entry valid" desktop-file-validate "$out/root/usr/share/applications/org.zorvane.Zorvane.desktop"
