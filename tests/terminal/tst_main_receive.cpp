@@ -209,8 +209,6 @@ private slots:
         w.GreenonBlack->trigger();
         QVERIFY(w.GreenonBlack->isChecked());
         QCOMPARE(w.item_style, zorvane::terminal::LineStyle::Green);
-        QCOMPARE(w.ListModel->lines().style(0), zorvane::terminal::LineStyle::Green);
-        QCOMPARE(w.ListModel->lines().style(1), zorvane::terminal::LineStyle::Green);
         QCOMPARE(first.data(Qt::BackgroundRole).value<QColor>(), QColor(Qt::black));
         QCOMPARE(first.data(Qt::ForegroundRole).value<QColor>(), QColor(0x7CFC00));
         QCOMPARE(w.ListBox1->palette().color(QPalette::Base), QColor(Qt::black));
