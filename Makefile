@@ -50,5 +50,10 @@ fuzz:
 	$(FUZZ_DIR)/fuzz_bgapi_decoder -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 		$(FUZZ_DIR)/corpus fuzz/seeds
 
+# The Debian package, built with CPack into the build folder.
+.PHONY: package
+package: build
+	cmake --build $(BUILD_DIR) --target package
+
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)

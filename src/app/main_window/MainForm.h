@@ -64,6 +64,8 @@ public:
     QString comItemName(int port) const;
     // Refreshes the device column of the port items from the table and ports/ links.
     void refreshPortDevices();
+    // "COM12 (/dev/ttyACM0)" for each number whose device is there now.
+    QStringList portsWithDevice() const;
 
     // --- serial primitives that need the window's state
     void c_puts(const QString &text);
