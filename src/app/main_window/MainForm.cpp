@@ -18,6 +18,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -58,6 +59,7 @@ TMain::TMain(QWidget *parent) : QMainWindow(parent)
     buildCommandToolbars();
     buildTerminalArea();
     buildStatusBar();
+    buildModuleCommands();
 
     Timer1 = new QTimer(this);
     Timer1->setTimerType(Qt::PreciseTimer);
@@ -95,7 +97,8 @@ void TMain::setVisible(bool visible)
 
 void TMain::FormShow()
 {
-    // The BGAPI state and the BGIO call flag start out cleared; nothing to reset yet.
+    // The BGAPI state starts out cleared; nothing to reset yet.
+    bgio_called = false;
 
     item_style = zorvane::terminal::LineStyle::Standard;
     app_version = QStringLiteral("1.16");
@@ -310,11 +313,7 @@ void TMain::buildMainToolbar()
     connect(MUX1, &zorvane::app::ClickFirstCheckBox::clickedBeforeToggle, this, &TMain::MUX1Click);
     ToolBar1->addWidget(MUX1);
 
-    Set55 = speedButton(QStringLiteral("55"));
-    SetAA = speedButton(QStringLiteral("AA"));
-    SetOutput = speedButton(QStringLiteral("Out"));
-    Set_ON = speedButton(QStringLiteral("On"));
-    Set_Off = speedButton(QStringLiteral("Off"));
+    buildPioButtons();
 }
 
 void TMain::buildCommandToolbars()
@@ -340,10 +339,12 @@ void TMain::buildCommandToolbars()
 
 void TMain::buildTerminalArea()
 {
-    auto *area = new QWidget(this);
-    auto *layout = new QHBoxLayout(area);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
+    // The command list sits at the right edge behind a splitter that shows and hides with it.
+    auto *area = new QSplitter(Qt::Horizontal, this);
+    Splitter2 = area;
+    Splitter2->setObjectName(QStringLiteral("Splitter2"));
+    Splitter2->setHandleWidth(5);
+    Splitter2->setChildrenCollapsible(false);
 
     ListModel = new zorvane::terminal::TerminalModel(this);
     ListBox1 = new zorvane::terminal::TerminalView(area);
@@ -353,7 +354,9 @@ void TMain::buildTerminalArea()
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBox1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
-    layout->addWidget(ListBox1, 1);
+    ListBox1->setMinimumWidth(20);
+    Splitter2->addWidget(ListBox1);
+    Splitter2->setStretchFactor(0, 1);
     // Keys typed in the terminal go to the module; the list is where typing starts.
     ListBox1->installEventFilter(this);
     ListBox1->setFocus();
@@ -368,9 +371,11 @@ void TMain::buildTerminalArea()
     });
 
     iWrap_ListBox = new QListWidget(area);
-    iWrap_ListBox->setFixedWidth(174);
+    iWrap_ListBox->setObjectName(QStringLiteral("iWrap_ListBox"));
+    iWrap_ListBox->setMinimumWidth(20);
     iWrap_ListBox->hide();
-    layout->addWidget(iWrap_ListBox);
+    Splitter2->addWidget(iWrap_ListBox);
+    Splitter2->setStretchFactor(1, 0);
 
     setCentralWidget(area);
 }

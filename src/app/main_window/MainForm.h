@@ -19,12 +19,15 @@ class QListView;
 class QListWidget;
 class QMenu;
 class QPushButton;
+class QSplitter;
 class QTimer;
 class QToolBar;
 class QToolButton;
 
 namespace zorvane::terminal {
 class TerminalModel;
+struct ModuleCommand;
+struct PioButton;
 }
 
 // The main window: owns the menus, toolbars, terminal list and status bar, reads their
@@ -108,6 +111,24 @@ public:
     void writeFrames(int link, QStringView text);
 
     bool bgapiWindowVisible() const;
+
+    // --- module commands: the Commands menu, the command toolbars, the PIO icon buttons and
+    // the iWRAP command list
+    // One command of the menu or a toolbar, sent as its table entry says.
+    void CommandClick(const zorvane::terminal::ModuleCommand &command);
+    void PioClick(const zorvane::terminal::PioButton &button);
+    // The module is told its new rate first, then the port follows.
+    void BaudChange(const QString &text, int rate, int parityCode);
+    void BGIO_PIO(int value);
+    void BGIO_SETDIRClick();
+    // An Options item that shows or hides its toolbar; the mark follows the toolbar.
+    void ToolbarSwitchClick(QAction *item, QToolBar *bar);
+    void iWrapClick();
+    void iWrap_ListBoxClick();
+    // Set by Call BGIO: the PIO icon buttons then also send BGIO packets.
+    bool bgio_called = false;
+    // The value last given to BGIO_PIO; only its low 8 bits ever go on the wire.
+    int pio_value = 0;
 
     // --- settings: load, apply and save
     // Reads the settings file into XMLDocument1, or writes a new one when it is missing or
@@ -227,6 +248,8 @@ public:
     zorvane::terminal::TerminalModel *ListModel = nullptr;
     QMenu *PopupMenu1 = nullptr;
     QListWidget *iWrap_ListBox = nullptr;
+    // Between the terminal list and the command list; its handle shows with the list.
+    QSplitter *Splitter2 = nullptr;
 
     // Status bar
     std::array<QLabel *, 5> StatusBarPanels{};
@@ -253,6 +276,10 @@ private:
     void buildCommandToolbars();
     void buildTerminalArea();
     void buildStatusBar();
+    void buildPioButtons();
+    void buildModuleCommands();
+    // Writes a BGIO packet, framed to the current link in the multiplexing mode.
+    void writeBgio(const QByteArray &packet);
     void onTimer1();
     void keyPressEvent(QKeyEvent *event) override;
     // Shows the terminal list's new lines and keeps the last one selected and in view.
