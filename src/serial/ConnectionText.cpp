@@ -5,8 +5,8 @@ namespace zorvane::serial {
 QString onlineText(const QString &portName, const LineSettings &s)
 {
     // "%.4d" pads rates below 1000 with zeros; the whole text is "%s %.4d %d%s%d- Online".
-    return QString::asprintf("%s %.4d %d%c%d- Online", qPrintable(portName), s.baudRate,
-                             s.dataBits, parityLetter(s.parity).toLatin1(), s.stopBits);
+    return QString::asprintf("%s %.4d %d%c%d- Online", qPrintable(portName), s.baudRate, s.dataBits,
+                             parityLetter(s.parity).toLatin1(), s.stopBits);
 }
 
 QString offlineText(const QString &portName)

@@ -24,8 +24,8 @@ QString defaultDevice(int port)
         int firstIndex;
     };
     static constexpr Group groups[] = {
-        {1, "/dev/ttyUSB", 0},   {11, "/dev/ttyACM", 0},  {21, "/dev/ttyS", 0},
-        {31, "/dev/rfcomm", 0},  {41, "/dev/ttyUSB", 10}, {51, "/dev/ttyACM", 10},
+        {1, "/dev/ttyUSB", 0},  {11, "/dev/ttyACM", 0},  {21, "/dev/ttyS", 0},
+        {31, "/dev/rfcomm", 0}, {41, "/dev/ttyUSB", 10}, {51, "/dev/ttyACM", 10},
         {61, "/dev/ttyAMA", 0},
     };
     for (const Group &g : groups) {

@@ -51,8 +51,11 @@ public:
     // device's own buffer, and the event loop is woken at most once for it, instead of once
     // for every few bytes a slow link delivers. The next read takes everything in one go.
     void restUntilNextRead();
+    // Two different questions: port_is_open() is the session's flag "a port was chosen and
+    // opened", which stays set after the device refused its line settings or vanished, so
+    // the link check goes on to report and reopen it; holdsDevice() says whether a device
+    // handle is held right now, from a successful open to the next close.
     bool port_is_open() const { return m_portOpen; }
-    // A device is held from a successful open to the next close.
     bool holdsDevice() const { return m_held; }
     // Bytes handed out by c_getc so far; a caller compares two readings to see whether
     // anything arrived in between.
@@ -64,7 +67,9 @@ public:
     QString lastDevice() const { return m_lastDevice; }
 
     // Session variables the link shares with connection control: the port in use (0 none)
-    // and the port most recently opened or closed, the target of quiet reopening.
+    // and the port most recently opened or closed, the target of quiet reopening. Connection
+    // control sets them when it chooses a port; c_close moves the port in use to the reopen
+    // target; nothing else writes them.
     int com_port = 0;
     int last_com_port = 0;
 

@@ -1,5 +1,7 @@
 #include "TxEcho.h"
 
+#include "HexText.h"
+
 namespace zorvane::serial {
 
 QStringList txEchoLines(QStringView text, bool hexWrite)
@@ -11,7 +13,7 @@ QStringList txEchoLines(QStringView text, bool hexWrite)
     QStringList lines;
     QString line;
     for (const QChar ch : text) {
-        line += QString::asprintf("%.02X ", ch.unicode());
+        line += hexZeroPadded(ch.unicode(), 2) + QLatin1Char(' ');
         if (ch.unicode() == 13) {
             lines << line;
             line.clear();

@@ -277,6 +277,28 @@ QString TXMLNode::textLeaf(const QString &name)
     return decodeText(ownText(child(name)));
 }
 
+LeafValue TXMLZVSettingsType::leaf(const QString &group, const QString &name,
+                                   const LeafValue &newFileValue)
+{
+    TXMLNode node(child(group));
+    if (const int *number = std::get_if<int>(&newFileValue))
+        return node.intLeaf(name, *number);
+    if (const bool *flag = std::get_if<bool>(&newFileValue))
+        return node.boolLeaf(name, *flag);
+    return node.textLeaf(name);
+}
+
+void TXMLZVSettingsType::setLeaf(const QString &group, const QString &name, const LeafValue &value)
+{
+    TXMLNode node(child(group));
+    if (const int *number = std::get_if<int>(&value))
+        node.setIntLeaf(name, *number);
+    else if (const bool *flag = std::get_if<bool>(&value))
+        node.setBoolLeaf(name, *flag);
+    else
+        node.setTextLeaf(name, std::get<QString>(value));
+}
+
 void TXMLNode::setIntLeaf(const QString &name, int value)
 {
     setTextLeaf(name, QString::number(value));

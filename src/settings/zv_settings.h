@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <optional>
+#include <variant>
 
 namespace zorvane::settings {
 
@@ -53,6 +54,7 @@ public:
     QDomElement element() const { return m_element; }
 
 protected:
+    friend class TXMLZVSettingsType;
     // The first child element of that name, appended empty when there is none.
     QDomElement child(const QString &name);
     // Missing, empty or unconvertible values read as `fallback`.
@@ -178,11 +180,19 @@ private:
     static QString sendName(int n) { return QStringLiteral("send%1").arg(n); }
 };
 
+// The value of one leaf: a whole number, a boolean or a text, as its new-file value is.
+using LeafValue = std::variant<int, bool, QString>;
+
 // The view of the root element ZVSettings; each group is found or appended on access.
 class TXMLZVSettingsType : public TXMLNode
 {
 public:
     using TXMLNode::TXMLNode;
+    // Any leaf by its group and name, read as the type of its new-file value, which it falls
+    // back to; for code that walks the leaves as a table.
+    LeafValue leaf(const QString &group, const QString &name, const LeafValue &newFileValue);
+    void setLeaf(const QString &group, const QString &name, const LeafValue &value);
+
     TXMLWindowType Window() { return TXMLWindowType(child(QStringLiteral("Window"))); }
     TXMLCOMPORTType COMPORT() { return TXMLCOMPORTType(child(QStringLiteral("COMPORT"))); }
     TXMLToolbarsType Toolbars() { return TXMLToolbarsType(child(QStringLiteral("Toolbars"))); }

@@ -40,7 +40,6 @@ void LineAssembly::addToList(LineStore &lines, int newLine, QByteArrayView latin
         // Also opens the first line of an empty list.
         lines.appendToLast(latin1);
     }
-    lines.setLastStyle(options.style);
     openLines(lines, newLine, options);
 }
 
@@ -50,7 +49,6 @@ void LineAssembly::addToList(LineStore &lines, int newLine, QStringView text,
     QString shown = text.toString();
     shown.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
     lines.appendToLast(QStringView(shown));
-    lines.setLastStyle(options.style);
     openLines(lines, newLine, options);
 }
 
@@ -76,7 +74,6 @@ void LineAssembly::show(LineStore &lines, int newLine, const ReceiveOptions &opt
         return;
     }
     lines.appendToLast(m_pending.view());
-    lines.setLastStyle(options.style);
     openLines(lines, newLine, options);
 }
 

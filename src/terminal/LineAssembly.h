@@ -2,6 +2,7 @@
 
 #include "LineStore.h"
 #include "PendingText.h"
+#include "serial/HexText.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -19,7 +20,6 @@ struct ReceiveOptions
     bool log = false;              // "Log": finished text goes to the session log
     bool bgapi = false;            // the BGAPI window is visible: bytes go to its decoder
     qsizetype wrapChars = 100;     // window width in pixels / 8
-    LineStyle style = LineStyle::Standard;
 };
 
 // The rest of the program as a receive tick reaches it. Only clearing and the inquiry
@@ -85,8 +85,6 @@ public:
     static QByteArray inquiryAddress(QByteArrayView line);
 
 private:
-    static constexpr char kHexDigits[] = "0123456789ABCDEF";
-
     static void openLines(LineStore &lines, int newLine, const ReceiveOptions &options);
     // AddtoList with the pending text; flush also empties it.
     void show(LineStore &lines, int newLine, const ReceiveOptions &options);
@@ -104,7 +102,7 @@ inline void LineAssembly::showRxChar(int &byte, Text &pending, Source &source,
 {
     byte &= 0xFF;
     if (options.hexMode) {
-        const char hex[3] = {kHexDigits[byte >> 4], kHexDigits[byte & 0x0F], ' '};
+        const char hex[3] = {serial::kHexDigits[byte >> 4], serial::kHexDigits[byte & 0x0F], ' '};
         pending.append(hex, 3);
         return;
     }
@@ -131,7 +129,8 @@ inline void LineAssembly::showRxChar(int &byte, Text &pending, Source &source,
         pending.append(static_cast<char>(byte));
     } else {
         // Two-digit escape for bytes the list cannot show.
-        const char escaped[4] = {'<', kHexDigits[byte >> 4], kHexDigits[byte & 0x0F], '>'};
+        const char escaped[4] = {'<', serial::kHexDigits[byte >> 4],
+                                 serial::kHexDigits[byte & 0x0F], '>'};
         pending.append(escaped, 4);
     }
 }

@@ -55,11 +55,6 @@ std::optional<QByteArrayView> LineStore::latin1(qsizetype row) const
     return QByteArrayView(lineData(row), length(row));
 }
 
-LineStyle LineStore::style(qsizetype row) const
-{
-    return static_cast<LineStyle>((m_entries[static_cast<size_t>(row)] & kStyleMask) >> kFlagShift);
-}
-
 void LineStore::addLine(QStringView text)
 {
     if (m_blocks.empty() || m_blocks.back().used == m_blocks.back().capacity) {
@@ -185,19 +180,6 @@ void LineStore::convertLastLineToUtf8()
     m_blocks[blockOf(e)].used = offsetOf(e);
     e |= kUtf8Flag;
     appendBytes(utf8);
-}
-
-void LineStore::setLastStyle(LineStyle style)
-{
-    ensureLastLine();
-    quint64 &e = m_entries.back();
-    e = (e & ~kStyleMask) | (quint64(style) << kFlagShift);
-}
-
-void LineStore::setAllStyles(LineStyle style)
-{
-    for (quint64 &e : m_entries)
-        e = (e & ~kStyleMask) | (quint64(style) << kFlagShift);
 }
 
 void LineStore::clear()

@@ -10,7 +10,8 @@
 
 namespace zorvane::terminal {
 
-// The named line styles of the two colour schemes.
+// The named line styles of the two colour schemes; the scheme colours the whole list, so lines
+// carry no style of their own.
 enum class LineStyle : quint8 { None = 0, Standard = 1, Green = 2 };
 
 // Holds every terminal line for the whole run. Received text is byte-valued, so lines are
@@ -30,15 +31,12 @@ public:
     // A line held as one byte per character (the rule for received text) gives its bytes
     // without a copy; a line that holds a character above 255 gives nothing.
     std::optional<QByteArrayView> latin1(qsizetype row) const;
-    LineStyle style(qsizetype row) const;
 
     // Appends to the last line, opening one first when there is none.
     void appendToLast(QByteArrayView latin1);
     void appendToLast(QStringView text);
-    void setLastStyle(LineStyle style);
     // Opens a new last line holding the text.
     void addLine(QStringView text);
-    void setAllStyles(LineStyle style);
     void clear();
 
     // Bytes held for text and entries (with the entry container's own bookkeeping), for the
@@ -57,7 +55,6 @@ private:
     static constexpr int kBlockShift = 32;
     static constexpr int kFlagShift = 56;
     static constexpr quint64 kUtf8Flag = quint64(1) << (kFlagShift + 4);
-    static constexpr quint64 kStyleMask = quint64(0x0F) << kFlagShift;
 
     static quint32 offsetOf(quint64 e) { return static_cast<quint32>(e); }
     static quint32 blockOf(quint64 e)

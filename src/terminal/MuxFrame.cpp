@@ -1,5 +1,7 @@
 #include "MuxFrame.h"
 
+#include "serial/HexText.h"
+
 namespace zorvane::terminal {
 
 QByteArray MuxFrame::frame(int link, QByteArrayView data)
@@ -31,12 +33,10 @@ QByteArray MuxFrame::frames(int link, QByteArrayView data)
 QString MuxFrame::echoLine(int link, QStringView text)
 {
     const int linkByte = link & 0xFF;
-    const auto hex = [](qsizetype value) {
-        return QString::number(value, 16).toUpper().rightJustified(2, QLatin1Char('0'));
-    };
-    return QLatin1String("TX=><0xbf><") + hex(linkByte) + QLatin1String("><0x00><")
-           + hex(text.size()) + QLatin1Char('>') + text.toString() + QLatin1Char('<') + hex(linkByte ^ 0xFF)
-           + QLatin1Char('>');
+    const auto hex = [](qsizetype value) { return serial::hexZeroPadded(unsigned(value), 2); };
+    return QLatin1String("TX=><0xbf><") + hex(linkByte) + QLatin1String("><0x00><") +
+           hex(text.size()) + QLatin1Char('>') + text.toString() + QLatin1Char('<') +
+           hex(linkByte ^ 0xFF) + QLatin1Char('>');
 }
 
 } // namespace zorvane::terminal

@@ -1,5 +1,7 @@
 #include "SendHistory.h"
 
+#include "serial/HexText.h"
+
 namespace zorvane::terminal {
 
 QStringList pushedHistory(const QStringList &entries, const QStringList &texts)
@@ -18,13 +20,11 @@ QStringList pushedHistory(const QStringList &entries, const QStringList &texts)
 
 QString hexWritePiece(char16_t code)
 {
-    return QString::number(code, 16).toUpper().rightJustified(2, QLatin1Char(' '))
-           + QLatin1Char(' ');
+    return serial::hexSpacePadded(code, 2) + QLatin1Char(' ');
 }
 
 QByteArray hexWriteBytes(QStringView text)
 {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     QByteArray bytes;
     bytes.reserve(text.size() * 3);
     for (const QChar ch : text) {
@@ -33,8 +33,8 @@ QByteArray hexWriteBytes(QStringView text)
             bytes += hexWritePiece(code).toLatin1();
             continue;
         }
-        bytes += code > 0x0F ? kDigits[code >> 4] : ' ';
-        bytes += kDigits[code & 0x0F];
+        bytes += code > 0x0F ? serial::kHexDigits[code >> 4] : ' ';
+        bytes += serial::kHexDigits[code & 0x0F];
         bytes += ' ';
     }
     return bytes;

@@ -1,6 +1,7 @@
 // The Help menu of the real main window: the About box (its title, where it opens, the
 // check mark of its menu item) and the start of the updater.
 #include "PtyModule.h"
+#include "WindowFixture.h"
 #include "app/About.h"
 #include "app/MessageBoxes.h"
 #include "app/main_window/MainForm.h"
@@ -70,21 +71,13 @@ class TestAbout : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(m_home.isValid());
-        m_docs = useTemporaryHome(m_home.path());
-        isolatePorts(m_docs);
-        // The saved port is absent at start-up; its message is not what is tested here.
-        zorvane::app::setMessageHandler([](QWidget *, const QString &) {});
-    }
-
-    void cleanupTestCase() { zorvane::app::setMessageHandler({}); }
+    // The saved port is absent at start-up; its message is recorded, not tested here.
+    void initTestCase() { QVERIFY(m_fx.setUp()); }
 
     void init()
     {
-        m_window = std::make_unique<TMain>();
-        m_window->Timer1->stop();
+        m_fx.reset();
+        m_window = m_fx.makeMain();
         m_window->show();
         m_driver = std::make_unique<AboutDriver>(m_window->About_Form);
     }
@@ -93,6 +86,7 @@ private slots:
     {
         m_driver.reset();
         m_window.reset();
+        m_fx.tearDown();
     }
 
     void titleAndLayout()
@@ -228,8 +222,7 @@ private slots:
     }
 
 private:
-    QTemporaryDir m_home;
-    QString m_docs;
+    WindowFixture m_fx;
     std::unique_ptr<TMain> m_window;
     std::unique_ptr<AboutDriver> m_driver;
 };

@@ -2,6 +2,7 @@
 // COM and Parameters menus, status texts and caption, AutoDetect, the lost-port countdown with
 // its quiet reopening, Reset on Connect, and the opening of the saved port at start-up.
 #include "PtyModule.h"
+#include "WindowFixture.h"
 #include "app/MessageBoxes.h"
 #include "app/main_window/MainForm.h"
 #include "serial/PortNames.h"
@@ -32,7 +33,7 @@ class TestConnection : public QObject
 private slots:
     void initTestCase();
     void init();
-    void cleanupTestCase();
+    void cleanup();
 
     void portItemOpensPort_data();
     void portItemOpensPort();
@@ -68,45 +69,34 @@ private:
     // status text.
     static void tickUntil(TMain &w, int tick, QStringList *statuses = nullptr);
 
-    QTemporaryDir m_home;
-    QString m_docs;
-    QStringList m_messages;
+    WindowFixture m_fx;
+    QString &m_docs = m_fx.docs;
+    QStringList &m_messages = m_fx.messages;
 };
 
 void TestConnection::initTestCase()
 {
-    QVERIFY(m_home.isValid());
-    m_docs = useTemporaryHome(m_home.path());
-    zorvane::app::setMessageHandler([this](QWidget *, const QString &text) { m_messages << text; });
-}
-
-void TestConnection::cleanupTestCase()
-{
-    zorvane::app::setMessageHandler({});
+    QVERIFY(m_fx.setUp());
 }
 
 void TestConnection::init()
 {
-    isolatePorts(m_docs);
-    m_messages.clear();
+    m_fx.reset();
+}
+
+void TestConnection::cleanup()
+{
+    m_fx.tearDown();
 }
 
 std::unique_ptr<TMain> TestConnection::makeMain()
 {
-    auto w = std::make_unique<TMain>();
-    // Ticks are driven by hand where they matter.
-    w->Timer1->stop();
-    if (w->DocumentsFolder != m_docs)
-        qWarning() << "documents folder" << w->DocumentsFolder << "is not" << m_docs;
-    return w;
+    return m_fx.makeMain();
 }
 
 std::unique_ptr<PtyModule> TestConnection::plugIn(int port)
 {
-    auto module = std::make_unique<PtyModule>();
-    if (!module->linkAs(m_docs, port))
-        qWarning() << "cannot link port" << port;
-    return module;
+    return m_fx.plugIn(port);
 }
 
 std::set<int> TestConnection::markedPorts(const TMain &w)

@@ -2,6 +2,7 @@
 // pseudo-terminal as the port: c_puts with its echo, line end and liveness check, c_write and
 // the send history, and the hex-write form of the echo.
 #include "PtyModule.h"
+#include "WindowFixture.h"
 #include "app/MessageBoxes.h"
 #include "app/main_window/MainForm.h"
 #include "terminal/view/TerminalModel.h"
@@ -22,7 +23,7 @@ class TestSerialWindow : public QObject
 private slots:
     void initTestCase();
     void init();
-    void cleanupTestCase();
+    void cleanup();
 
     void putsEchoAndLineEnd_data();
     void putsEchoAndLineEnd();
@@ -35,34 +36,29 @@ private:
     // Lines added to the terminal list since `from`.
     static QStringList linesFrom(const TMain &w, qsizetype from);
 
-    QTemporaryDir m_home;
-    QString m_docs;
-    QStringList m_messages;
+    WindowFixture m_fx;
+    QString &m_docs = m_fx.docs;
+    QStringList &m_messages = m_fx.messages;
 };
 
 void TestSerialWindow::initTestCase()
 {
-    QVERIFY(m_home.isValid());
-    m_docs = useTemporaryHome(m_home.path());
-    zorvane::app::setMessageHandler([this](QWidget *, const QString &text) { m_messages << text; });
-}
-
-void TestSerialWindow::cleanupTestCase()
-{
-    zorvane::app::setMessageHandler({});
+    QVERIFY(m_fx.setUp());
 }
 
 void TestSerialWindow::init()
 {
-    isolatePorts(m_docs);
-    m_messages.clear();
+    m_fx.reset();
+}
+
+void TestSerialWindow::cleanup()
+{
+    m_fx.tearDown();
 }
 
 std::unique_ptr<TMain> TestSerialWindow::makeMain()
 {
-    auto w = std::make_unique<TMain>();
-    w->Timer1->stop();
-    return w;
+    return m_fx.makeMain();
 }
 
 QStringList TestSerialWindow::linesFrom(const TMain &w, qsizetype from)

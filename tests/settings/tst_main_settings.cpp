@@ -2,6 +2,7 @@
 // files carried into the window and written back, damaged and read-only files, a file kept
 // behind a link, and the shutdown order with a pseudo-terminal as the saved port.
 #include "PtyModule.h"
+#include "WindowFixture.h"
 #include "XmlCheck.h"
 #include "app/MessageBoxes.h"
 #include "app/main_window/MainForm.h"
@@ -156,7 +157,7 @@ class TestMainSettings : public QObject
 private slots:
     void initTestCase();
     void init();
-    void cleanupTestCase();
+    void cleanup();
 
     void firstStart();
     void restoreAndSave_data();
@@ -177,37 +178,33 @@ private:
     QString settingsPath() const { return m_docs + QStringLiteral("zv_settings.xml"); }
     int savedCom();
 
-    QTemporaryDir m_home;
-    QString m_docs;
-    QStringList m_messages;
+    WindowFixture m_fx;
+    QString &m_docs = m_fx.docs;
+    QStringList &m_messages = m_fx.messages;
 };
 
 void TestMainSettings::initTestCase()
 {
-    QVERIFY(m_home.isValid());
-    m_docs = useTemporaryHome(m_home.path());
+    QVERIFY(m_fx.setUp());
     QVERIFY2(xmlcheck::haveXmllint(), "xmllint (package libxml2-utils) is needed");
-    zorvane::app::setMessageHandler([this](QWidget *, const QString &text) { m_messages << text; });
-}
-
-void TestMainSettings::cleanupTestCase()
-{
-    zorvane::app::setMessageHandler({});
 }
 
 void TestMainSettings::init()
 {
+    // Every case starts without a settings file.
     QDir(m_docs).removeRecursively();
     QVERIFY(QDir().mkpath(m_docs));
-    isolatePorts(m_docs);
-    m_messages.clear();
+    m_fx.reset();
+}
+
+void TestMainSettings::cleanup()
+{
+    m_fx.tearDown();
 }
 
 std::unique_ptr<TMain> TestMainSettings::startMain()
 {
-    auto w = std::make_unique<TMain>();
-    // Receive ticks are driven by hand where they matter.
-    w->Timer1->stop();
+    auto w = m_fx.makeMain();
     w->show();
     return w;
 }
@@ -472,7 +469,7 @@ void TestMainSettings::readOnlyFile()
 void TestMainSettings::linkedFile()
 {
     // The user keeps the file with other configuration and links it into the folder.
-    const QString target = m_home.filePath(QStringLiteral("config/zorvane.xml"));
+    const QString target = QDir(m_fx.homePath()).filePath(QStringLiteral("config/zorvane.xml"));
     QVERIFY(QDir().mkpath(QFileInfo(target).path()));
     QVERIFY(writeFile(target, fileWith(m_docs, {{"left", "30"}}).toUtf8()));
     QVERIFY(QFile::link(target, settingsPath()));

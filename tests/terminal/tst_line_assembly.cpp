@@ -242,17 +242,14 @@ private slots:
 
     void stylesAndEarlierText()
     {
-        // Received text joins whatever line is last; every line given text gets the style.
+        // Received text joins whatever line is last.
         LineStore store;
         store.addLine(u"TX=> AT");
         RecordingHooks hooks(store);
         LineAssembly assembly;
-        ReceiveOptions options = optionsFrom("", kWide);
-        options.style = LineStyle::Green;
         ScriptedPort port({"OK\r"});
-        runTicks(port, assembly, store, options, hooks);
+        runTicks(port, assembly, store, optionsFrom("", kWide), hooks);
         QCOMPARE(textsOf(store), (QStringList{"TX=> ATOK", ""}));
-        QCOMPARE(store.style(0), LineStyle::Green);
     }
 
     void inquiryAndLog()

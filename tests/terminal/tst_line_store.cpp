@@ -127,23 +127,15 @@ private slots:
         QCOMPARE(store.text(0), QStringLiteral("x"));
     }
 
-    void stylesStayWithTheirLines()
+    void growthKeepsEarlierLines()
     {
         LineStore store;
         store.addLine(u"one");
-        store.setLastStyle(LineStyle::Green);
         store.addLine(u"two");
-        QCOMPARE(store.style(0), LineStyle::Green);
-        QCOMPARE(store.style(1), LineStyle::None);
-        store.setLastStyle(LineStyle::Standard);
-        // Growth that moves the line to a fresh block, or to UTF-8, keeps its style.
+        // Growth that moves the line to a fresh block, or to UTF-8, keeps its text.
         store.appendToLast(QByteArrayView(pattern(2 * kBlock, 1)));
         store.appendToLast(u"\u20ac");
-        QCOMPARE(store.style(1), LineStyle::Standard);
         QCOMPARE(store.text(1).size(), 3 + 2 * kBlock + 1);
-        store.setAllStyles(LineStyle::Green);
-        QCOMPARE(store.style(0), LineStyle::Green);
-        QCOMPARE(store.style(1), LineStyle::Green);
         QCOMPARE(store.text(0), QStringLiteral("one"));
     }
 };

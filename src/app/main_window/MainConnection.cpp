@@ -16,8 +16,7 @@
 using namespace zorvane::serial;
 
 namespace {
-// Ticks between idle link checks, and ticks between quiet reopenings of a lost port.
-constexpr int kLinkCheckTicks = 50;
+// Ticks between quiet reopenings of a lost port.
 constexpr int kReopenTicks = 500;
 constexpr int kTicksPerSecond = 50;
 } // namespace

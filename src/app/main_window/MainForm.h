@@ -159,6 +159,8 @@ public:
     int parity = 0;
     int stop_bits = 1;
     int tick_count = 0;
+    // Receive ticks between idle link checks.
+    static constexpr int kLinkCheckTicks = 50;
     zorvane::terminal::LineStyle item_style = zorvane::terminal::LineStyle::Standard;
     QString app_title = QStringLiteral("Zorvane");
     QString app_version = QStringLiteral("1.16");

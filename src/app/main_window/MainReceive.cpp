@@ -21,8 +21,6 @@ namespace {
 const QColor kAliceBlue(0xF0, 0xF8, 0xFF);
 const QColor kNavy(0x00, 0x00, 0x80);
 const QColor kLawnGreen(0x7C, 0xFC, 0x00);
-// Ticks between idle link checks.
-constexpr int kLinkCheckTicks = 50;
 // A character of the terminal list is taken as this many pixels wide for the wrap.
 constexpr int kWrapPixelsPerChar = 8;
 
@@ -36,7 +34,6 @@ ReceiveOptions receiveOptions(const TMain &window)
     options.log = window.Log1->isChecked();
     options.bgapi = window.bgapiWindowVisible();
     options.wrapChars = window.width() / kWrapPixelsPerChar;
-    options.style = window.item_style;
     return options;
 }
 
@@ -127,7 +124,6 @@ void TMain::GreenonBlackClick()
 {
     const bool green = GreenonBlack->isChecked();
     item_style = green ? LineStyle::Green : LineStyle::Standard;
-    ListModel->setAllStyles(item_style);
     const QColor background = green ? QColor(Qt::black) : kAliceBlue;
     const QColor text = green ? kLawnGreen : kNavy;
     ListModel->setColours(background, text);

@@ -11,7 +11,136 @@
 #include <QSignalBlocker>
 #include <QToolBar>
 
+#include <functional>
+#include <vector>
+
 using namespace zorvane::settings;
+
+namespace {
+
+// One leaf of the file: where it sits, the value a new file holds, how the window takes it on
+// and how it is read back. A new file, applying and saving all walk this one table, so the
+// file's order and its new-file values are written down once.
+struct SettingsLeaf
+{
+    QString group;
+    QString name;
+    std::function<LeafValue(const TMain &)> newFileValue;
+    std::function<void(TMain &, const LeafValue &)> apply;
+    std::function<LeafValue(const TMain &)> read;
+};
+
+SettingsLeaf number(const char *group, const char *name, int newFile,
+                    std::function<void(TMain &, int)> apply, std::function<int(const TMain &)> read)
+{
+    return {QLatin1String(group), QLatin1String(name), [newFile](const TMain &) { return newFile; },
+            [apply](TMain &w, const LeafValue &v) { apply(w, std::get<int>(v)); },
+            [read](const TMain &w) { return read(w); }};
+}
+
+SettingsLeaf variable(const char *group, const char *name, int newFile, int TMain::*variable)
+{
+    return number(
+        group, name, newFile, [variable](TMain &w, int v) { w.*variable = v; },
+        [variable](const TMain &w) { return w.*variable; });
+}
+
+SettingsLeaf toolbar(const char *name, QToolBar *TMain::*bar)
+{
+    return {QStringLiteral("Toolbars"), QLatin1String(name),
+            [](const TMain &) { return NewFileValues::toolbar; },
+            [bar](TMain &w, const LeafValue &v) { (w.*bar)->setHidden(!std::get<bool>(v)); },
+            [bar](const TMain &w) { return !(w.*bar)->isHidden(); }};
+}
+
+// A check mark restored as a mark only: QAction::setChecked runs no triggered handler.
+SettingsLeaf option(const char *name, QAction *TMain::*item, bool newFile = NewFileValues::option)
+{
+    return {QStringLiteral("Options"), QLatin1String(name),
+            [newFile](const TMain &) { return newFile; },
+            [item](TMain &w, const LeafValue &v) { (w.*item)->setChecked(std::get<bool>(v)); },
+            [item](const TMain &w) { return (w.*item)->isChecked(); }};
+}
+
+SettingsLeaf historyEntry(int n)
+{
+    return {QStringLiteral("Data"), QStringLiteral("send%1").arg(n),
+            [n](const TMain &) {
+                return QString(n == 1 ? QStringLiteral("SET") : QStringLiteral(" "));
+            },
+            [n](TMain &w, const LeafValue &v) {
+                w.SendString->setItemText(n - 1, std::get<QString>(v));
+            },
+            [n](const TMain &w) { return w.SendString->itemText(n - 1); }};
+}
+
+const std::vector<SettingsLeaf> &settingsLeaves()
+{
+    static const std::vector<SettingsLeaf> leaves = [] {
+        std::vector<SettingsLeaf> t{
+            // The size is the client area's: the frame is only known once the window manager
+            // has framed the window, and this size comes back exactly at the next start.
+            number(
+                "Window", "left", NewFileValues::left, [](TMain &w, int v) { w.move(v, w.y()); },
+                [](const TMain &w) { return w.x(); }),
+            number(
+                "Window", "top", NewFileValues::top, [](TMain &w, int v) { w.move(w.x(), v); },
+                [](const TMain &w) { return w.y(); }),
+            number(
+                "Window", "width", NewFileValues::width,
+                [](TMain &w, int v) { w.resize(v, w.height()); },
+                [](const TMain &w) { return w.width(); }),
+            number(
+                "Window", "height", NewFileValues::height,
+                [](TMain &w, int v) { w.resize(w.width(), v); },
+                [](const TMain &w) { return w.height(); }),
+            number(
+                "COMPORT", "com", NewFileValues::com,
+                [](TMain &w, int v) { w.serial.com_port = v; },
+                [](const TMain &w) { return w.serial.com_port; }),
+            variable("COMPORT", "baud", NewFileValues::baud, &TMain::baud_rate),
+            variable("COMPORT", "dataBits", NewFileValues::dataBits, &TMain::data_bits),
+            variable("COMPORT", "parity", NewFileValues::parity, &TMain::parity),
+            variable("COMPORT", "stopbits", NewFileValues::stopbits, &TMain::stop_bits),
+            toolbar("spp", &TMain::ToolBar_SPP),
+            toolbar("BGIO", &TMain::ToolBar_BGIO),
+            toolbar("HID", &TMain::ToolBar_HID),
+            toolbar("GainSpan", &TMain::ToolBar_GainSpan),
+            option("echo", &TMain::Echo1),
+            option("hexmoder", &TMain::HexMode),
+            option("hexmodew", &TMain::HexModeWrite1),
+            option("unreadable", &TMain::UnReadable1),
+            // The MUX box is kept quiet, so no multiplexing command goes out.
+            {QStringLiteral("Options"), QStringLiteral("multiplex"),
+             [](const TMain &) { return NewFileValues::option; },
+             [](TMain &w, const LeafValue &v) {
+                 const QSignalBlocker quiet(w.MUX1);
+                 w.MUX1->setChecked(std::get<bool>(v));
+             },
+             [](const TMain &w) { return w.MUX1->isChecked(); }},
+            option("greenonblack", &TMain::GreenonBlack),
+            option("timestamp", &TMain::TimeStamp1),
+            option("datestamp", &TMain::DateStamp1),
+            option("log", &TMain::Log1),
+            option("ResetOnConnect", &TMain::ResetonConnect, NewFileValues::ResetOnConnect),
+            // The address is saved for the user's eyes; a start begins with "Unknown MAC".
+            {QStringLiteral("Data"), QStringLiteral("mac"),
+             [](const TMain &) { return QStringLiteral("Unknown Mac"); },
+             [](TMain &, const LeafValue &) {},
+             [](const TMain &w) { return w.MAC_Address->currentText(); }},
+        };
+        for (int n = 1; n <= TXMLDataType::kSendEntries; ++n)
+            t.push_back(historyEntry(n));
+        t.push_back({QStringLiteral("Data"), QStringLiteral("logdir"),
+                     [](const TMain &w) { return w.DocumentsFolder + QStringLiteral("test.csv"); },
+                     [](TMain &w, const LeafValue &v) { w.LogFileName = std::get<QString>(v); },
+                     [](const TMain &w) { return w.LogFileName; }});
+        return t;
+    }();
+    return leaves;
+}
+
+} // namespace
 
 void TMain::LoadSettings()
 {
@@ -43,39 +172,8 @@ void TMain::WriteDefaultSettings()
         SettingsRoot = OpenSettingsRoot(XMLDocument1);
     }
 
-    TXMLWindowType window = SettingsRoot->Window();
-    window.setLeft(NewFileValues::left);
-    window.setTop(NewFileValues::top);
-    window.setWidth(NewFileValues::width);
-    window.setHeight(NewFileValues::height);
-    TXMLCOMPORTType port = SettingsRoot->COMPORT();
-    port.setCom(NewFileValues::com);
-    port.setBaud(NewFileValues::baud);
-    port.setDataBits(NewFileValues::dataBits);
-    port.setParity(NewFileValues::parity);
-    port.setStopbits(NewFileValues::stopbits);
-    TXMLToolbarsType toolbars = SettingsRoot->Toolbars();
-    toolbars.setSpp(NewFileValues::toolbar);
-    toolbars.setBGIO(NewFileValues::toolbar);
-    toolbars.setHID(NewFileValues::toolbar);
-    toolbars.setGainSpan(NewFileValues::toolbar);
-    TXMLOptionsType options = SettingsRoot->Options();
-    options.setEcho(NewFileValues::option);
-    options.setHexmoder(NewFileValues::option);
-    options.setHexmodew(NewFileValues::option);
-    options.setUnreadable(NewFileValues::option);
-    options.setMultiplex(NewFileValues::option);
-    options.setGreenonblack(NewFileValues::option);
-    options.setTimestamp(NewFileValues::option);
-    options.setDatestamp(NewFileValues::option);
-    options.setLog(NewFileValues::option);
-    options.setResetOnConnect(NewFileValues::ResetOnConnect);
-    TXMLDataType data = SettingsRoot->Data();
-    data.setMac(QStringLiteral("Unknown Mac"));
-    data.setSend(1, QStringLiteral("SET"));
-    for (int n = 2; n <= TXMLDataType::kSendEntries; ++n)
-        data.setSend(n, QStringLiteral(" "));
-    data.setLogdir(DocumentsFolder + QStringLiteral("test.csv"));
+    for (const SettingsLeaf &leaf : settingsLeaves())
+        SettingsRoot->setLeaf(leaf.group, leaf.name, leaf.newFileValue(*this));
 
     QString why;
     if (fromFile && !XMLDocument1.save(XMLDocument1.FileName, &why)) {
@@ -101,90 +199,18 @@ bool TMain::CreateSettingsFile()
 
 void TMain::ApplySettings()
 {
-    TXMLWindowType window = SettingsRoot->Window();
-    // The size is the client area's: the frame is only known once the window manager has
-    // framed the window, and this size comes back exactly at the next start.
-    move(window.left(), window.top());
-    resize(window.width(), window.height());
-
-    TXMLCOMPORTType port = SettingsRoot->COMPORT();
-    serial.com_port = port.com();
-    baud_rate = port.baud();
-    data_bits = port.dataBits();
-    parity = port.parity();
-    stop_bits = port.stopbits();
-
-    TXMLToolbarsType toolbars = SettingsRoot->Toolbars();
-    ToolBar_SPP->setHidden(!toolbars.spp());
-    ToolBar_BGIO->setHidden(!toolbars.BGIO());
-    ToolBar_HID->setHidden(!toolbars.HID());
-    ToolBar_GainSpan->setHidden(!toolbars.GainSpan());
-
-    // Marks only: QAction::setChecked runs no triggered handler, and the MUX box is kept
-    // quiet so no multiplexing command goes out.
-    TXMLOptionsType options = SettingsRoot->Options();
-    Echo1->setChecked(options.echo());
-    HexMode->setChecked(options.hexmoder());
-    HexModeWrite1->setChecked(options.hexmodew());
-    UnReadable1->setChecked(options.unreadable());
-    {
-        const QSignalBlocker quiet(MUX1);
-        MUX1->setChecked(options.multiplex());
-    }
-    GreenonBlack->setChecked(options.greenonblack());
-    TimeStamp1->setChecked(options.timestamp());
-    DateStamp1->setChecked(options.datestamp());
-    Log1->setChecked(options.log());
-    ResetonConnect->setChecked(options.ResetOnConnect());
-
-    TXMLDataType data = SettingsRoot->Data();
-    for (int n = 1; n <= TXMLDataType::kSendEntries; ++n)
-        SendString->setItemText(n - 1, data.send(n));
+    for (const SettingsLeaf &leaf : settingsLeaves())
+        leaf.apply(*this, SettingsRoot->leaf(leaf.group, leaf.name, leaf.newFileValue(*this)));
     // The file holds ten entries; the eleventh repeats the newest.
-    SendString->setItemText(SendString->count() - 1, data.send(1));
-    LogFileName = data.logdir();
+    SendString->setItemText(SendString->count() - 1, SendString->itemText(0));
 }
 
 void TMain::SaveSettings()
 {
     if (!SettingsRoot)
         return;
-    TXMLWindowType window = SettingsRoot->Window();
-    window.setLeft(x());
-    window.setTop(y());
-    window.setWidth(width());
-    window.setHeight(height());
-
-    TXMLCOMPORTType port = SettingsRoot->COMPORT();
-    port.setCom(serial.com_port);
-    port.setBaud(baud_rate);
-    port.setDataBits(data_bits);
-    port.setParity(parity);
-    port.setStopbits(stop_bits);
-
-    TXMLToolbarsType toolbars = SettingsRoot->Toolbars();
-    toolbars.setSpp(!ToolBar_SPP->isHidden());
-    toolbars.setBGIO(!ToolBar_BGIO->isHidden());
-    toolbars.setHID(!ToolBar_HID->isHidden());
-    toolbars.setGainSpan(!ToolBar_GainSpan->isHidden());
-
-    TXMLOptionsType options = SettingsRoot->Options();
-    options.setEcho(Echo1->isChecked());
-    options.setHexmoder(HexMode->isChecked());
-    options.setHexmodew(HexModeWrite1->isChecked());
-    options.setUnreadable(UnReadable1->isChecked());
-    options.setMultiplex(MUX1->isChecked());
-    options.setGreenonblack(GreenonBlack->isChecked());
-    options.setTimestamp(TimeStamp1->isChecked());
-    options.setDatestamp(DateStamp1->isChecked());
-    options.setLog(Log1->isChecked());
-    options.setResetOnConnect(ResetonConnect->isChecked());
-
-    TXMLDataType data = SettingsRoot->Data();
-    data.setMac(MAC_Address->currentText());
-    for (int n = 1; n <= TXMLDataType::kSendEntries; ++n)
-        data.setSend(n, SendString->itemText(n - 1));
-    data.setLogdir(LogFileName);
+    for (const SettingsLeaf &leaf : settingsLeaves())
+        SettingsRoot->setLeaf(leaf.group, leaf.name, leaf.read(*this));
 
     // The permission bits decide, not whether this process could write anyway (root can).
     if (SettingsDocument::isReadOnly(XMLDocument1.FileName)) {

@@ -2,6 +2,8 @@
 // commands and the quick command buttons, and the iWRAP escape sequence.
 #include "app/main_window/MainForm.h"
 
+#include "serial/LinePause.h"
+
 #include "app/MessageBoxes.h"
 #include "app/main_window/ClickFirstCheckBox.h"
 #include "terminal/KeyCodes.h"
@@ -15,7 +17,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QThread>
 
 using zorvane::terminal::hexWritePiece;
 using zorvane::terminal::MuxFrame;
@@ -23,7 +24,7 @@ using zorvane::terminal::TerminalKey;
 
 namespace {
 // The module takes "+++" as the escape only with this much silence on either side.
-constexpr unsigned long kEscapeGuardMs = 1000;
+constexpr int kEscapeGuardMs = 1000;
 } // namespace
 
 void TMain::mc_puts(const QString &text)
@@ -170,11 +171,9 @@ void TMain::BCMDClick()
 
 void TMain::sendEscapeSequence()
 {
-    // The guard times block on purpose: no receive tick may run, and nothing may be sent,
-    // while the line has to stay silent.
-    QThread::msleep(kEscapeGuardMs);
+    zorvane::serial::linePause(kEscapeGuardMs);
     c_write(QStringLiteral("+++"));
-    QThread::msleep(kEscapeGuardMs);
+    zorvane::serial::linePause(kEscapeGuardMs);
 }
 
 void TMain::Echo1Click()

@@ -36,11 +36,6 @@ void TerminalModel::setColours(const QColor &background, const QColor &text)
                          {Qt::BackgroundRole, Qt::ForegroundRole});
 }
 
-void TerminalModel::setAllStyles(LineStyle style)
-{
-    m_lines.setAllStyles(style);
-}
-
 void TerminalModel::clear()
 {
     if (m_published == 0) {

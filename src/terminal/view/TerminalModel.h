@@ -23,7 +23,6 @@ public:
     const LineStore &lines() const { return m_lines; }
 
     void setColours(const QColor &background, const QColor &text);
-    void setAllStyles(LineStyle style);
     // Empties the list at once; the view learns of it immediately.
     void clear();
     // Tells the view of the lines added and changed since the last call.
