@@ -1,6 +1,9 @@
 #include "terminal/BgioPacket.h"
 
+#include "serial/HexText.h"
 #include "terminal/MuxFrame.h"
+
+#include <QStringList>
 
 namespace zorvane::terminal::bgio {
 
@@ -27,7 +30,7 @@ QByteArray directionPacket(unsigned char pins)
 QString setPinsText(int value)
 {
     // A negative value shows as its 32-bit pattern, as a hexadecimal conversion of it does.
-    const QString digits = QString::number(static_cast<quint32>(value), 16).toUpper();
+    const QString digits = serial::hexZeroPadded(static_cast<quint32>(value), 1);
     return escapedText(setPinsPacket(value).first(5)) + u'<' + digits + QStringLiteral("><") +
            digits + u'>';
 }
@@ -36,13 +39,16 @@ QString escapedText(QByteArrayView packet)
 {
     QString text;
     for (const char byte : packet)
-        text += QStringLiteral("<%1>").arg(static_cast<unsigned char>(byte), 2, 16, QLatin1Char('0'));
-    return text.toUpper();
+        text += u'<' + serial::hexZeroPadded(static_cast<unsigned char>(byte), 2) + u'>';
+    return text;
 }
 
 QString hexText(QByteArrayView packet)
 {
-    return QStringLiteral("HEX: ") + QString::fromLatin1(packet.toByteArray().toHex(' ').toUpper());
+    QStringList bytes;
+    for (const char byte : packet)
+        bytes << serial::hexZeroPadded(static_cast<unsigned char>(byte), 2);
+    return QStringLiteral("HEX: ") + bytes.join(u' ');
 }
 
 QByteArray onWire(QByteArrayView packet, bool framed, int link)

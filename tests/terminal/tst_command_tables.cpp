@@ -66,14 +66,18 @@ private slots:
         QTest::addColumn<QString>("expanded");
         QTest::newRow("address") << "CALL {address} 1101 RFCOMM"
                                  << "CALL 00:07:80:12:34:56 1101 RFCOMM";
-        QTest::newRow("label and address")
-            << "{label}/{address}" << "00:07:80:AA:BB:CC/00:07:80:12:34:56";
-        QTest::newRow("hello") << "{esc}S{channel}Hello{esc}E" << "\x1bS255Hello\x1b"
-                                                                  "E";
-        QTest::newRow("login") << "AT+WEBPROV={user},{password}" << "AT+WEBPROV=z,v";
-        QTest::newRow("unknown brace kept") << "{n}. {x" << "{n}. {x";
+        QTest::newRow("label and address") << "{label}/{address}"
+                                           << "00:07:80:AA:BB:CC/00:07:80:12:34:56";
+        QTest::newRow("hello") << "{esc}S{channel}Hello{esc}E"
+                               << "\x1bS255Hello\x1b"
+                                  "E";
+        QTest::newRow("login") << "AT+WEBPROV={user},{password}"
+                               << "AT+WEBPROV=z,v";
+        QTest::newRow("unknown brace kept") << "{n}. {x"
+                                            << "{n}. {x";
         // A value that looks like a placeholder is sent as it is.
-        QTest::newRow("not scanned twice") << "{channel}{esc}" << "{esc}\x1b";
+        QTest::newRow("not scanned twice") << "{channel}{esc}"
+                                           << "{esc}\x1b";
     }
 
     void expandCommand()
@@ -90,13 +94,20 @@ private slots:
     {
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("command");
-        QTest::newRow("comment cut") << "NAME [MAC] // reveal BT name" << "NAME [MAC]";
-        QTest::newRow("comment only") << "// IWRAP COMMANDS" << "";
-        QTest::newRow("triple slash") << "+++ /// command/data interface toggle" << "+++";
-        QTest::newRow("trailing space") << "ECHO 0 DATA " << "ECHO 0 DATA";
-        QTest::newRow("control characters") << "\t\x01SET\r\n" << "SET";
-        QTest::newRow("no comment") << "SET BT NAME Testing" << "SET BT NAME Testing";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("comment cut") << "NAME [MAC] // reveal BT name"
+                                     << "NAME [MAC]";
+        QTest::newRow("comment only") << "// IWRAP COMMANDS"
+                                      << "";
+        QTest::newRow("triple slash") << "+++ /// command/data interface toggle"
+                                      << "+++";
+        QTest::newRow("trailing space") << "ECHO 0 DATA "
+                                        << "ECHO 0 DATA";
+        QTest::newRow("control characters") << "\t\x01SET\r\n"
+                                            << "SET";
+        QTest::newRow("no comment") << "SET BT NAME Testing"
+                                    << "SET BT NAME Testing";
+        QTest::newRow("empty") << ""
+                               << "";
     }
 
     void listLineCommand()
@@ -122,10 +133,10 @@ private slots:
         for (const ModuleCommand &command : all) {
             QVERIFY2(!names.contains(command.name), qPrintable(command.name));
             names.insert(command.name);
-            const bool packetOrEscape =
-                command.send == CommandSend::Escape || command.send == CommandSend::BgioPins ||
-                command.send == CommandSend::BgioNextPins ||
-                command.send == CommandSend::BgioDirection;
+            const bool packetOrEscape = command.send == CommandSend::Escape ||
+                                        command.send == CommandSend::BgioPins ||
+                                        command.send == CommandSend::BgioNextPins ||
+                                        command.send == CommandSend::BgioDirection;
             QVERIFY2(packetOrEscape != !command.texts.isEmpty(), qPrintable(command.name));
         }
         for (const PioButton &button : pioButtons())

@@ -4,6 +4,7 @@
 #include "app/main_window/MainForm.h"
 
 #include "app/main_window/ClickFirstCheckBox.h"
+#include "serial/LinePause.h"
 #include "terminal/BgioPacket.h"
 #include "terminal/CommandTables.h"
 
@@ -16,7 +17,6 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QSplitter>
-#include <QThread>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -34,8 +34,8 @@ namespace {
 
 // The module needs this long to switch its own rate before the port follows, and the
 // port this long to settle before the first byte at the new rate.
-constexpr unsigned long kModuleBaudSwitchMs = 100;
-constexpr unsigned long kPortSettleMs = 5;
+constexpr int kModuleBaudSwitchMs = 100;
+constexpr int kPortSettleMs = 5;
 constexpr int kCommandListWidth = 174;
 constexpr int kPioIconSize = 32;
 
@@ -93,7 +93,8 @@ void TMain::buildModuleCommands()
             button->setObjectName(command.name);
         connect(action, &QAction::triggered, this, [this, &command] { CommandClick(command); });
     };
-    auto fillBar = [&](QToolBar *bar, const QString &caption, const QList<ModuleCommand> &commands) {
+    auto fillBar = [&](QToolBar *bar, const QString &caption,
+                       const QList<ModuleCommand> &commands) {
         // The Cmd / Data button of the SPP toolbar is made with the bar and stays last.
         QAction *last = bar->actions().value(0);
         bar->insertWidget(last, captionLabel(caption, bar));
@@ -147,8 +148,8 @@ void TMain::buildModuleCommands()
     connect(iWrap_ListBox, &QListWidget::itemClicked, this, &TMain::iWrap_ListBoxClick);
     // From the keyboard, Enter sends the selected line as a click does.
     for (const int key : {Qt::Key_Return, Qt::Key_Enter}) {
-        auto *enter = new QShortcut(QKeySequence(key), iWrap_ListBox, nullptr, nullptr,
-                                    Qt::WidgetShortcut);
+        auto *enter =
+            new QShortcut(QKeySequence(key), iWrap_ListBox, nullptr, nullptr, Qt::WidgetShortcut);
         connect(enter, &QShortcut::activated, this, &TMain::iWrap_ListBoxClick);
     }
 }
@@ -226,10 +227,10 @@ void TMain::BaudChange(const QString &text, int rate, int parityCode)
 {
     // Told at the old rate, the module switches; the port follows once it has.
     mc_puts(text);
-    QThread::msleep(kModuleBaudSwitchMs);
+    zorvane::serial::linePause(kModuleBaudSwitchMs);
     parity = parityCode;
     BaudClick(rate);
-    QThread::msleep(kPortSettleMs);
+    zorvane::serial::linePause(kPortSettleMs);
     serial.c_putc(13);
     // The module's answer shows whether both sides now agree.
     mc_puts(QStringLiteral("SET"));

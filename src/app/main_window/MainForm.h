@@ -28,7 +28,7 @@ namespace zorvane::terminal {
 class TerminalModel;
 struct ModuleCommand;
 struct PioButton;
-}
+} // namespace zorvane::terminal
 
 // The main window: owns the menus, toolbars, terminal list and status bar, reads their
 // states at the moment of use and hands the work to the serial and terminal code. Its
