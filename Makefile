@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test bench clean
+.PHONY: all deps build run test bench fuzz clean
 
 all: build
 
@@ -24,6 +24,20 @@ test: build
 bench: build
 	$(BUILD_DIR)/bench/bench_receive
 	$(BUILD_DIR)/bench/bench_transmit
+	xvfb-run -a -s "-screen 0 1280x1024x24" $(BUILD_DIR)/bench/bench_idle
+	$(BUILD_DIR)/bench/bench_bgapi_decode
+
+# The decoder's fuzz target, in its own build folder with clang and the sanitizers; not part of
+# `make test`. FUZZ_SECONDS sets how long it runs; the corpus it grows stays in its folder.
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 600
+fuzz:
+	@scripts/install-deps.sh clang libclang-rt-14-dev
+	cmake -S fuzz -B $(FUZZ_DIR) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+	mkdir -p $(FUZZ_DIR)/corpus
+	$(FUZZ_DIR)/fuzz_bgapi_decoder -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+		$(FUZZ_DIR)/corpus fuzz/seeds
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Zorvane builds and runs with, and only those still missing.
+# Packages given as arguments are wanted too (the fuzz target adds its compiler this way).
 set -euo pipefail
 
 # Real package names only: a name that another package merely provides never shows as
@@ -10,6 +11,7 @@ packages=(
   libgl-dev
   libxml2-utils
   xvfb xauth
+  "$@"
 )
 
 missing=()

@@ -29,7 +29,19 @@ QSerialPort::Parity toQtParity(int parity)
 
 } // namespace
 
-SerialIo::SerialIo() : m_inNext(m_in.constData()), m_inEnd(m_inNext) {}
+SerialIo::SerialIo() : m_inNext(m_in.constData()), m_inEnd(m_inNext)
+{
+    const auto wake = [this] {
+        if (m_wake)
+            m_wake();
+    };
+    QObject::connect(&m_device, &QSerialPort::readyRead, &m_device, wake);
+    QObject::connect(&m_device, &QSerialPort::errorOccurred, &m_device,
+                     [wake](QSerialPort::SerialPortError error) {
+                         if (error != QSerialPort::NoError && error != QSerialPort::TimeoutError)
+                             wake();
+                     });
+}
 
 SerialIo::~SerialIo()
 {

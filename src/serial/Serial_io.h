@@ -6,6 +6,8 @@
 #include <QSerialPort>
 #include <QString>
 
+#include <functional>
+
 namespace zorvane::serial {
 
 // Owns the one open serial device: opening by port number, byte reads and writes, and the
@@ -51,6 +53,10 @@ public:
     // device's own buffer, and the event loop is woken at most once for it, instead of once
     // for every few bytes a slow link delivers. The next read takes everything in one go.
     void restUntilNextRead();
+    // Called when bytes arrive from the device or the device fails, so a reader that stopped
+    // polling can sleep until then; the call may come during a read, so it should only note
+    // the news.
+    void setWakeUp(std::function<void()> wake) { m_wake = std::move(wake); }
     // Two different questions: port_is_open() is the session's flag "a port was chosen and
     // opened", which stays set after the device refused its line settings or vanished, so
     // the link check goes on to report and reopen it; holdsDevice() says whether a device
@@ -92,6 +98,7 @@ private:
     const char *m_inEnd = nullptr;
     qint64 m_takenBefore = 0;
     bool m_resting = false;
+    std::function<void()> m_wake;
 };
 
 // A text whose characters each carry one byte: the low 8 bits of every character, which is

@@ -65,6 +65,7 @@ TMain::TMain(QWidget *parent) : QMainWindow(parent)
     Timer1->setTimerType(Qt::PreciseTimer);
     Timer1->setInterval(kTimer1IntervalMs);
     connect(Timer1, &QTimer::timeout, this, &TMain::onTimer1);
+    setUpReceivePacing();
 
     FormCreate();
     About_Form = new TAbout_Form(this);
@@ -97,7 +98,8 @@ void TMain::setVisible(bool visible)
 
 void TMain::FormShow()
 {
-    // The BGAPI state starts out cleared; nothing to reset yet.
+    // The BGAPI state and the BGIO call flag start out cleared.
+    bgapi.reset();
     bgio_called = false;
 
     item_style = zorvane::terminal::LineStyle::Standard;
@@ -128,6 +130,8 @@ void TMain::FormDestroy()
         return;
     m_destroyed = true;
     Timer1->stop();
+    m_asleep = false;
+    m_sleepingLinkCheck->stop();
     // Settings exist only once the window has been shown; the port is saved while still open.
     SaveSettings();
     if (serial.com_port != 0)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/main_window/ClickFirstCheckBox.h"
+#include "bgapi/BgapiState.h"
 #include "serial/Serial_io.h"
 #include "settings/zv_settings.h"
 #include "terminal/LineAssembly.h"
@@ -129,6 +130,13 @@ public:
     bool bgio_called = false;
     // The value last given to BGIO_PIO; only its low 8 bits ever go on the wire.
     int pio_value = 0;
+
+    // --- BGAPI receive side
+    // One received byte for the BGAPI decoder, while the BGAPI window is visible. A scan
+    // response puts its address into MAC and MAC_Address.
+    void bgapi_decode(quint8 byte);
+    // The BGAPI state of the run: receive buffer, result, connection, devices found, logger.
+    zorvane::bgapi::BgapiState bgapi;
 
     // --- settings: load, apply and save
     // Reads the settings file into XMLDocument1, or writes a new one when it is missing or
@@ -283,6 +291,12 @@ private:
     // Writes a BGIO packet, framed to the current link in the multiplexing mode.
     void writeBgio(const QByteArray &packet);
     void onTimer1();
+    // Receive pacing: the timer stops between bursts on a quiet link and the device's news
+    // starts it again.
+    void setUpReceivePacing();
+    void sleepUntilBytes();
+    void wakeReceiveTimer(int afterMs);
+    void checkLinkWhileAsleep();
     void keyPressEvent(QKeyEvent *event) override;
     // Shows the terminal list's new lines and keeps the last one selected and in view.
     void refreshTerminalView();
@@ -302,4 +316,10 @@ private:
     QElapsedTimer m_paceClock;
     // Receive events in a row that found the link slow.
     int m_slowEvents = 0;
+    // The receive timer is stopped until the device has bytes or the link check is due.
+    bool m_asleep = false;
+    QElapsedTimer m_sleepClock;
+    QTimer *m_sleepingLinkCheck = nullptr;
+    // Shows lines that came just before the timer stopped once their refresh is due.
+    QTimer *m_pendingRefresh = nullptr;
 };

@@ -37,8 +37,8 @@ ReceiveOptions receiveOptions(const TMain &window)
     return options;
 }
 
-// What a tick asks of the window. The BGAPI decoder and the session log writer are not
-// part of the program yet; their hooks keep the defaults until they are.
+// What a tick asks of the window. The session log writer is not part of the program yet;
+// its hook keeps the default until it is.
 class WindowHooks final : public ReceiveHooks
 {
 public:
@@ -46,6 +46,8 @@ public:
 
     void clearList() override { m_window.Clear1Click(); }
     void captureInquiry(QByteArrayView line) override { m_window.CaptureInquiry(line); }
+    void bgapiDecode(quint8 byte) override { m_window.bgapi_decode(byte); }
+    bool takeBgapiPacketDone() override { return m_window.bgapi.rx.takePacketDone(); }
 
 private:
     TMain &m_window;

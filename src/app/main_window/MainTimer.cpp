@@ -1,5 +1,6 @@
 // The receive timer's event: runs the receive ticks, sets the pace of the next event and
-// shows what the ticks added.
+// shows what the ticks added. Between bursts on a quiet link the timer stops and the program
+// sleeps until the device has bytes, so an idle port costs no wake-ups at all.
 #include "app/main_window/MainForm.h"
 
 #include "terminal/view/TerminalModel.h"
@@ -20,13 +21,22 @@ constexpr qint64 kTickBudgetNs = 6'000'000;
 // Reading the clock costs about as much as a short tick, so it is read every few ticks.
 constexpr int kTicksPerClockRead = 8;
 // The timer's pace: the designed 2 ms while bytes arrive faster than kFastLinkBytesPerMs or a
-// flood outlasts an event's budget; otherwise kQuietTickMs, with the device's own buffer
-// holding what arrives in between (at most 1.5 KB at that rate, well inside the 4 KB a
-// terminal device buffers before it holds the sender back). A quiet or slow link then wakes
-// the program 100 times a second instead of 500 times plus once for every few bytes.
+// flood outlasts an event's budget. Otherwise, once a burst is drained, the timer stops and
+// the first byte of the next burst wakes the program; the ticks start kGatherMs later, so a
+// burst is handled in one run of ticks instead of one wake-up per few bytes (the device's own
+// buffer holds what arrives meanwhile, far inside the 4 KB a terminal device takes before
+// it holds the sender back).
 constexpr int kFloodTickMs = 2;
-constexpr int kQuietTickMs = 10;
+constexpr int kGatherMs = 3;
+// A link that woke the program again soon after it slept is busy but slow: its bytes are let
+// gather longer, so it costs one wake-up per this many ms while a line still reaches the
+// screen well within 20 ms of its arrival.
+constexpr int kBusyGatherMs = 12;
+constexpr qint64 kQuietSpellMs = 20;
 constexpr qint64 kFastLinkBytesPerMs = 150;
+// While asleep the link is still checked this often, so an unplugged adapter that tells
+// nobody is noticed within about a second.
+constexpr int kSleepingLinkCheckMs = 1000;
 // A flood whose sender stalls for a moment must not drop to the quiet pace: only this many
 // slow events in a row (10 ms at the fast pace) make a link slow.
 constexpr int kSlowEventsBeforeQuiet = 5;
@@ -71,10 +81,11 @@ void TMain::onTimer1()
         const qint64 taken = serial.bytesTaken() - takenBefore;
         const bool fast = flooded || taken > kFastLinkBytesPerMs * std::max<qint64>(sinceLastMs, 1);
         m_slowEvents = fast ? 0 : std::min(m_slowEvents + 1, kSlowEventsBeforeQuiet);
-        const bool quiet = m_slowEvents >= kSlowEventsBeforeQuiet;
-        pace = quiet ? kQuietTickMs : kFloodTickMs;
-        if (quiet)
-            serial.restUntilNextRead();
+        if (m_slowEvents >= kSlowEventsBeforeQuiet && serial.holdsDevice()) {
+            sleepUntilBytes();
+            return;
+        }
+        pace = kFloodTickMs;
     }
     if (Timer1->interval() != pace)
         Timer1->setInterval(pace);
@@ -87,6 +98,69 @@ void TMain::onTimer1()
         m_viewClock.start();
         refreshTerminalView();
     }
+}
+
+void TMain::setUpReceivePacing()
+{
+    m_sleepingLinkCheck = new QTimer(this);
+    m_sleepingLinkCheck->setInterval(kSleepingLinkCheckMs);
+    connect(m_sleepingLinkCheck, &QTimer::timeout, this, &TMain::checkLinkWhileAsleep);
+    m_pendingRefresh = new QTimer(this);
+    m_pendingRefresh->setSingleShot(true);
+    connect(m_pendingRefresh, &QTimer::timeout, this, [this] {
+        m_viewClock.start();
+        refreshTerminalView();
+    });
+    serial.setWakeUp([this] {
+        // A failing device is checked at once; arriving bytes are let gather a moment.
+        if (!m_asleep)
+            return;
+        if (!serial.isAlive())
+            wakeReceiveTimer(0);
+        else
+            wakeReceiveTimer(m_sleepClock.elapsed() > kQuietSpellMs ? kGatherMs : kBusyGatherMs);
+    });
+}
+
+void TMain::sleepUntilBytes()
+{
+    Timer1->stop();
+    m_asleep = true;
+    m_sleepClock.start();
+    serial.restUntilNextRead();
+    m_sleepingLinkCheck->start();
+    // Lines still waiting for their refresh are shown when their time comes, not never.
+    if (ListModel->hasUnpublished() && !m_pendingRefresh->isActive()) {
+        const qint64 waited = m_viewClock.isValid() ? m_viewClock.elapsed() : kViewRefreshMs;
+        m_pendingRefresh->start(int(std::max<qint64>(0, kViewRefreshMs - waited)));
+    }
+}
+
+void TMain::wakeReceiveTimer(int afterMs)
+{
+    if (!m_asleep)
+        return;
+    m_asleep = false;
+    m_sleepingLinkCheck->stop();
+    if (!serial.isAlive())
+        tick_count = std::max(tick_count, kLinkCheckTicks); // the next tick checks the link
+    Timer1->start(afterMs);
+}
+
+void TMain::checkLinkWhileAsleep()
+{
+    if (!m_asleep)
+        return;
+    m_asleep = false;
+    m_sleepingLinkCheck->stop();
+    // The tick that the link check belongs to, as the ticks would have reached it.
+    tick_count = std::max(tick_count, kLinkCheckTicks);
+    const qint64 before = serial.bytesTaken();
+    Timer1Timer();
+    if (!serial.holdsDevice() || serial.bytesTaken() != before)
+        Timer1->start(0);
+    else
+        sleepUntilBytes();
 }
 
 void TMain::refreshTerminalView()

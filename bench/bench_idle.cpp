@@ -1,0 +1,206 @@
+// Idle and slow-link benchmark. Starts the real program in a window of the current display
+// (run it under `xvfb-run -a`) on a pseudo-terminal, and reads its CPU time and voluntary
+// context switches from /proc while its port is idle and while a module sends 20-byte lines
+// paced at 921600 and at 115200 baud. A last case, in this process, times each of 1,000
+// single lines sent 50 ms apart from the moment it was written to the moment its row reached
+// the terminal list's model.
+//
+//   bench_idle [idle-seconds [paced-seconds [latency-lines]]]     defaults 60 20 1000
+#include "Clocks.h"
+#include "Payloads.h"
+#include "PtyFeeder.h"
+#include "PtyModule.h"
+#include "app/MessageBoxes.h"
+#include "app/main_window/MainForm.h"
+#include "terminal/view/TerminalModel.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+using namespace zorvane::bench;
+
+namespace {
+
+constexpr int kPort = 1;
+
+struct ProcessSample
+{
+    double cpuSeconds = 0;
+    qint64 voluntarySwitches = 0;
+};
+
+ProcessSample sample(qint64 pid)
+{
+    ProcessSample s;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (stat.open(QIODevice::ReadOnly)) {
+        const QByteArray text = stat.readAll();
+        // Fields after the command name, which may hold spaces, start after its ')'.
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 12)
+            s.cpuSeconds = double(fields[11].toLongLong() + fields[12].toLongLong()) /
+                           double(sysconf(_SC_CLK_TCK));
+    }
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n'))
+            if (line.startsWith("voluntary_ctxt_switches:"))
+                s.voluntarySwitches = line.mid(24).trimmed().toLongLong();
+    }
+    return s;
+}
+
+void report(const char *title, const ProcessSample &a, const ProcessSample &b, double seconds)
+{
+    std::printf("%-44s CPU %6.3f%% of one core, %7.1f voluntary context switches/s\n", title,
+                100.0 * (b.cpuSeconds - a.cpuSeconds) / seconds,
+                double(b.voluntarySwitches - a.voluntarySwitches) / seconds);
+    std::fflush(stdout);
+}
+
+// The real program on a pseudo-terminal: idle, then two paced streams.
+int runProgram(const QString &program, int idleSeconds, int pacedSeconds)
+{
+    QTemporaryDir home;
+    const QString docs = useTemporaryHome(home.path());
+    isolatePorts(docs);
+    PtyFeeder feeder;
+    if (!feeder.isValid() || !feeder.linkAs(docs, kPort)) {
+        std::printf("no pseudo-terminal\n");
+        return 1;
+    }
+    QProcess zorvane;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home.path());
+    zorvane.setProcessEnvironment(env);
+    zorvane.setProcessChannelMode(QProcess::ForwardedChannels);
+    zorvane.start(program, {});
+    if (!zorvane.waitForStarted(5000)) {
+        std::printf("cannot start %s\n", qPrintable(program));
+        return 1;
+    }
+    const qint64 pid = zorvane.processId();
+    // Start-up: settings, the probe of 100 ports, the reset command.
+    QThread::sleep(3);
+    feeder.discardInput();
+    if (zorvane.state() != QProcess::Running) {
+        std::printf("the program ended at start-up\n");
+        return 1;
+    }
+
+    ProcessSample before = sample(pid);
+    QThread::sleep(static_cast<unsigned long>(idleSeconds));
+    ProcessSample after = sample(pid);
+    report("idle open port, window shown", before, after, idleSeconds);
+
+    for (const qint64 rate : {qint64(92'160), qint64(11'520)}) {
+        auto payload = makeLines(20, rate * pacedSeconds / 22);
+        before = sample(pid);
+        const qint64 start = nowNs();
+        feeder.start(std::move(payload), rate);
+        feeder.join();
+        QThread::msleep(200); // the last lines
+        after = sample(pid);
+        const double seconds = double(nowNs() - start) * 1e-9;
+        report(rate > 20'000 ? "20-byte lines paced at 921600 baud"
+                             : "20-byte lines paced at 115200 baud",
+               before, after, seconds);
+    }
+    zorvane.terminate();
+    zorvane.waitForFinished(5000);
+    return 0;
+}
+
+// In this process: when does a single line sent on a quiet link reach the model?
+int runLatency(int lines)
+{
+    QTemporaryDir home;
+    const QString docs = useTemporaryHome(home.path());
+    isolatePorts(docs);
+    PtyModule module;
+    if (!module.isValid() || !module.linkAs(docs, kPort))
+        return 1;
+    int argc = 1;
+    char name[] = "bench_idle";
+    char *argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    zorvane::app::setMessageHandler([](QWidget *, const QString &) {});
+    TMain window;
+    window.show();
+    const QDeadlineTimer opened(5000);
+    while (!window.serial.holdsDevice() && !opened.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    if (!window.serial.holdsDevice())
+        return 1;
+
+    std::vector<qint64> written(static_cast<size_t>(lines), 0);
+    std::vector<qint64> shown(static_cast<size_t>(lines), 0);
+    const int rowsBefore = window.ListModel->rowCount();
+    std::atomic<int> next{0};
+    // A row is complete once the next one has been opened after it.
+    QObject::connect(window.ListModel, &QAbstractItemModel::rowsInserted, [&] {
+        const qint64 now = nowNs();
+        const int complete = window.ListModel->rowCount() - 1 - rowsBefore;
+        for (int i = 0; i < std::min(complete, lines); ++i)
+            if (shown[size_t(i)] == 0 && written[size_t(i)] != 0)
+                shown[size_t(i)] = now;
+    });
+    std::thread writer([&] {
+        QThread::msleep(500);
+        for (int i = 0; i < lines; ++i) {
+            const QByteArray line = QByteArray::number(i).rightJustified(18, '0') + "\r\n";
+            written[size_t(i)] = nowNs();
+            module.write(line);
+            next = i + 1;
+            QThread::msleep(50);
+        }
+    });
+    const QDeadlineTimer done(qint64(lines) * 50 + 10'000);
+    while (!done.hasExpired() && (next < lines || shown[size_t(lines - 1)] == 0))
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    writer.join();
+
+    std::vector<double> ms;
+    for (int i = 0; i < lines; ++i)
+        if (shown[size_t(i)] != 0)
+            ms.push_back(double(shown[size_t(i)] - written[size_t(i)]) * 1e-6);
+    std::sort(ms.begin(), ms.end());
+    if (ms.size() != size_t(lines)) {
+        std::printf("latency: only %zu of %d lines reached the model\n", ms.size(), lines);
+        return 3;
+    }
+    std::printf("latency of %d single lines 50 ms apart, written to row in the model: median "
+                "%.2f ms, p99 %.2f ms, worst %.2f ms\n",
+                lines, ms[ms.size() / 2], ms[ms.size() * 99 / 100], ms.back());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const int idleSeconds = argc > 1 ? std::atoi(argv[1]) : 60;
+    const int pacedSeconds = argc > 2 ? std::atoi(argv[2]) : 20;
+    const int latencyLines = argc > 3 ? std::atoi(argv[3]) : 1000;
+    double load[3] = {};
+    if (getloadavg(load, 3) == 3)
+        std::printf("load average before: %.2f %.2f %.2f\n", load[0], load[1], load[2]);
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        std::printf("no display: run this under xvfb-run -a\n");
+        return 1;
+    }
+    const int programResult =
+        runProgram(QStringLiteral(ZORVANE_EXECUTABLE), idleSeconds, pacedSeconds);
+    const int latencyResult = runLatency(latencyLines);
+    return programResult != 0 ? programResult : latencyResult;
+}

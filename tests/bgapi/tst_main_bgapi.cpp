@@ -1,0 +1,118 @@
+// The real main window's receive loop with the BGAPI decoder: bytes from the port are
+// decoded only while the BGAPI window is visible, scan responses fill the address label and
+// list, and each packet is taken once. The BGAPI window comes with its own tools; here a
+// plain shown widget stands in for it, since its visibility is all the loop reads.
+#include "PtyModule.h"
+#include "WindowFixture.h"
+#include "WindowText.h"
+#include "app/main_window/MainForm.h"
+#include "terminal/view/TerminalModel.h"
+
+#include <QComboBox>
+#include <QDeadlineTimer>
+#include <QLabel>
+#include <QTest>
+
+#include <functional>
+
+namespace {
+
+constexpr int kPort = 6;
+
+const QByteArray kScanResponse =
+    QByteArray::fromHex("80 0B 06 00 C4 00 3C 2B 1A 80 07 00 00 FF 00");
+const QByteArray kOtherScanResponse =
+    QByteArray::fromHex("80 0B 06 00 C0 00 01 02 03 04 05 06 00 FF 00");
+const QByteArray kConnectResponse = QByteArray::fromHex("00 03 06 03 00 00 05");
+
+bool tickUntil(TMain &window, const std::function<bool()> &done, int timeoutMs = 10000)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        window.Timer1Timer();
+    }
+    return true;
+}
+
+} // namespace
+
+class TestMainBgapi : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(m_fx.setUp()); }
+
+    void init()
+    {
+        m_fx.reset();
+        QVERIFY(m_fx.openOn(kPort));
+        m_fx.window->Form_BGAPI = &m_bgapiWindow;
+        m_bgapiWindow.show();
+    }
+
+    void cleanup()
+    {
+        m_bgapiWindow.hide();
+        if (m_fx.window)
+            m_fx.window->Form_BGAPI = nullptr;
+        m_fx.tearDown();
+    }
+
+    void scanResponsesFillTheAddressList()
+    {
+        TMain &w = *m_fx.window;
+        QCOMPARE(comboEntries(w.MAC_Address), QStringList{"Unknown MAC"});
+        QVERIFY(m_fx.module->write("OK\r\n" + kScanResponse + "x" + kScanResponse +
+                                   kOtherScanResponse + "done\r"));
+        QVERIFY(tickUntil(w, [&] { return listLines(w).join(QString()).contains("done"); }));
+
+        QCOMPARE(comboEntries(w.MAC_Address),
+                 (QStringList{"00:07:80:1A:2B:3C", "06:05:04:03:02:01"}));
+        QCOMPARE(w.MAC_Address->currentIndex(), 1);
+        QCOMPARE(w.MAC->text(), QStringLiteral("06:05:04:03:02:01"));
+        QCOMPARE(w.bgapi.addresses.bgapi_address_count(), 2);
+        const auto raw = w.bgapi.addresses.rawAddressOf(QStringLiteral("00:07:80:1A:2B:3C"));
+        QVERIFY(raw);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(raw->data()), 6),
+                 QByteArray::fromHex("3C 2B 1A 80 07 00"));
+        QVERIFY(w.bgapi.rx.bgapi_rx_buffer().size() <= 1);
+    }
+
+    void connectResponseSetsTheConnection()
+    {
+        TMain &w = *m_fx.window;
+        QVERIFY(m_fx.module->write(kConnectResponse + "\r"));
+        QVERIFY(tickUntil(w, [&] { return w.bgapi.bgapi_connection == 5; }));
+        QCOMPARE(w.bgapi.bgapi_result, 0);
+        QVERIFY(!w.bgapi.rx.bgapi_packet_done());
+    }
+
+    // Hidden, the BGAPI window hears nothing: the bytes only reach the terminal list, and the
+    // buffer keeps what it held.
+    void nothingIsDecodedWhileTheWindowIsHidden()
+    {
+        TMain &w = *m_fx.window;
+        QVERIFY(m_fx.module->write(kConnectResponse.first(3)));
+        QVERIFY(tickUntil(w, [&] { return w.bgapi.rx.bgapi_rx_buffer().size() == 3; }));
+        m_bgapiWindow.hide();
+        QVERIFY(m_fx.module->write(kScanResponse + "hidden\r"));
+        QVERIFY(tickUntil(w, [&] { return listLines(w).join(QString()).contains("hidden"); }));
+        QCOMPARE(comboEntries(w.MAC_Address), QStringList{"Unknown MAC"});
+        QCOMPARE(w.bgapi.rx.bgapi_rx_buffer().toByteArray(), kConnectResponse.first(3));
+
+        // Shown again, decoding goes on from what the buffer held.
+        m_bgapiWindow.show();
+        QVERIFY(m_fx.module->write(kConnectResponse.sliced(3)));
+        QVERIFY(tickUntil(w, [&] { return w.bgapi.bgapi_connection == 5; }));
+    }
+
+private:
+    WindowFixture m_fx;
+    QWidget m_bgapiWindow;
+};
+
+QTEST_MAIN(TestMainBgapi)
+#include "tst_main_bgapi.moc"
