@@ -315,7 +315,7 @@ void TMain::buildMainToolbar()
     SendString->setInsertPolicy(QComboBox::NoInsert);
     // The send box takes whatever the row leaves when the window is wider than designed.
     SendString->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    SendString->setMinimumContentsLength(12);
+    SendString->setMinimumContentsLength(11);
     SendString->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     for (int i = 0; i < kSendHistoryEntries; ++i)
         SendString->addItem(QString());
