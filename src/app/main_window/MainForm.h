@@ -23,6 +23,7 @@ class QPushButton;
 class QTimer;
 class QToolBar;
 class QToolButton;
+class TForm_BGAPI;
 
 namespace zorvane::terminal {
 class TerminalModel;
@@ -114,6 +115,8 @@ public:
     // One received byte for the BGAPI decoder, while the BGAPI window is visible. A scan
     // response puts its address into MAC and MAC_Address.
     void bgapi_decode(quint8 byte);
+    // Options > Show BGAPI: shows the BGAPI window, or hides it when it is visible.
+    void Show_BGAPIClick();
     // The BGAPI state of the run: receive buffer, result, connection, devices found, logger.
     zorvane::bgapi::BgapiState bgapi;
 
@@ -247,9 +250,9 @@ public:
     QLabel *StatusBarPanel5 = nullptr;
 
     QTimer *Timer1 = nullptr;
-    // The BGAPI window, which comes with the BGAPI tools; while it is visible, command lines
-    // go out without their closing CR.
-    QWidget *Form_BGAPI = nullptr;
+    // The BGAPI window, created hidden with this one; while it is visible, received bytes are
+    // decoded and command lines go out without their closing CR.
+    TForm_BGAPI *Form_BGAPI = nullptr;
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -263,6 +266,7 @@ private:
     void buildCommandToolbars();
     void buildTerminalArea();
     void buildStatusBar();
+    void createBgapiWindow();
     void onTimer1();
     // Receive pacing: the timer stops between bursts on a quiet link and the device's news
     // starts it again.
