@@ -58,9 +58,10 @@ public:
         QByteArray payload;
         payload += char(0xC4); // signal strength
         payload += char(0);    // packet type
-        // Address: two bytes of the device number, then a fixed maker part.
-        payload += char(device & 0xFF);
-        payload += char((device >> 8) & 0xFF);
+        // Address: two digits of the device number, then a fixed maker part. The digits stay
+        // clear of ESC, whose following bytes the terminal's escape handling takes for itself.
+        payload += char(lowDigit(device));
+        payload += char(highDigit(device));
         payload += QByteArray::fromHex("1A800700");
         payload += char(0);    // address type
         payload += char(0xFF); // bond
@@ -69,6 +70,9 @@ public:
         return QByteArray::fromHex("80") + char(payload.size()) + QByteArray::fromHex("0600") +
                payload;
     }
+
+    static int lowDigit(int device) { return 0x20 + device % 200; }
+    static int highDigit(int device) { return 0x20 + device / 200; }
 
     static constexpr int kAdvertSize = 20;
     static constexpr int kPacketSize = 4 + 11 + kAdvertSize;
@@ -183,8 +187,8 @@ int main(int argc, char *argv[])
     for (int i = 0; ok && i < devices; ++i) {
         const QString text = window.MAC_Address->itemText(i);
         ok = text == QStringLiteral("00:07:80:1A:%1:%2")
-                         .arg(i >> 8, 2, 16, QLatin1Char('0'))
-                         .arg(i & 0xFF, 2, 16, QLatin1Char('0'))
+                         .arg(ScanFlood::highDigit(i), 2, 16, QLatin1Char('0'))
+                         .arg(ScanFlood::lowDigit(i), 2, 16, QLatin1Char('0'))
                          .toUpper() &&
              window.bgapi.addresses.rawAddressOf(text).has_value();
     }
