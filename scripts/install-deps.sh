@@ -7,10 +7,14 @@ set -euo pipefail
 # installed, so listing one would run apt-get on every build.
 packages=(
   cmake g++ make pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
+  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-svg-dev
   libgl-dev
   libxml2-utils
+  poppler-utils
   xvfb xauth
+  # End-to-end tests: a window manager, typed keys and the accessibility bus.
+  openbox xdotool python3-pyatspi at-spi2-core dbus-x11
+  dpkg-dev desktop-file-utils appstream
   "$@"
 )
 

@@ -3,6 +3,7 @@
 #include "app/About.h"
 #include "app/bgapi_window/Unit_bgapi.h"
 #include "app/main_window/ClickFirstCheckBox.h"
+#include "app/main_window/KeyboardMenus.h"
 #include "serial/PortNames.h"
 #include "settings/DocumentsFolder.h"
 #include "terminal/view/TerminalModel.h"
@@ -19,6 +20,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -59,6 +61,8 @@ TMain::TMain(QWidget *parent) : QMainWindow(parent)
     buildCommandToolbars();
     buildTerminalArea();
     buildStatusBar();
+    buildModuleCommands();
+    keepControlsReachable();
 
     Timer1 = new QTimer(this);
     Timer1->setTimerType(Qt::PreciseTimer);
@@ -98,8 +102,9 @@ void TMain::setVisible(bool visible)
 
 void TMain::FormShow()
 {
-    // The BGIO call flag starts out cleared; nothing to reset yet.
+    // The BGAPI state and the BGIO call flag start out cleared.
     bgapi.reset();
+    bgio_called = false;
 
     item_style = zorvane::terminal::LineStyle::Standard;
     app_version = QStringLiteral("1.16");
@@ -162,6 +167,11 @@ void TMain::buildMenus()
     Print1 = File->addAction(QStringLiteral("Print"));
     MExit = File->addAction(QStringLiteral("Exit"));
     connect(Clear1, &QAction::triggered, this, &TMain::Clear1Click);
+    connect(Copy1, &QAction::triggered, this, &TMain::CopyClick);
+    connect(Paste1, &QAction::triggered, this, &TMain::PasteClick);
+    connect(Log1, &QAction::triggered, this, &TMain::Log1Click);
+    connect(PrintSetup1, &QAction::triggered, this, &TMain::MPrintSetupClick);
+    connect(Print1, &QAction::triggered, this, &TMain::MPrintClick);
     connect(MExit, &QAction::triggered, this, &TMain::MExitClick);
 
     COM = menuBar()->addMenu(QStringLiteral("COM"));
@@ -237,6 +247,33 @@ void TMain::buildMenus()
     connect(CheckForUpdates, &QAction::triggered, this, &TMain::CheckForUpdatesClick);
     connect(About, &QAction::triggered, this, &TMain::AboutClick);
     iWrapCommands = addCheckItem(Help, QStringLiteral("iWrap Commands"), true);
+
+    // Menus from the keyboard: F10, Alt, and a mnemonic letter in each caption. The COM and
+    // Parameters items are port numbers and line settings, chosen with the arrow keys.
+    new zorvane::app::KeyboardMenus(this, {File, Options, Commands, Help});
+}
+
+QMenu *TMain::createPopupMenu()
+{
+    // Toolbars are shown and hidden through the Options items alone, whose marks follow
+    // them; the window's own menu of toolbars would hide one behind them.
+    return nullptr;
+}
+
+void TMain::keepControlsReachable()
+{
+    // The main toolbar is never narrower than its row, so the send box and its buttons never
+    // go into an overflow menu and the window's minimum width follows; the list keeps a few
+    // rows in the smallest window. Command toolbars wider than the window keep their last
+    // buttons behind the row's extension button, which needs a name as any control does.
+    ToolBar1->setMinimumWidth(ToolBar1->sizeHint().width());
+    for (QToolBar *bar : findChildren<QToolBar *>()) {
+        if (auto *more = bar->findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button")))
+            more->setAccessibleName(QStringLiteral("More controls"));
+    }
+    constexpr int kMinimumRows = 4;
+    ListBox1->setMinimumHeight(kMinimumRows * ListBox1->fontMetrics().height() +
+                               2 * ListBox1->frameWidth());
 }
 
 void TMain::buildMainToolbar()
@@ -268,6 +305,7 @@ void TMain::buildMainToolbar()
     MAC = new QLabel(QStringLiteral("MAC"), ToolBar1);
     MAC->setVisible(false);
     MAC_Address = new QComboBox(ToolBar1);
+    MAC_Address->setAccessibleName(QStringLiteral("MAC address"));
     MAC_Address->addItem(QStringLiteral("Unknown MAC"));
     // Room for one address, whatever the list holds.
     MAC_Address->setFixedWidth(
@@ -275,6 +313,7 @@ void TMain::buildMainToolbar()
     ToolBar1->addWidget(MAC_Address);
 
     SendString = new QComboBox(ToolBar1);
+    SendString->setAccessibleName(QStringLiteral("Send box"));
     SendString->setEditable(true);
     SendString->setInsertPolicy(QComboBox::NoInsert);
     // The send box takes whatever the row leaves when the window is wider than designed.
@@ -289,7 +328,14 @@ void TMain::buildMainToolbar()
     connect(SendString->lineEdit(), &QLineEdit::textEdited, this,
             [this] { m_historyEdited = true; });
     connect(SendString, &QComboBox::activated, this, &TMain::selectHistory);
-    // Enter in the send box sends it, as the Send button does.
+    // What goes out is what was typed: the completer an editable combo box brings along
+    // would fill in the rest of a history entry, ignoring case. Entries are chosen from the
+    // drop-down or with Up and Down.
+    SendString->setCompleter(nullptr);
+    // Enter in the send box sends it, as the Send button does. The key arrives at the combo
+    // box, which holds the focus for its line edit and passes keys on past the line edit's
+    // event filters; a key sent to the line edit itself is caught there.
+    SendString->installEventFilter(this);
     SendString->lineEdit()->installEventFilter(this);
 
     auto pushButton = [this](const QString &caption) {
@@ -308,6 +354,7 @@ void TMain::buildMainToolbar()
     connect(Close, &QPushButton::clicked, this, &TMain::CloseCHClick);
 
     Channel = new QComboBox(ToolBar1);
+    Channel->setAccessibleName(QStringLiteral("Link"));
     for (const char *link : {"0", "1", "2", "3", "4", "5", "6", "255"})
         Channel->addItem(QLatin1String(link));
     Channel->setCurrentIndex(Channel->count() - 1);
@@ -317,11 +364,7 @@ void TMain::buildMainToolbar()
     connect(MUX1, &zorvane::app::ClickFirstCheckBox::clickedBeforeToggle, this, &TMain::MUX1Click);
     ToolBar1->addWidget(MUX1);
 
-    Set55 = speedButton(QStringLiteral("55"));
-    SetAA = speedButton(QStringLiteral("AA"));
-    SetOutput = speedButton(QStringLiteral("Out"));
-    Set_ON = speedButton(QStringLiteral("On"));
-    Set_Off = speedButton(QStringLiteral("Off"));
+    buildPioButtons();
 }
 
 void TMain::buildCommandToolbars()
@@ -347,37 +390,37 @@ void TMain::buildCommandToolbars()
 
 void TMain::buildTerminalArea()
 {
-    auto *area = new QWidget(this);
-    auto *layout = new QHBoxLayout(area);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
+    // The command list sits at the right edge behind a splitter that shows and hides with it.
+    auto *area = new QSplitter(Qt::Horizontal, this);
+    Splitter2 = area;
+    Splitter2->setObjectName(QStringLiteral("Splitter2"));
+    Splitter2->setHandleWidth(5);
+    Splitter2->setChildrenCollapsible(false);
 
     ListModel = new zorvane::terminal::TerminalModel(this);
     ListBox1 = new zorvane::terminal::TerminalView(area);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
+    ListBox1->setAccessibleName(QStringLiteral("Terminal"));
     ListBox1->setModel(ListModel);
     ListBox1->setUniformItemSizes(true);
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBox1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
-    layout->addWidget(ListBox1, 1);
+    ListBox1->setMinimumWidth(20);
+    Splitter2->addWidget(ListBox1);
+    Splitter2->setStretchFactor(0, 1);
     // Keys typed in the terminal go to the module; the list is where typing starts.
     ListBox1->installEventFilter(this);
     ListBox1->setFocus();
 
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->addAction(QStringLiteral("Clear"), this, &TMain::Clear1Click);
-    PopupMenu1->addAction(QStringLiteral("Copy"));
-    PopupMenu1->addAction(QStringLiteral("Paste"));
-    PopupMenu1->addAction(QStringLiteral("Print"));
-    connect(ListBox1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
-        PopupMenu1->popup(ListBox1->viewport()->mapToGlobal(pos));
-    });
+    buildPopupMenu();
 
     iWrap_ListBox = new QListWidget(area);
-    iWrap_ListBox->setFixedWidth(174);
+    iWrap_ListBox->setObjectName(QStringLiteral("iWrap_ListBox"));
+    iWrap_ListBox->setAccessibleName(QStringLiteral("iWrap commands"));
+    iWrap_ListBox->setMinimumWidth(20);
     iWrap_ListBox->hide();
-    layout->addWidget(iWrap_ListBox);
+    Splitter2->addWidget(iWrap_ListBox);
+    Splitter2->setStretchFactor(1, 0);
 
     setCentralWidget(area);
 }

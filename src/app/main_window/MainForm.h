@@ -1,16 +1,19 @@
 #pragma once
 
 #include "app/main_window/ClickFirstCheckBox.h"
+#include "app/main_window/WindowPlace.h"
 #include "bgapi/BgapiState.h"
 #include "serial/Serial_io.h"
 #include "settings/zv_settings.h"
 #include "terminal/LineAssembly.h"
 #include "terminal/LineStore.h"
+#include "terminal/SessionLog.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <array>
+#include <memory>
 
 class QAction;
 class QCheckBox;
@@ -19,7 +22,10 @@ class QLabel;
 class QListView;
 class QListWidget;
 class QMenu;
+class QMouseEvent;
+class QPrinter;
 class QPushButton;
+class QSplitter;
 class QTimer;
 class QToolBar;
 class QToolButton;
@@ -27,7 +33,9 @@ class TForm_BGAPI;
 
 namespace zorvane::terminal {
 class TerminalModel;
-}
+struct ModuleCommand;
+struct PioButton;
+} // namespace zorvane::terminal
 
 // The main window: owns the menus, toolbars, terminal list and status bar, reads their
 // states at the moment of use and hands the work to the serial and terminal code. Its
@@ -60,6 +68,8 @@ public:
     QString comItemName(int port) const;
     // Refreshes the device column of the port items from the table and ports/ links.
     void refreshPortDevices();
+    // "COM12 (/dev/ttyACM0)" for each number whose device is there now.
+    QStringList portsWithDevice() const;
 
     // --- serial primitives that need the window's state
     void c_puts(const QString &text);
@@ -111,6 +121,24 @@ public:
 
     bool bgapiWindowVisible() const;
 
+    // --- module commands: the Commands menu, the command toolbars, the PIO icon buttons and
+    // the iWRAP command list
+    // One command of the menu or a toolbar, sent as its table entry says.
+    void CommandClick(const zorvane::terminal::ModuleCommand &command);
+    void PioClick(const zorvane::terminal::PioButton &button);
+    // The module is told its new rate first, then the port follows.
+    void BaudChange(const QString &text, int rate, int parityCode);
+    void BGIO_PIO(int value);
+    void BGIO_SETDIRClick();
+    // An Options item that shows or hides its toolbar; the mark follows the toolbar.
+    void ToolbarSwitchClick(QAction *item, QToolBar *bar);
+    void iWrapClick();
+    void iWrap_ListBoxClick();
+    // Set by Call BGIO: the PIO icon buttons then also send BGIO packets.
+    bool bgio_called = false;
+    // The value last given to BGIO_PIO; only its low 8 bits ever go on the wire.
+    int pio_value = 0;
+
     // --- BGAPI receive side
     // One received byte for the BGAPI decoder, while the BGAPI window is visible. A scan
     // response puts its address into MAC and MAC_Address.
@@ -127,6 +155,9 @@ public:
     void WriteDefaultSettings();
     bool CreateSettingsFile();
     void ApplySettings();
+    // The Window leaves as read, applied together and made safe for the screens present.
+    zorvane::app::SavedPlace restoredPlace;
+    void applyRestoredPlace();
     void SaveSettings();
     // The settings document, held from start-up to shutdown, and the view of its root; no root
     // until the settings have been loaded.
@@ -135,6 +166,26 @@ public:
     static constexpr const char *kSettingsFileName = "zv_settings.xml";
     // Closing the window ends the program: the settings are saved while it is still whole.
     void closeEvent(QCloseEvent *event) override;
+
+    // --- session log, clipboard and printing
+    void Log1Click();
+    // Stamps a finished line in place as the stamp items ask and logs it.
+    void LogLine(QByteArray &line);
+    void AppendToLog(const QByteArray &line);
+    // Writes the lines logged since the last write to the log file in one go; a receive
+    // event does so once, when its ticks are done.
+    void flushLog();
+    // The current log file: LogFileName in the documents folder.
+    QString logFilePath() const;
+    void CopyClick();
+    void PasteClick();
+    void MPrintClick();
+    void MPrintSetupClick();
+    void ListBox1MouseUp(QMouseEvent *event);
+    // Names the log files and stamps their lines from its clock.
+    zorvane::terminal::SessionLog sessionLog;
+    // The printer chosen in Print Setup or the print dialog, kept for later jobs.
+    std::shared_ptr<QPrinter> Printer;
 
     // --- help menu
     void AboutClick();
@@ -240,6 +291,8 @@ public:
     zorvane::terminal::TerminalModel *ListModel = nullptr;
     QMenu *PopupMenu1 = nullptr;
     QListWidget *iWrap_ListBox = nullptr;
+    // Between the terminal list and the command list; its handle shows with the list.
+    QSplitter *Splitter2 = nullptr;
 
     // Status bar
     std::array<QLabel *, 5> StatusBarPanels{};
@@ -262,11 +315,19 @@ public:
 
 private:
     void buildMenus();
+    QMenu *createPopupMenu() override;
+    void keepControlsReachable();
     void buildMainToolbar();
     void buildCommandToolbars();
     void buildTerminalArea();
+    // The terminal list's context menu, opened by a released mouse button.
+    void buildPopupMenu();
     void buildStatusBar();
     void createBgapiWindow();
+    void buildPioButtons();
+    void buildModuleCommands();
+    // Writes a BGIO packet, framed to the current link in the multiplexing mode.
+    void writeBgio(const QByteArray &packet);
     void onTimer1();
     // Receive pacing: the timer stops between bursts on a quiet link and the device's news
     // starts it again.
@@ -282,6 +343,10 @@ private:
     // The receive tick's line assembly; its text buffer is set up once, not per tick.
     zorvane::terminal::LineAssembly m_lineAssembly;
     bool m_shown = false;
+    // Set while a receive event runs its ticks: logged lines wait for its end to be written.
+    bool m_logBatching = false;
+    // A "???" box is open or about to open; a failing log under a flood must not stack more.
+    bool m_logMessageOpen = false;
     bool m_destroyed = false;
     // The send box's text was edited after an entry was selected.
     bool m_historyEdited = false;
