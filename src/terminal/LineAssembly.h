@@ -67,9 +67,12 @@ public:
     static void showRxChar(int &byte, Text &pending, Source &source, const ReceiveOptions &options,
                            ReceiveHooks &hooks);
     // ESC was read: takes the next three bytes, waiting for each since a sequence may arrive
-    // split; a read that finds nothing counts as 255.
+    // split; a read that finds nothing counts as 255. The bytes it takes are the module's as
+    // much as any other, so with `decodeBgapi` they reach the packet decoder too, or a packet
+    // holding 0x1B would lose the three bytes after it.
     template <class Source, class Text>
-    static void handleEscape(Text &pending, Source &source, ReceiveHooks &hooks);
+    static void handleEscape(Text &pending, Source &source, ReceiveHooks &hooks,
+                             bool decodeBgapi = false);
 
     // Appends text to the last line (CR and LF shown as spaces, a line opened first if there
     // is none), gives that line the style, then opens `newLine` new lines.
@@ -124,7 +127,7 @@ inline void LineAssembly::showRxChar(int &byte, Text &pending, Source &source,
     case 13:
         return;
     case 27:
-        handleEscape(pending, source, hooks);
+        handleEscape(pending, source, hooks, options.bgapi);
         return;
     default:
         break;
@@ -140,11 +143,18 @@ inline void LineAssembly::showRxChar(int &byte, Text &pending, Source &source,
 }
 
 template <class Source, class Text>
-void LineAssembly::handleEscape(Text &pending, Source &source, ReceiveHooks &hooks)
+void LineAssembly::handleEscape(Text &pending, Source &source, ReceiveHooks &hooks,
+                                bool decodeBgapi)
 {
-    const char first = static_cast<char>(source.c_getc(Source::ReadWait::Timeout) & 0xFF);
-    const char second = static_cast<char>(source.c_getc(Source::ReadWait::Timeout) & 0xFF);
-    const char third = static_cast<char>(source.c_getc(Source::ReadWait::Timeout) & 0xFF);
+    const auto next = [&] {
+        const int byte = source.c_getc(Source::ReadWait::Timeout);
+        if (decodeBgapi && byte >= 0)
+            hooks.bgapiDecode(static_cast<quint8>(byte));
+        return static_cast<char>(byte & 0xFF);
+    };
+    const char first = next();
+    const char second = next();
+    const char third = next();
     if (first == '[' && second == '2' && third == 'J') {
         hooks.clearList();
         pending.truncate(0);
@@ -162,9 +172,10 @@ void LineAssembly::tick(int first, Source &source, LineStore &lines, const Recei
     int budget = 0;
     int byte = first;
     for (;;) {
-        showRxChar(byte, m_pending, source, options, hooks);
+        // Decoded first: an escape shown next may take the three bytes after it.
         if (options.bgapi)
-            hooks.bgapiDecode(static_cast<quint8>(byte));
+            hooks.bgapiDecode(static_cast<quint8>(byte & 0xFF));
+        showRxChar(byte, m_pending, source, options, hooks);
         if (m_pending.size() > options.wrapChars)
             wrap(lines, options, hooks);
         if (byte == 13 || (byte == 10 && options.lineFeedEndsLine)) {
