@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
   libgl-dev
   libxml2-utils
+  poppler-utils
   xvfb xauth
   "$@"
 )

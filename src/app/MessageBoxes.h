@@ -4,6 +4,7 @@
 
 #include <functional>
 
+class QPrinter;
 class QWidget;
 
 namespace zorvane::app {
@@ -16,5 +17,16 @@ void setMessageHandler(MessageHandler handler);
 
 // An information box with the text and one OK button; returns when it is closed.
 void showMessage(QWidget *parent, const QString &text);
+
+// The print and page-setup dialogs go the same way. A handler answers for the user: it may
+// change the printer's settings as the dialog would, and returns whether it was accepted.
+enum class PrintDialog { Print, PageSetup };
+using PrintDialogHandler = std::function<bool(PrintDialog dialog, QPrinter &printer)>;
+
+// Replaces the real dialogs; an empty handler brings them back.
+void setPrintDialogHandler(PrintDialogHandler handler);
+
+// The dialog on the printer, modal; true when the user accepted it.
+bool showPrintDialog(QWidget *parent, PrintDialog dialog, QPrinter &printer);
 
 } // namespace zorvane::app

@@ -87,7 +87,7 @@ void LineAssembly::wrap(LineStore &lines, const ReceiveOptions &options, Receive
 {
     if (options.log) {
         // Logged before it is shown, so stamps the log writer adds show on screen too.
-        QByteArray text = m_pending.view().toByteArray();
+        QByteArray &text = logText();
         hooks.logLine(text);
         addToList(lines, 0, QByteArrayView(text), options);
         m_pending.truncate(0);
@@ -103,11 +103,17 @@ void LineAssembly::endLine(LineStore &lines, const ReceiveOptions &options, Rece
     if (isInquiryLine(m_pending.view()))
         hooks.captureInquiry(m_pending.view());
     // Logged after it is shown, so stamps stay out of the list.
-    if (options.log) {
-        QByteArray text = m_pending.view().toByteArray();
-        hooks.logLine(text);
-    }
+    if (options.log)
+        hooks.logLine(logText());
     m_pending.truncate(0);
+}
+
+QByteArray &LineAssembly::logText()
+{
+    // Refilled in place: a logged line costs no allocation once the buffer has grown.
+    m_logText.resize(0);
+    m_logText.append(m_pending.view());
+    return m_logText;
 }
 
 void LineAssembly::packetBoundary(LineStore &lines, const ReceiveOptions &options)

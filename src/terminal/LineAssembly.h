@@ -93,7 +93,11 @@ private:
     void endLine(LineStore &lines, const ReceiveOptions &options, ReceiveHooks &hooks);
     void packetBoundary(LineStore &lines, const ReceiveOptions &options);
 
+    // The pending text as the log writer gets it, to stamp in place.
+    QByteArray &logText();
+
     PendingText m_pending;
+    QByteArray m_logText;
 };
 
 template <class Source, class Text>

@@ -160,6 +160,11 @@ void TMain::buildMenus()
     Print1 = File->addAction(QStringLiteral("Print"));
     MExit = File->addAction(QStringLiteral("Exit"));
     connect(Clear1, &QAction::triggered, this, &TMain::Clear1Click);
+    connect(Copy1, &QAction::triggered, this, &TMain::CopyClick);
+    connect(Paste1, &QAction::triggered, this, &TMain::PasteClick);
+    connect(Log1, &QAction::triggered, this, &TMain::Log1Click);
+    connect(PrintSetup1, &QAction::triggered, this, &TMain::MPrintSetupClick);
+    connect(Print1, &QAction::triggered, this, &TMain::MPrintClick);
     connect(MExit, &QAction::triggered, this, &TMain::MExitClick);
 
     COM = menuBar()->addMenu(QStringLiteral("COM"));
@@ -356,20 +361,12 @@ void TMain::buildTerminalArea()
     ListBox1->setUniformItemSizes(true);
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBox1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
     layout->addWidget(ListBox1, 1);
     // Keys typed in the terminal go to the module; the list is where typing starts.
     ListBox1->installEventFilter(this);
     ListBox1->setFocus();
 
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->addAction(QStringLiteral("Clear"), this, &TMain::Clear1Click);
-    PopupMenu1->addAction(QStringLiteral("Copy"));
-    PopupMenu1->addAction(QStringLiteral("Paste"));
-    PopupMenu1->addAction(QStringLiteral("Print"));
-    connect(ListBox1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
-        PopupMenu1->popup(ListBox1->viewport()->mapToGlobal(pos));
-    });
+    buildPopupMenu();
 
     iWrap_ListBox = new QListWidget(area);
     iWrap_ListBox->setFixedWidth(174);

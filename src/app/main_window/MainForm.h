@@ -6,11 +6,13 @@
 #include "settings/zv_settings.h"
 #include "terminal/LineAssembly.h"
 #include "terminal/LineStore.h"
+#include "terminal/SessionLog.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <array>
+#include <memory>
 
 class QAction;
 class QCheckBox;
@@ -19,6 +21,8 @@ class QLabel;
 class QListView;
 class QListWidget;
 class QMenu;
+class QMouseEvent;
+class QPrinter;
 class QPushButton;
 class QTimer;
 class QToolBar;
@@ -132,6 +136,26 @@ public:
     static constexpr const char *kSettingsFileName = "zv_settings.xml";
     // Closing the window ends the program: the settings are saved while it is still whole.
     void closeEvent(QCloseEvent *event) override;
+
+    // --- session log, clipboard and printing
+    void Log1Click();
+    // Stamps a finished line in place as the stamp items ask and logs it.
+    void LogLine(QByteArray &line);
+    void AppendToLog(const QByteArray &line);
+    // Writes the lines logged since the last write to the log file in one go; a receive
+    // event does so once, when its ticks are done.
+    void flushLog();
+    // The current log file: LogFileName in the documents folder.
+    QString logFilePath() const;
+    void CopyClick();
+    void PasteClick();
+    void MPrintClick();
+    void MPrintSetupClick();
+    void ListBox1MouseUp(QMouseEvent *event);
+    // Names the log files and stamps their lines from its clock.
+    zorvane::terminal::SessionLog sessionLog;
+    // The printer chosen in Print Setup or the print dialog, kept for later jobs.
+    std::shared_ptr<QPrinter> Printer;
 
     // --- help menu
     void AboutClick();
@@ -262,6 +286,8 @@ private:
     void buildMainToolbar();
     void buildCommandToolbars();
     void buildTerminalArea();
+    // The terminal list's context menu, opened by a released mouse button.
+    void buildPopupMenu();
     void buildStatusBar();
     void onTimer1();
     // Receive pacing: the timer stops between bursts on a quiet link and the device's news
@@ -278,6 +304,10 @@ private:
     // The receive tick's line assembly; its text buffer is set up once, not per tick.
     zorvane::terminal::LineAssembly m_lineAssembly;
     bool m_shown = false;
+    // Set while a receive event runs its ticks: logged lines wait for its end to be written.
+    bool m_logBatching = false;
+    // A "???" box is open or about to open; a failing log under a flood must not stack more.
+    bool m_logMessageOpen = false;
     bool m_destroyed = false;
     // The send box's text was edited after an entry was selected.
     bool m_historyEdited = false;

@@ -37,8 +37,7 @@ ReceiveOptions receiveOptions(const TMain &window)
     return options;
 }
 
-// What a tick asks of the window. The session log writer is not part of the program yet;
-// its hook keeps the default until it is.
+// What a tick asks of the window.
 class WindowHooks final : public ReceiveHooks
 {
 public:
@@ -48,6 +47,7 @@ public:
     void captureInquiry(QByteArrayView line) override { m_window.CaptureInquiry(line); }
     void bgapiDecode(quint8 byte) override { m_window.bgapi_decode(byte); }
     bool takeBgapiPacketDone() override { return m_window.bgapi.rx.takePacketDone(); }
+    void logLine(QByteArray &text) override { m_window.LogLine(text); }
 
 private:
     TMain &m_window;
@@ -112,12 +112,23 @@ void TMain::AddString(const QString &text)
 {
     const ReceiveOptions options = receiveOptions(*this);
     auto &lines = ListModel->lines();
-    QString rest = text;
-    while (SplitString(QStringLiteral("\r\n"), rest) > 0) {
-        LineAssembly::addToList(lines, 1, QStringView(split_head), options);
-        rest = split_tail;
+    // Splits at each CR LF as SplitString does, but walks the text instead of copying what
+    // is left after every piece, so a pasted megabyte of short lines costs its length once.
+    const QStringView whole(text);
+    const QString delimiter = QStringLiteral("\r\n");
+    qsizetype from = 0;
+    qsizetype lastHead = -1;
+    for (qsizetype at = whole.indexOf(delimiter); at >= 0; at = whole.indexOf(delimiter, from)) {
+        LineAssembly::addToList(lines, 1, whole.sliced(from, at - from), options);
+        lastHead = from;
+        from = at + delimiter.size();
     }
-    LineAssembly::addToList(lines, 0, QStringView(rest), options);
+    LineAssembly::addToList(lines, 0, whole.sliced(from), options);
+    if (lastHead >= 0) {
+        // What the last SplitString of the loop leaves behind.
+        split_head = whole.sliced(lastHead, from - delimiter.size() - lastHead).toString();
+        split_tail = whole.sliced(from).toString();
+    }
     // The view learns of a long paste once, not once per line.
     refreshTerminalView();
 }

@@ -6,6 +6,7 @@
 #include "terminal/view/TerminalModel.h"
 
 #include <QListView>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include <algorithm>
@@ -51,6 +52,13 @@ constexpr qsizetype kChurnRows = 50;
 void TMain::onTimer1()
 {
     int pace = kNominalTickMs;
+    // The lines this event's ticks log reach the file in one write when the event ends,
+    // whichever way it ends.
+    m_logBatching = true;
+    const auto writeLog = qScopeGuard([this] {
+        m_logBatching = false;
+        flushLog();
+    });
     if (!serial.holdsDevice()) {
         // The slack keeps a timer that fires a hair early from skipping every other tick.
         if (!m_offlineClock.isValid() ||

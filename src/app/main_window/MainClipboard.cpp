@@ -1,0 +1,102 @@
+// The terminal list and the clipboard: Copy takes every line, Paste shows the clipboard's
+// text and sends it; and the list's context menu, which a released mouse button opens.
+#include "app/main_window/MainForm.h"
+
+#include "terminal/view/TerminalModel.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QListView>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
+
+namespace {
+
+// Opens the context menu when a mouse button is released over the list. The press, on which
+// the platform would open it, does nothing; the keyboard's menu key still opens it, at the
+// current line.
+class PopupOnRelease final : public QObject
+{
+public:
+    explicit PopupOnRelease(TMain &window) : QObject(&window), m_window(window) {}
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::MouseButtonRelease &&
+            watched == m_window.ListBox1->viewport()) {
+            m_window.ListBox1MouseUp(static_cast<QMouseEvent *>(event));
+            return false;
+        }
+        if (event->type() != QEvent::ContextMenu)
+            return false;
+        if (static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard) {
+            QListView *list = m_window.ListBox1;
+            const QRect current = list->visualRect(list->currentIndex());
+            const QPoint at =
+                current.isValid() ? current.center() : list->viewport()->rect().center();
+            m_window.PopupMenu1->popup(list->viewport()->mapToGlobal(at));
+        }
+        return true;
+    }
+
+private:
+    TMain &m_window;
+};
+
+} // namespace
+
+void TMain::buildPopupMenu()
+{
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    PopupMenu1->addAction(QStringLiteral("Clear"), this, &TMain::Clear1Click);
+    PopupMenu1->addAction(QStringLiteral("Copy"), this, &TMain::CopyClick);
+    PopupMenu1->addAction(QStringLiteral("Paste"), this, &TMain::PasteClick);
+    PopupMenu1->addAction(QStringLiteral("Print"), this, &TMain::MPrintClick);
+    auto *filter = new PopupOnRelease(*this);
+    ListBox1->installEventFilter(filter);
+    ListBox1->viewport()->installEventFilter(filter);
+}
+
+void TMain::ListBox1MouseUp(QMouseEvent *event)
+{
+    PopupMenu1->popup(event->globalPosition().toPoint());
+}
+
+void TMain::CopyClick()
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (!clipboard)
+        return;
+    const zorvane::terminal::LineStore &lines = ListModel->lines();
+    qsizetype size = 0;
+    for (qsizetype row = 0; row < lines.size(); ++row)
+        size += lines.length(row) + 2;
+    QString text;
+    text.reserve(size);
+    for (qsizetype row = 0; row < lines.size(); ++row) {
+        if (const auto bytes = lines.latin1(row))
+            text += QLatin1StringView(*bytes);
+        else
+            text += lines.text(row);
+        text += QLatin1StringView("\r\n");
+    }
+    clipboard->setText(text);
+}
+
+void TMain::PasteClick()
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (!clipboard)
+        return;
+    // A picture or anything else without a text form pastes nothing.
+    const QMimeData *content = clipboard->mimeData();
+    if (!content || !content->hasText())
+        return;
+    const QString text = content->text();
+    AddString(text);
+    c_puts(text);
+}
