@@ -16,7 +16,7 @@ build: deps $(BUILD_DIR)/CMakeCache.txt
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 run: build
-	@scripts/run.sh $(BUILD_DIR)/src/zorvane
+	@scripts/run.sh $(BUILD_DIR)/src/zorvane $(BUILD_DIR)/tools/sim/zorvane-sim
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
