@@ -1,8 +1,9 @@
 # Zorvane: the two commands a fresh Debian 12 machine needs are `make run` and `make test`.
 BUILD_DIR ?= build
+SANITIZE_DIR ?= build-sanitize
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test bench fuzz clean
+.PHONY: all deps build run test sanitize bench fuzz clean
 
 all: build
 
@@ -15,11 +16,21 @@ $(BUILD_DIR)/CMakeCache.txt: | deps
 build: deps $(BUILD_DIR)/CMakeCache.txt
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-run: build
+# The display is checked before anything is installed or built, and only the program and the
+# module simulator are built.
+run:
+	@scripts/run.sh --check $(BUILD_DIR)/src/zorvane
+	@$(MAKE) --no-print-directory deps $(BUILD_DIR)/CMakeCache.txt
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target zorvane zorvane-sim
 	@scripts/run.sh $(BUILD_DIR)/src/zorvane $(BUILD_DIR)/tools/sim/zorvane-sim
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer in a folder of its
+# own; any finding fails the test that met it.
+sanitize: deps
+	@scripts/sanitize.sh $(SANITIZE_DIR) $(JOBS)
 
 bench: build
 	$(BUILD_DIR)/bench/bench_receive
@@ -40,5 +51,10 @@ fuzz:
 	$(FUZZ_DIR)/fuzz_bgapi_decoder -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 		$(FUZZ_DIR)/corpus fuzz/seeds
 
+# The Debian package, built with CPack into the build folder.
+.PHONY: package
+package: build
+	cmake --build $(BUILD_DIR) --target package
+
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)

@@ -12,6 +12,9 @@ packages=(
   libxml2-utils
   poppler-utils
   xvfb xauth
+  # End-to-end tests: a window manager, typed keys and the accessibility bus.
+  openbox xdotool python3-pyatspi at-spi2-core dbus-x11
+  dpkg-dev desktop-file-utils appstream
   "$@"
 )
 

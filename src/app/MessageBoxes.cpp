@@ -8,9 +8,9 @@
 namespace zorvane::app {
 
 namespace {
-MessageHandler &handler()
+DetailedMessageHandler &handler()
 {
-    static MessageHandler h;
+    static DetailedMessageHandler h;
     return h;
 }
 
@@ -23,16 +23,36 @@ PrintDialogHandler &printHandler()
 
 void setMessageHandler(MessageHandler h)
 {
+    if (!h) {
+        handler() = nullptr;
+        return;
+    }
+    handler() = [h = std::move(h)](QWidget *parent, const QString &text, const QString &) {
+        h(parent, text);
+    };
+}
+
+void setDetailedMessageHandler(DetailedMessageHandler h)
+{
     handler() = std::move(h);
 }
 
-void showMessage(QWidget *parent, const QString &text)
+void showMessage(QWidget *parent, const QString &text, const QString &informativeText)
 {
     if (handler()) {
-        handler()(parent, text);
+        handler()(parent, text, informativeText);
         return;
     }
-    QMessageBox::information(parent, QApplication::applicationName(), text);
+    if (informativeText.isEmpty()) {
+        QMessageBox::information(parent, QApplication::applicationName(), text);
+        return;
+    }
+    QMessageBox box(QMessageBox::Information, QApplication::applicationName(), text,
+                    QMessageBox::Ok, parent);
+    box.setInformativeText(informativeText);
+    // The informative text may hold a command to copy into a shell.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    box.exec();
 }
 
 void setPrintDialogHandler(PrintDialogHandler h)

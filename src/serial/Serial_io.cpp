@@ -57,6 +57,7 @@ bool SerialIo::c_open(int port, int baudRate, int dataBits, int parity, int stop
     m_requested = {baudRate, dataBits, parity, stopBits};
     m_lastDevice = port_names(port, m_documentsFolder);
     resetChunk();
+    m_failure = {port, m_lastDevice, false, m_requested, QSerialPort::NoError, {}};
 
     bool accepted = false;
     if (m_device.isOpen())
@@ -74,8 +75,12 @@ bool SerialIo::c_open(int port, int baudRate, int dataBits, int parity, int stop
                 m_resting = false;
             } else {
                 // A port the program shows as off line must not stay locked by it.
+                m_failure.settingsRefused = true;
                 m_device.close();
             }
+        } else {
+            m_failure.error = m_device.error();
+            m_failure.errorText = m_device.errorString();
         }
     }
     m_held = accepted;

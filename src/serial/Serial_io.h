@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LineSettings.h"
+#include "OpenFailure.h"
 
 #include <QByteArray>
 #include <QSerialPort>
@@ -71,6 +72,8 @@ public:
     // settings a device refused can still be checked.
     LineSettings lastRequested() const { return m_requested; }
     QString lastDevice() const { return m_lastDevice; }
+    // How the last c_open failed, for a message that says why.
+    OpenFailure lastOpenFailure() const { return m_failure; }
 
     // Session variables the link shares with connection control: the port in use (0 none)
     // and the port most recently opened or closed, the target of quiet reopening. Connection
@@ -91,6 +94,7 @@ private:
     bool m_portOpen = false;
     LineSettings m_requested;
     QString m_lastDevice;
+    OpenFailure m_failure;
     // Bytes taken from the device in one go and handed out one at a time; plain pointers
     // keep the per-byte path free of QByteArray's detach checks.
     QByteArray m_in;

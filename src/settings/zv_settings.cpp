@@ -206,7 +206,12 @@ bool SettingsDocument::save(const QString &path, QString *error) const
     const QByteArray bytes = m_dom.toByteArray(2);
     const QString target = writeTarget(path);
     const bool existed = QFileInfo::exists(target);
-    const QFileDevice::Permissions permissions = QFile::permissions(target);
+    // The "user" bits say what this process may do, and setting them sets the owner's bits:
+    // only the file's own mode is carried over.
+    const QFileDevice::Permissions permissions =
+        QFile::permissions(target) &
+        ~QFileDevice::Permissions(QFileDevice::ReadUser | QFileDevice::WriteUser |
+                                  QFileDevice::ExeUser);
 
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
@@ -216,9 +221,13 @@ bool SettingsDocument::save(const QString &path, QString *error) const
         return false;
     }
     // The replacement is a new file: it gets the old one's permissions before it takes its
-    // place.
-    if (existed)
-        file.setPermissions(permissions);
+    // place. A file its owner could not read is what made it unusable, so its replacement is
+    // readable and writable by the owner; a readable file keeps its bits, read-only ones too.
+    if (existed) {
+        const QFileDevice::Permissions owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+        file.setPermissions(permissions & QFileDevice::ReadOwner ? permissions
+                                                                 : permissions | owner);
+    }
     if (!file.commit()) {
         if (error)
             *error = file.errorString();

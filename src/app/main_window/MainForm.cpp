@@ -2,6 +2,7 @@
 
 #include "app/About.h"
 #include "app/main_window/ClickFirstCheckBox.h"
+#include "app/main_window/KeyboardMenus.h"
 #include "serial/PortNames.h"
 #include "settings/DocumentsFolder.h"
 #include "terminal/view/TerminalModel.h"
@@ -58,6 +59,7 @@ TMain::TMain(QWidget *parent) : QMainWindow(parent)
     buildCommandToolbars();
     buildTerminalArea();
     buildStatusBar();
+    keepControlsReachable();
 
     Timer1 = new QTimer(this);
     Timer1->setTimerType(Qt::PreciseTimer);
@@ -239,6 +241,34 @@ void TMain::buildMenus()
     connect(CheckForUpdates, &QAction::triggered, this, &TMain::CheckForUpdatesClick);
     connect(About, &QAction::triggered, this, &TMain::AboutClick);
     iWrapCommands = addCheckItem(Help, QStringLiteral("iWrap Commands"), true);
+
+    // Menus from the keyboard: F10, Alt, and a mnemonic letter in each caption. The COM and
+    // Parameters items are port numbers and line settings, chosen with the arrow keys.
+    new zorvane::app::KeyboardMenus(this, {File, Options, Commands, Help});
+}
+
+QMenu *TMain::createPopupMenu()
+{
+    // Toolbars are shown and hidden through the Options items alone, whose marks follow
+    // them; the window's own menu of toolbars would hide one behind them.
+    return nullptr;
+}
+
+void TMain::keepControlsReachable()
+{
+    // A toolbar never narrower than its row: the window's minimum width follows, so no
+    // control goes into an overflow menu, and the list keeps a few rows in the smallest
+    // window.
+    for (QToolBar *bar : {ToolBar1, ToolBar_SPP, ToolBar_BGIO, ToolBar_HID, ToolBar_GainSpan}) {
+        bar->setMinimumWidth(bar->sizeHint().width());
+        // A control that still overflows (a toolbar grown later) stays reachable through the
+        // row's extension button, which needs a name as any control does.
+        if (auto *more = bar->findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button")))
+            more->setAccessibleName(QStringLiteral("More controls"));
+    }
+    constexpr int kMinimumRows = 4;
+    ListBox1->setMinimumHeight(kMinimumRows * ListBox1->fontMetrics().height() +
+                               2 * ListBox1->frameWidth());
 }
 
 void TMain::buildMainToolbar()
@@ -270,6 +300,7 @@ void TMain::buildMainToolbar()
     MAC = new QLabel(QStringLiteral("MAC"), ToolBar1);
     MAC->setVisible(false);
     MAC_Address = new QComboBox(ToolBar1);
+    MAC_Address->setAccessibleName(QStringLiteral("MAC address"));
     MAC_Address->addItem(QStringLiteral("Unknown MAC"));
     // Room for one address, whatever the list holds.
     MAC_Address->setFixedWidth(
@@ -277,6 +308,7 @@ void TMain::buildMainToolbar()
     ToolBar1->addWidget(MAC_Address);
 
     SendString = new QComboBox(ToolBar1);
+    SendString->setAccessibleName(QStringLiteral("Send box"));
     SendString->setEditable(true);
     SendString->setInsertPolicy(QComboBox::NoInsert);
     // The send box takes whatever the row leaves when the window is wider than designed.
@@ -291,7 +323,14 @@ void TMain::buildMainToolbar()
     connect(SendString->lineEdit(), &QLineEdit::textEdited, this,
             [this] { m_historyEdited = true; });
     connect(SendString, &QComboBox::activated, this, &TMain::selectHistory);
-    // Enter in the send box sends it, as the Send button does.
+    // What goes out is what was typed: the completer an editable combo box brings along
+    // would fill in the rest of a history entry, ignoring case. Entries are chosen from the
+    // drop-down or with Up and Down.
+    SendString->setCompleter(nullptr);
+    // Enter in the send box sends it, as the Send button does. The key arrives at the combo
+    // box, which holds the focus for its line edit and passes keys on past the line edit's
+    // event filters; a key sent to the line edit itself is caught there.
+    SendString->installEventFilter(this);
     SendString->lineEdit()->installEventFilter(this);
 
     auto pushButton = [this](const QString &caption) {
@@ -310,6 +349,7 @@ void TMain::buildMainToolbar()
     connect(Close, &QPushButton::clicked, this, &TMain::CloseCHClick);
 
     Channel = new QComboBox(ToolBar1);
+    Channel->setAccessibleName(QStringLiteral("Link"));
     for (const char *link : {"0", "1", "2", "3", "4", "5", "6", "255"})
         Channel->addItem(QLatin1String(link));
     Channel->setCurrentIndex(Channel->count() - 1);
@@ -357,6 +397,7 @@ void TMain::buildTerminalArea()
     ListModel = new zorvane::terminal::TerminalModel(this);
     ListBox1 = new zorvane::terminal::TerminalView(area);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
+    ListBox1->setAccessibleName(QStringLiteral("Terminal"));
     ListBox1->setModel(ListModel);
     ListBox1->setUniformItemSizes(true);
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -369,6 +410,7 @@ void TMain::buildTerminalArea()
     buildPopupMenu();
 
     iWrap_ListBox = new QListWidget(area);
+    iWrap_ListBox->setAccessibleName(QStringLiteral("iWrap commands"));
     iWrap_ListBox->setFixedWidth(174);
     iWrap_ListBox->hide();
     layout->addWidget(iWrap_ListBox);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/main_window/ClickFirstCheckBox.h"
+#include "app/main_window/WindowPlace.h"
 #include "bgapi/BgapiState.h"
 #include "serial/Serial_io.h"
 #include "settings/zv_settings.h"
@@ -63,6 +64,8 @@ public:
     QString comItemName(int port) const;
     // Refreshes the device column of the port items from the table and ports/ links.
     void refreshPortDevices();
+    // "COM12 (/dev/ttyACM0)" for each number whose device is there now.
+    QStringList portsWithDevice() const;
 
     // --- serial primitives that need the window's state
     void c_puts(const QString &text);
@@ -128,6 +131,9 @@ public:
     void WriteDefaultSettings();
     bool CreateSettingsFile();
     void ApplySettings();
+    // The Window leaves as read, applied together and made safe for the screens present.
+    zorvane::app::SavedPlace restoredPlace;
+    void applyRestoredPlace();
     void SaveSettings();
     // The settings document, held from start-up to shutdown, and the view of its root; no root
     // until the settings have been loaded.
@@ -283,6 +289,8 @@ public:
 
 private:
     void buildMenus();
+    QMenu *createPopupMenu() override;
+    void keepControlsReachable();
     void buildMainToolbar();
     void buildCommandToolbars();
     void buildTerminalArea();

@@ -140,11 +140,13 @@ void TMain::GreenonBlackClick()
     const QColor background = green ? QColor(Qt::black) : kAliceBlue;
     const QColor text = green ? kLawnGreen : kNavy;
     ListModel->setColours(background, text);
-    // The list itself in the scheme's colours; a selected line keeps the text colour.
+    // The list itself in the scheme's colours, and the selected line in the same two colours
+    // swapped: the scheme's text colour on the style's own highlight bar is hard to read.
     QPalette palette = ListBox1->palette();
     palette.setColor(QPalette::Base, background);
     palette.setColor(QPalette::Text, text);
-    palette.setColor(QPalette::HighlightedText, text);
+    palette.setColor(QPalette::Highlight, text);
+    palette.setColor(QPalette::HighlightedText, background);
     ListBox1->setPalette(palette);
 }
 

@@ -3,11 +3,14 @@
 #include "app/main_window/MainForm.h"
 
 #include "app/MessageBoxes.h"
+#include "app/main_window/WindowPlace.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QToolBar>
 
@@ -78,21 +81,25 @@ const std::vector<SettingsLeaf> &settingsLeaves()
 {
     static const std::vector<SettingsLeaf> leaves = [] {
         std::vector<SettingsLeaf> t{
-            // The size is the client area's: the frame is only known once the window manager
-            // has framed the window, and this size comes back exactly at the next start.
+            // The window's place and size are those of its client area, saved and restored
+            // from the same corner: the frame is only known once a window manager has framed
+            // the window, and none may be running. The four values are applied together once
+            // read, made safe for the screens present.
             number(
-                "Window", "left", NewFileValues::left, [](TMain &w, int v) { w.move(v, w.y()); },
-                [](const TMain &w) { return w.x(); }),
+                "Window", "left", NewFileValues::left,
+                [](TMain &w, int v) { w.restoredPlace.left = v; },
+                [](const TMain &w) { return w.geometry().x(); }),
             number(
-                "Window", "top", NewFileValues::top, [](TMain &w, int v) { w.move(w.x(), v); },
-                [](const TMain &w) { return w.y(); }),
+                "Window", "top", NewFileValues::top,
+                [](TMain &w, int v) { w.restoredPlace.top = v; },
+                [](const TMain &w) { return w.geometry().y(); }),
             number(
                 "Window", "width", NewFileValues::width,
-                [](TMain &w, int v) { w.resize(v, w.height()); },
+                [](TMain &w, int v) { w.restoredPlace.width = v; },
                 [](const TMain &w) { return w.width(); }),
             number(
                 "Window", "height", NewFileValues::height,
-                [](TMain &w, int v) { w.resize(w.width(), v); },
+                [](TMain &w, int v) { w.restoredPlace.height = v; },
                 [](const TMain &w) { return w.height(); }),
             number(
                 "COMPORT", "com", NewFileValues::com,
@@ -201,8 +208,19 @@ void TMain::ApplySettings()
 {
     for (const SettingsLeaf &leaf : settingsLeaves())
         leaf.apply(*this, SettingsRoot->leaf(leaf.group, leaf.name, leaf.newFileValue(*this)));
+    applyRestoredPlace();
     // The file holds ten entries; the eleventh repeats the newest.
     SendString->setItemText(SendString->count() - 1, SendString->itemText(0));
+}
+
+void TMain::applyRestoredPlace()
+{
+    const QSize minimum = minimumSize().expandedTo(minimumSizeHint());
+    // All screens together: the window may have been left on any of them. Without a screen
+    // there is no room to offer, and the smallest window is the one to make.
+    const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const QSize available = screen ? screen->availableVirtualSize() : minimum;
+    setGeometry(zorvane::app::windowPlace(restoredPlace, minimum, available));
 }
 
 void TMain::SaveSettings()

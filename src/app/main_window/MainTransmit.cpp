@@ -190,7 +190,8 @@ bool TMain::eventFilter(QObject *watched, QEvent *event)
             ListBox1KeyDown(key->key(), key->text(), key->modifiers()))
             return true;
     }
-    if (watched == static_cast<QObject *>(SendString->lineEdit()) &&
+    if ((watched == static_cast<QObject *>(SendString) ||
+         watched == static_cast<QObject *>(SendString->lineEdit())) &&
         event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {

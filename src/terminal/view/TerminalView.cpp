@@ -392,6 +392,33 @@ void TerminalView::paintEvent(QPaintEvent *event)
     }
 }
 
+void TerminalView::paintFocusFrame()
+{
+    // Keys typed while the list has the focus go to the module, so the focus must show: the
+    // list's frame takes the highlight colour, which shows on either colour scheme. It is
+    // the frame's, not the viewport's, so scrolling the lines never moves it.
+    if (!hasFocus() || frameWidth() <= 0)
+        return;
+    QPainter painter(this);
+    const int width = frameWidth();
+    painter.setPen(QPen(palette().color(QPalette::Active, QPalette::Highlight), width,
+                        Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRectF(rect()).adjusted(width / 2.0, width / 2.0, -width / 2.0, -width / 2.0));
+}
+
+void TerminalView::focusInEvent(QFocusEvent *event)
+{
+    QListView::focusInEvent(event);
+    update();
+}
+
+void TerminalView::focusOutEvent(QFocusEvent *event)
+{
+    QListView::focusOutEvent(event);
+    update();
+}
+
 void TerminalView::resizeEvent(QResizeEvent *event)
 {
     // Only the scroll ranges depend on the size.
@@ -404,7 +431,10 @@ bool TerminalView::event(QEvent *event)
         m_rowHeight = 0;
         m_characterWidth = 0;
     }
-    return QListView::event(event);
+    const bool handled = QListView::event(event);
+    if (event->type() == QEvent::Paint)
+        paintFocusFrame();
+    return handled;
 }
 
 QSize TerminalView::viewportSizeHint() const

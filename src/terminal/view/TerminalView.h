@@ -39,6 +39,8 @@ protected:
     QRegion visualRegionForSelection(const QItemSelection &selection) const override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
     bool event(QEvent *event) override;
     QSize viewportSizeHint() const override;
 
@@ -51,6 +53,7 @@ private:
     // The row under viewport height y (may lie outside the list).
     qint64 rowAtY(int y) const;
     void updateHorizontalRange();
+    void paintFocusFrame();
 
     mutable int m_rowHeight = 0;
     mutable int m_characterWidth = 0;

@@ -1,0 +1,136 @@
+// The real program from outside: its command line answers without a window or a settings
+// file, and SIGTERM, SIGINT and SIGHUP close it the normal way, saving the settings.
+#include "PtyModule.h"
+#include "serial/PortNames.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+class TestProgram : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void commandLine_data();
+    void commandLine();
+    void signalClosesNormally_data();
+    void signalClosesNormally();
+};
+
+void TestProgram::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+
+    QTest::newRow("--help") << QStringList{"--help"} << 0 << "Usage: zorvane [options]\n"
+                            << "";
+    QTest::newRow("-h") << QStringList{"-h"} << 0 << "Usage: zorvane [options]\n"
+                        << "";
+    QTest::newRow("--version") << QStringList{"--version"} << 0 << "Zorvane 1.16\n"
+                               << "";
+    QTest::newRow("after a Qt option")
+        << QStringList{"-style", "Fusion", "-v"} << 0 << "Zorvane 1.16\n"
+        << "";
+    QTest::newRow("unknown option") << QStringList{"--colour"} << 2 << ""
+                                    << "zorvane: Unknown option 'colour'.\n";
+    QTest::newRow("stray argument") << QStringList{"COM3"} << 2 << ""
+                                    << "zorvane: unexpected argument 'COM3'.\n";
+}
+
+void TestProgram::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home.path());
+    // With no display to reach, a program that made a window would abort here.
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    program.setProcessEnvironment(env);
+    program.start(QStringLiteral(ZORVANE_EXE), arguments);
+    QVERIFY(program.waitForFinished(20000));
+
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), exitCode);
+    const QString stdOut = QString::fromLocal8Bit(program.readAllStandardOutput());
+    const QString stdErr = QString::fromLocal8Bit(program.readAllStandardError());
+    // The first line or two suffice: the rest of the help is prose.
+    QVERIFY2(out.isEmpty() ? stdOut.isEmpty() : stdOut.startsWith(out), qPrintable(stdOut));
+    QVERIFY2(err.isEmpty() ? stdErr.isEmpty() : stdErr.startsWith(err), qPrintable(stdErr));
+    // Not even the documents folder, let alone a settings file.
+    QVERIFY(QDir(home.path()).isEmpty());
+}
+
+void TestProgram::signalClosesNormally_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGINT") << SIGINT;
+    QTest::newRow("SIGHUP") << SIGHUP;
+}
+
+void TestProgram::signalClosesNormally()
+{
+    QFETCH(int, signalNumber);
+
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    const QString docs = home.filePath(QStringLiteral("Documents/Zorvane/"));
+    isolatePorts(docs);
+    PtyModule module;
+    QVERIFY(module.isValid());
+    QVERIFY(module.linkAs(docs, 5));
+    // A settings file that names the port and nothing else; the rest is written at exit.
+    const QString settings = docs + QStringLiteral("zv_settings.xml");
+    QFile file(settings);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n"
+               "<ZVSettings><COMPORT><com>5</com><baud>9600</baud></COMPORT>"
+               "<Options><ResetOnConnect>true</ResetOnConnect></Options></ZVSettings>\n");
+    file.close();
+
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.remove(QStringLiteral("XDG_CONFIG_HOME"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    program.setProcessEnvironment(env);
+    program.start(QStringLiteral(ZORVANE_EXE));
+    QVERIFY(program.waitForStarted(20000));
+    // Up and running once the saved port is open: it greets the module with RESET.
+    QVERIFY(module.readAtLeast(7, 30000).contains("RESET"));
+
+    QCOMPARE(::kill(static_cast<pid_t>(program.processId()), signalNumber), 0);
+    const bool ended = program.waitForFinished(1000);
+    if (!ended) {
+        program.kill();
+        program.waitForFinished();
+    }
+    QVERIFY2(ended, "still running a second after the signal");
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray saved = file.readAll();
+    QVERIFY2(saved.contains("<com>5</com>") && saved.contains("<baud>9600</baud>") &&
+                 saved.contains("<ResetOnConnect>true</ResetOnConnect>") &&
+                 saved.contains("<Window>"),
+             saved.constData());
+}
+
+QTEST_GUILESS_MAIN(TestProgram)
+#include "tst_program.moc"

@@ -1,0 +1,230 @@
+#!/usr/bin/python3
+"""End-to-end checks of the real program, run by CTest inside xvfb-run and dbus-run-session:
+the send box typed into with real keys, the MUX box changed in every way a person can, the
+window's place over several starts with and without a window manager, and the menus reached
+from the keyboard while the terminal list has the focus.
+
+Usage: run_e2e.py PATH_TO_ZORVANE SCENARIO"""
+
+import os
+import sys
+import time
+import xml.etree.ElementTree as ET
+
+import pyatspi
+
+from harness import Failure, Home, Module, WindowManager, Zorvane, check, wait_for, xdotool
+
+RESET_LINE = b"\rRESET\r\n\r"
+MUX_ON = b"SET CONTROL MUX 1\r\r"
+MUX_OFF = b"\xbf\xff\x00\x11SET CONTROL MUX 0\x00"
+
+
+def command_line(text):
+    return b"\r" + text + b"\r\n\r"
+
+
+class Session:
+    """A home, a module on COM1 and, when asked, a window manager for one scenario."""
+
+    def __init__(self, binary, window_manager=True):
+        self.binary = binary
+        self.home = Home()
+        self.module = Module()
+        self.home.link_port(1, self.module.path)
+        self.wm = WindowManager(self.home.path) if window_manager else None
+        self.runs = []
+
+    def start(self):
+        z = Zorvane(self.binary, self.home)
+        self.runs.append(z)
+        return z
+
+    def exit(self, z):
+        """Ends the program through File > Exit, as a person would, and waits for it."""
+        Zorvane.do_action(z.find("Exit", "menu item"), "Press", "Click")
+        z.wait_closed()
+
+    def close(self, failed):
+        for z in self.runs:
+            z.kill()
+            if failed:
+                sys.stderr.write("--- zorvane output (%s)\n%s" % (z.log_path, z.output()))
+        if self.wm:
+            self.wm.stop()
+        self.module.close()
+        if not failed:
+            self.home.remove()
+        else:
+            sys.stderr.write("--- files kept in %s\n" % self.home.path)
+
+
+def send_box(s):
+    """Return in the send box sends exactly the typed text, whatever the history holds."""
+    z = s.start()
+    s.module.read_until(RESET_LINE)
+    # On Linux Qt names a combo box after its text; the send box is the one that can be
+    # edited.
+    edit = z.find_role("text", lambda a: a.parent is not None
+                       and a.parent.getRoleName() == "combo box")
+    for typed in ("AT+VER", "SET BT NAME foo", "SET", "set", "SET BT"):
+        z.click(edit)
+        z.key("ctrl+a", "BackSpace")
+        z.type(typed)
+        z.key("Return")
+        got = s.module.drain()
+        check(got == command_line(typed.encode()),
+              "typed %r and Return: module received %r" % (typed, got))
+    s.exit(z)
+
+
+def mux_box(s):
+    """The accessibility action, Space and a mouse click each run the MUX handler once."""
+    z = s.start()
+    s.module.read_until(RESET_LINE)
+    mux = z.find("MUX", "check box")
+
+    def checked():
+        return Zorvane.has_state(mux, pyatspi.STATE_CHECKED)
+
+    used = Zorvane.do_action(mux, "Toggle", "Press")
+    got = s.module.drain()
+    check(got == MUX_ON, "MUX through its %s action: module received %r" % (used, got))
+    check(wait_for("MUX checked", checked), "MUX not checked")
+
+    Zorvane.do_action(mux, "SetFocus")
+    wait_for("MUX focused", lambda: Zorvane.has_state(mux, pyatspi.STATE_FOCUSED))
+    z.key("space")
+    got = s.module.drain()
+    check(got == MUX_OFF, "MUX with Space: module received %r" % got)
+    wait_for("MUX clear", lambda: not checked())
+
+    z.click(mux)
+    got = s.module.drain()
+    check(got == MUX_ON, "MUX clicked: module received %r" % got)
+    wait_for("MUX checked", checked)
+    s.exit(z)
+    saved = ET.parse(s.home.settings).getroot().findtext("Options/multiplex")
+    check(saved == "true", "multiplex saved as %r" % saved)
+
+
+def saved_window(home):
+    window = ET.parse(home.settings).getroot().find("Window")
+    return tuple(int(window.findtext(k)) for k in ("left", "top", "width", "height"))
+
+
+def place(z):
+    """Where the window is: its client area as the X server has it, and its outer frame as
+    the program reports it on the accessibility bus."""
+    frame = z.find_role("frame")
+    return z.geometry(), Zorvane.extents(frame)
+
+
+def window_place(s):
+    """A window left alone comes back exactly where it was, size included; so does one the
+    person moved and resized."""
+    previous = None
+    for run in range(3):
+        z = s.start()
+        s.module.read_until(RESET_LINE)
+        time.sleep(0.5)  # the window manager's last word on the place
+        now = place(z)
+        if previous is not None:
+            check(now == previous, "start %d: window at %s, before at %s" % (run + 1, now,
+                                                                             previous))
+        previous = now
+        if run == 1:
+            # Moved and resized from outside, as a person does with the mouse.
+            xdotool("windowsize", "--sync", z.window, 1000, 620)
+            xdotool("windowmove", "--sync", z.window, 230, 170)
+            time.sleep(0.5)
+            previous = place(z)
+            check(previous[0][2:] == (1000, 620), "resize: client is %s" % (previous[0],))
+        s.exit(z)
+        s.module.drain()
+        saved = saved_window(s.home)
+        check(saved[2:] == previous[0][2:],
+              "saved size %s, client size %s" % (saved[2:], previous[0][2:]))
+
+
+def window_place_without_wm(s):
+    window_place(s)
+
+
+def keyboard_menus(s):
+    """Typed keys in the list go to the module; Alt, F10 and mnemonics reach the menus."""
+    z = s.start()
+    s.module.read_until(RESET_LINE)
+    terminal = z.find("Terminal", "list")
+    check(Zorvane.has_state(terminal, pyatspi.STATE_FOCUSED), "the terminal list has no focus")
+    z.type("ab")
+    got = s.module.drain()
+    check(got == b"ab", "typed ab into the list: module received %r" % got)
+
+    def menu_open(title):
+        item = z.find(title, "menu item")
+        popup = item.getChildAtIndex(0)
+        return popup is not None and Zorvane.has_state(popup, pyatspi.STATE_SHOWING)
+
+    def list_focused():
+        return Zorvane.has_state(terminal, pyatspi.STATE_FOCUSED)
+
+    for opener in ("F10", "alt"):
+        z.key(opener)
+        wait_for("%s to open the File menu" % opener, lambda: menu_open("File"), timeout=5)
+        # The first Escape closes the menu, the second lets go of the menu bar.
+        z.key("Escape", "Escape")
+        wait_for("the menu to close", lambda: not menu_open("File"), timeout=5)
+        wait_for("focus back in the list", list_focused, timeout=5)
+
+    z.key("alt+o")
+    wait_for("Alt+O to open Options", lambda: menu_open("Options"), timeout=5)
+    z.key("e")
+    wait_for("E in Options to choose Echo", lambda: pyatspi.findDescendant(
+        z.app, lambda a: a is not None and a.getRoleName() == "label" and a.name == "Echo"),
+        timeout=5)
+    wait_for("Options to close", lambda: not menu_open("Options"), timeout=5)
+    wait_for("focus back in the list", list_focused, timeout=5)
+    got = s.module.drain()
+    check(got == b"", "the menu keys reached the module: %r" % got)
+
+    z.type("c")
+    got = s.module.drain()
+    check(got == b"c", "typed c after the menu: module received %r" % got)
+    s.exit(z)
+
+
+SCENARIOS = {
+    "send_box": (send_box, True),
+    "mux_box": (mux_box, True),
+    "window_place": (window_place, True),
+    "window_place_without_wm": (window_place_without_wm, False),
+    "keyboard_menus": (keyboard_menus, True),
+}
+
+
+def main():
+    if len(sys.argv) != 3 or sys.argv[2] not in SCENARIOS:
+        sys.stderr.write(__doc__ + "\nScenarios: " + ", ".join(SCENARIOS) + "\n")
+        return 2
+    binary, name = os.path.abspath(sys.argv[1]), sys.argv[2]
+    if not os.environ.get("DISPLAY"):
+        sys.stderr.write("no DISPLAY: run under xvfb-run\n")
+        return 2
+    scenario, with_wm = SCENARIOS[name]
+    s = Session(binary, window_manager=with_wm)
+    failed = True
+    try:
+        scenario(s)
+        failed = False
+    except Failure as e:
+        sys.stderr.write("FAIL %s: %s\n" % (name, e))
+    finally:
+        s.close(failed)
+    if not failed:
+        print("PASS", name)
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,175 @@
+// Why an open failed, told on real objects: a missing device, a number with no device, line
+// settings a pseudo-terminal refuses, a pseudo-terminal held by another process (named, with
+// the fix for ModemManager and brltty), and a device only a group may use, tried as `nobody`.
+#include "PtyModule.h"
+#include "serial/OpenFailure.h"
+#include "serial/PortNames.h"
+#include "serial/Serial_io.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <grp.h>
+#include <unistd.h>
+
+using namespace zorvane::serial;
+
+class TestOpenFailure : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void missingDeviceNamesPortsWithDevice();
+    void numberWithoutDevice();
+    void refusedSettings();
+    void busyNamesHolder_data();
+    void busyNamesHolder();
+    void permissionNamesGroup();
+
+private:
+    QString explain(int port, int dataBits = 8, const QStringList &withDevice = {});
+
+    QTemporaryDir m_home;
+    QString m_docs;
+};
+
+void TestOpenFailure::initTestCase()
+{
+    QVERIFY(m_home.isValid());
+    m_docs = useTemporaryHome(m_home.path());
+}
+
+void TestOpenFailure::init()
+{
+    isolatePorts(m_docs);
+}
+
+QString TestOpenFailure::explain(int port, int dataBits, const QStringList &withDevice)
+{
+    SerialIo io;
+    io.setDocumentsFolder(m_docs);
+    if (io.c_open(port, 9600, dataBits, 0, 1))
+        return QStringLiteral("opened");
+    return explainOpenFailure(io.lastOpenFailure(), withDevice);
+}
+
+void TestOpenFailure::missingDeviceNamesPortsWithDevice()
+{
+    QCOMPARE(explain(7, 8, {QStringLiteral("COM1"), QStringLiteral("COM12")}),
+             QStringLiteral("Nothing is plugged in at COM7: /nonexistent/COM7 does not exist.\n"
+                            "Numbers with a device now: COM1, COM12."));
+    QVERIFY(explain(7).endsWith(QLatin1String("No port number has a device now.")));
+}
+
+void TestOpenFailure::numberWithoutDevice()
+{
+    QFile::remove(overrideLinkPath(m_docs, 75));
+    QVERIFY(explain(75).startsWith(QLatin1String("No device belongs to COM75.")));
+}
+
+void TestOpenFailure::refusedSettings()
+{
+    PtyModule module;
+    QVERIFY(module.isValid());
+    QVERIFY(module.linkAs(m_docs, 3));
+    // Pseudo-terminals here take 8 data bits only.
+    QCOMPARE(explain(3, 7), module.slavePath() +
+                                QStringLiteral(" opened, but refused the line settings 9600 7N1."));
+}
+
+void TestOpenFailure::busyNamesHolder_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("fix");
+
+    QTest::newRow("any program") << "port_holder"
+                                 << "kill %1";
+    QTest::newRow("ModemManager") << "ModemManager"
+                                  << "sudo systemctl stop ModemManager";
+    QTest::newRow("brltty") << "brltty"
+                            << "sudo apt remove brltty";
+}
+
+void TestOpenFailure::busyNamesHolder()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, fix);
+
+    PtyModule module;
+    QVERIFY(module.isValid());
+    QVERIFY(module.linkAs(m_docs, 12));
+
+    // The holder is the helper under the name of the program it stands for.
+    QTemporaryDir bin;
+    const QString path = bin.filePath(program);
+    QVERIFY(QFile::link(QStringLiteral(PORT_HOLDER), path));
+    QProcess holder;
+    holder.start(path, {QStringLiteral("hold"), module.slavePath()});
+    QVERIFY(holder.waitForReadyRead(10000));
+    QCOMPARE(holder.readLine().trimmed(), QByteArray("held"));
+
+    const qint64 pid = holder.processId();
+    const QString text = explain(12);
+    holder.closeWriteChannel();
+    QVERIFY(holder.waitForFinished(10000));
+
+    QVERIFY2(text.startsWith(QStringLiteral("COM12 (%1) is in use by %2 (process %3).")
+                                 .arg(module.slavePath(), program)
+                                 .arg(pid)),
+             qPrintable(text));
+    QVERIFY2(text.contains(fix.arg(pid)), qPrintable(text));
+}
+
+void TestOpenFailure::permissionNamesGroup()
+{
+    if (::geteuid() != 0)
+        QSKIP("needs root to hand the device to the dialout group and to run as nobody");
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (setpriv.isEmpty())
+        QSKIP("setpriv is not installed (util-linux)");
+    const group *dialout = ::getgrnam("dialout");
+    if (!dialout)
+        QSKIP("this system has no dialout group");
+
+    // A device node open to its group only, reached by nobody through a ports/ link.
+    QTemporaryDir dir;
+    const QString device = dir.filePath(QStringLiteral("ttyUSB0"));
+    QFile node(device);
+    QVERIFY(node.open(QIODevice::WriteOnly));
+    node.close();
+    QCOMPARE(::chown(QFile::encodeName(device).constData(), 0, dialout->gr_gid), 0);
+    QVERIFY(node.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                QFile::WriteGroup));
+    QFile::remove(overrideLinkPath(m_docs, 4));
+    QVERIFY(QFile::link(device, overrideLinkPath(m_docs, 4)));
+    // nobody must be able to walk to the link and the node.
+    for (const QString &folder : {m_home.path(), dir.path()})
+        QVERIFY(QFile::setPermissions(folder, QFile::permissions(folder) | QFile::ExeOther |
+                                                  QFile::ReadOther));
+
+    QProcess run;
+    run.start(setpriv,
+              {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+               QStringLiteral("--clear-groups"), QStringLiteral("--"), QStringLiteral(PORT_HOLDER),
+               QStringLiteral("explain"), m_docs, QStringLiteral("4")});
+    QVERIFY(run.waitForFinished(20000));
+    if (run.exitCode() == 126 || run.exitCode() == 127)
+        QSKIP(qPrintable(QStringLiteral("nobody cannot run the helper here: ") +
+                         QString::fromLocal8Bit(run.readAllStandardError())));
+    const QString text = QString::fromLocal8Bit(run.readAllStandardOutput());
+    QCOMPARE(run.exitCode(), 0);
+    QVERIFY2(text.startsWith(QStringLiteral("Permission denied: this user may not read and "
+                                            "write %1. It is open to the group dialout.")
+                                 .arg(device)),
+             qPrintable(text));
+    QVERIFY2(text.contains(QLatin1String("sudo usermod -aG dialout $USER")), qPrintable(text));
+}
+
+QTEST_GUILESS_MAIN(TestOpenFailure)
+#include "tst_open_failure.moc"
