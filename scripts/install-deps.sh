@@ -7,7 +7,7 @@ set -euo pipefail
 # installed, so listing one would run apt-get on every build.
 packages=(
   cmake g++ make pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
+  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-svg-dev
   libgl-dev
   libxml2-utils
   poppler-utils

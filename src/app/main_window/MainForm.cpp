@@ -19,6 +19,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -59,6 +60,7 @@ TMain::TMain(QWidget *parent) : QMainWindow(parent)
     buildCommandToolbars();
     buildTerminalArea();
     buildStatusBar();
+    buildModuleCommands();
     keepControlsReachable();
 
     Timer1 = new QTimer(this);
@@ -98,8 +100,9 @@ void TMain::setVisible(bool visible)
 
 void TMain::FormShow()
 {
-    // The BGIO call flag starts out cleared; nothing to reset yet.
+    // The BGAPI state and the BGIO call flag start out cleared.
     bgapi.reset();
+    bgio_called = false;
 
     item_style = zorvane::terminal::LineStyle::Standard;
     app_version = QStringLiteral("1.16");
@@ -256,13 +259,12 @@ QMenu *TMain::createPopupMenu()
 
 void TMain::keepControlsReachable()
 {
-    // A toolbar never narrower than its row: the window's minimum width follows, so no
-    // control goes into an overflow menu, and the list keeps a few rows in the smallest
-    // window.
-    for (QToolBar *bar : {ToolBar1, ToolBar_SPP, ToolBar_BGIO, ToolBar_HID, ToolBar_GainSpan}) {
-        bar->setMinimumWidth(bar->sizeHint().width());
-        // A control that still overflows (a toolbar grown later) stays reachable through the
-        // row's extension button, which needs a name as any control does.
+    // The main toolbar is never narrower than its row, so the send box and its buttons never
+    // go into an overflow menu and the window's minimum width follows; the list keeps a few
+    // rows in the smallest window. Command toolbars wider than the window keep their last
+    // buttons behind the row's extension button, which needs a name as any control does.
+    ToolBar1->setMinimumWidth(ToolBar1->sizeHint().width());
+    for (QToolBar *bar : findChildren<QToolBar *>()) {
         if (auto *more = bar->findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button")))
             more->setAccessibleName(QStringLiteral("More controls"));
     }
@@ -359,11 +361,7 @@ void TMain::buildMainToolbar()
     connect(MUX1, &zorvane::app::ClickFirstCheckBox::clickedBeforeToggle, this, &TMain::MUX1Click);
     ToolBar1->addWidget(MUX1);
 
-    Set55 = speedButton(QStringLiteral("55"));
-    SetAA = speedButton(QStringLiteral("AA"));
-    SetOutput = speedButton(QStringLiteral("Out"));
-    Set_ON = speedButton(QStringLiteral("On"));
-    Set_Off = speedButton(QStringLiteral("Off"));
+    buildPioButtons();
 }
 
 void TMain::buildCommandToolbars()
@@ -389,10 +387,12 @@ void TMain::buildCommandToolbars()
 
 void TMain::buildTerminalArea()
 {
-    auto *area = new QWidget(this);
-    auto *layout = new QHBoxLayout(area);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
+    // The command list sits at the right edge behind a splitter that shows and hides with it.
+    auto *area = new QSplitter(Qt::Horizontal, this);
+    Splitter2 = area;
+    Splitter2->setObjectName(QStringLiteral("Splitter2"));
+    Splitter2->setHandleWidth(5);
+    Splitter2->setChildrenCollapsible(false);
 
     ListModel = new zorvane::terminal::TerminalModel(this);
     ListBox1 = new zorvane::terminal::TerminalView(area);
@@ -402,7 +402,9 @@ void TMain::buildTerminalArea()
     ListBox1->setUniformItemSizes(true);
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBox1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    layout->addWidget(ListBox1, 1);
+    ListBox1->setMinimumWidth(20);
+    Splitter2->addWidget(ListBox1);
+    Splitter2->setStretchFactor(0, 1);
     // Keys typed in the terminal go to the module; the list is where typing starts.
     ListBox1->installEventFilter(this);
     ListBox1->setFocus();
@@ -410,10 +412,12 @@ void TMain::buildTerminalArea()
     buildPopupMenu();
 
     iWrap_ListBox = new QListWidget(area);
+    iWrap_ListBox->setObjectName(QStringLiteral("iWrap_ListBox"));
     iWrap_ListBox->setAccessibleName(QStringLiteral("iWrap commands"));
-    iWrap_ListBox->setFixedWidth(174);
+    iWrap_ListBox->setMinimumWidth(20);
     iWrap_ListBox->hide();
-    layout->addWidget(iWrap_ListBox);
+    Splitter2->addWidget(iWrap_ListBox);
+    Splitter2->setStretchFactor(1, 0);
 
     setCentralWidget(area);
 }

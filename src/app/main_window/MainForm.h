@@ -25,13 +25,16 @@ class QMenu;
 class QMouseEvent;
 class QPrinter;
 class QPushButton;
+class QSplitter;
 class QTimer;
 class QToolBar;
 class QToolButton;
 
 namespace zorvane::terminal {
 class TerminalModel;
-}
+struct ModuleCommand;
+struct PioButton;
+} // namespace zorvane::terminal
 
 // The main window: owns the menus, toolbars, terminal list and status bar, reads their
 // states at the moment of use and hands the work to the serial and terminal code. Its
@@ -116,6 +119,24 @@ public:
     void writeFrames(int link, QStringView text);
 
     bool bgapiWindowVisible() const;
+
+    // --- module commands: the Commands menu, the command toolbars, the PIO icon buttons and
+    // the iWRAP command list
+    // One command of the menu or a toolbar, sent as its table entry says.
+    void CommandClick(const zorvane::terminal::ModuleCommand &command);
+    void PioClick(const zorvane::terminal::PioButton &button);
+    // The module is told its new rate first, then the port follows.
+    void BaudChange(const QString &text, int rate, int parityCode);
+    void BGIO_PIO(int value);
+    void BGIO_SETDIRClick();
+    // An Options item that shows or hides its toolbar; the mark follows the toolbar.
+    void ToolbarSwitchClick(QAction *item, QToolBar *bar);
+    void iWrapClick();
+    void iWrap_ListBoxClick();
+    // Set by Call BGIO: the PIO icon buttons then also send BGIO packets.
+    bool bgio_called = false;
+    // The value last given to BGIO_PIO; only its low 8 bits ever go on the wire.
+    int pio_value = 0;
 
     // --- BGAPI receive side
     // One received byte for the BGAPI decoder, while the BGAPI window is visible. A scan
@@ -267,6 +288,8 @@ public:
     zorvane::terminal::TerminalModel *ListModel = nullptr;
     QMenu *PopupMenu1 = nullptr;
     QListWidget *iWrap_ListBox = nullptr;
+    // Between the terminal list and the command list; its handle shows with the list.
+    QSplitter *Splitter2 = nullptr;
 
     // Status bar
     std::array<QLabel *, 5> StatusBarPanels{};
@@ -297,6 +320,10 @@ private:
     // The terminal list's context menu, opened by a released mouse button.
     void buildPopupMenu();
     void buildStatusBar();
+    void buildPioButtons();
+    void buildModuleCommands();
+    // Writes a BGIO packet, framed to the current link in the multiplexing mode.
+    void writeBgio(const QByteArray &packet);
     void onTimer1();
     // Receive pacing: the timer stops between bursts on a quiet link and the device's news
     // starts it again.
