@@ -38,6 +38,7 @@ bench: build
 	xvfb-run -a -s "-screen 0 1280x1024x24" $(BUILD_DIR)/bench/bench_idle
 	$(BUILD_DIR)/bench/bench_bgapi_decode
 	$(BUILD_DIR)/bench/bench_log
+	$(BUILD_DIR)/bench/bench_bgapi_flood
 
 # The decoder's fuzz target, in its own build folder with clang and the sanitizers; not part of
 # `make test`. FUZZ_SECONDS sets how long it runs; the corpus it grows stays in its folder.

@@ -1,16 +1,19 @@
 // The real main window's receive loop with the BGAPI decoder: bytes from the port are
 // decoded only while the BGAPI window is visible, scan responses fill the address label and
-// list, and each packet is taken once. The BGAPI window comes with its own tools; here a
-// plain shown widget stands in for it, since its visibility is all the loop reads.
+// list, and each packet is taken once. The BGAPI window is shown and hidden through its
+// Options item.
 #include "PtyModule.h"
 #include "WindowFixture.h"
 #include "WindowText.h"
+#include "app/bgapi_window/Unit_bgapi.h"
 #include "app/main_window/MainForm.h"
 #include "terminal/view/TerminalModel.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTest>
 
 #include <functional>
@@ -49,17 +52,11 @@ private slots:
     {
         m_fx.reset();
         QVERIFY(m_fx.openOn(kPort));
-        m_fx.window->Form_BGAPI = &m_bgapiWindow;
-        m_bgapiWindow.show();
+        m_fx.window->Show_BGAPI->trigger();
+        QVERIFY(m_fx.window->Form_BGAPI->isVisible());
     }
 
-    void cleanup()
-    {
-        m_bgapiWindow.hide();
-        if (m_fx.window)
-            m_fx.window->Form_BGAPI = nullptr;
-        m_fx.tearDown();
-    }
+    void cleanup() { m_fx.tearDown(); }
 
     void scanResponsesFillTheAddressList()
     {
@@ -73,6 +70,7 @@ private slots:
                  (QStringList{"00:07:80:1A:2B:3C", "06:05:04:03:02:01"}));
         QCOMPARE(w.MAC_Address->currentIndex(), 1);
         QCOMPARE(w.MAC->text(), QStringLiteral("06:05:04:03:02:01"));
+        QCOMPARE(w.Form_BGAPI->MAC_Addr->text(), QStringLiteral("06:05:04:03:02:01"));
         QCOMPARE(w.bgapi.addresses.bgapi_address_count(), 2);
         const auto raw = w.bgapi.addresses.rawAddressOf(QStringLiteral("00:07:80:1A:2B:3C"));
         QVERIFY(raw);
@@ -97,21 +95,21 @@ private slots:
         TMain &w = *m_fx.window;
         QVERIFY(m_fx.module->write(kConnectResponse.first(3)));
         QVERIFY(tickUntil(w, [&] { return w.bgapi.rx.bgapi_rx_buffer().size() == 3; }));
-        m_bgapiWindow.hide();
+        w.Show_BGAPI->trigger();
+        QVERIFY(!w.Form_BGAPI->isVisible());
         QVERIFY(m_fx.module->write(kScanResponse + "hidden\r"));
         QVERIFY(tickUntil(w, [&] { return listLines(w).join(QString()).contains("hidden"); }));
         QCOMPARE(comboEntries(w.MAC_Address), QStringList{"Unknown MAC"});
         QCOMPARE(w.bgapi.rx.bgapi_rx_buffer().toByteArray(), kConnectResponse.first(3));
 
         // Shown again, decoding goes on from what the buffer held.
-        m_bgapiWindow.show();
+        w.Show_BGAPI->trigger();
         QVERIFY(m_fx.module->write(kConnectResponse.sliced(3)));
         QVERIFY(tickUntil(w, [&] { return w.bgapi.bgapi_connection == 5; }));
     }
 
 private:
     WindowFixture m_fx;
-    QWidget m_bgapiWindow;
 };
 
 QTEST_MAIN(TestMainBgapi)

@@ -5,6 +5,7 @@
 #include "WindowFixture.h"
 #include "WindowText.h"
 #include "app/MessageBoxes.h"
+#include "app/bgapi_window/Unit_bgapi.h"
 #include "app/main_window/MainForm.h"
 #include "serial/LinePause.h"
 #include "terminal/view/TerminalModel.h"
@@ -121,9 +122,7 @@ private slots:
         QFETCH(int, linkAfter);
 
         TMain &w = *m_fx.window;
-        QWidget bgapiWindow;
-        w.Form_BGAPI = &bgapiWindow;
-        bgapiWindow.setVisible(bgapi);
+        w.Form_BGAPI->setVisible(bgapi);
         w.Echo1->setChecked(true);
         w.MUX1->setChecked(mux);
         w.mux_link = link;
@@ -148,7 +147,7 @@ private slots:
         QCOMPARE(w.SendString->currentText(), newest);
         if (action != "Hex")
             QCOMPARE(history.mid(1), before.first(10));
-        w.Form_BGAPI = nullptr;
+        w.Form_BGAPI->hide();
     }
 
     void hexWritePushesEachPiece()

@@ -1,6 +1,7 @@
 #include "app/main_window/MainForm.h"
 
 #include "app/About.h"
+#include "app/bgapi_window/Unit_bgapi.h"
 #include "app/main_window/ClickFirstCheckBox.h"
 #include "app/main_window/KeyboardMenus.h"
 #include "serial/PortNames.h"
@@ -71,6 +72,7 @@ TMain::TMain(QWidget *parent) : QMainWindow(parent)
 
     FormCreate();
     About_Form = new TAbout_Form(this);
+    createBgapiWindow();
     Timer1->start();
 }
 
@@ -235,6 +237,7 @@ void TMain::buildMenus()
     ResetonConnect = addCheckItem(Options, QStringLiteral("Send Reset on Connect"), true);
     connect(GreenonBlack, &QAction::triggered, this, &TMain::GreenonBlackClick);
     connect(Echo1, &QAction::triggered, this, &TMain::Echo1Click);
+    connect(Show_BGAPI, &QAction::triggered, this, &TMain::Show_BGAPIClick);
 
     Commands = menuBar()->addMenu(QStringLiteral("Commands"));
 
@@ -315,7 +318,7 @@ void TMain::buildMainToolbar()
     SendString->setInsertPolicy(QComboBox::NoInsert);
     // The send box takes whatever the row leaves when the window is wider than designed.
     SendString->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    SendString->setMinimumContentsLength(12);
+    SendString->setMinimumContentsLength(11);
     SendString->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     for (int i = 0; i < kSendHistoryEntries; ++i)
         SendString->addItem(QString());

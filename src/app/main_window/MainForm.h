@@ -29,6 +29,7 @@ class QSplitter;
 class QTimer;
 class QToolBar;
 class QToolButton;
+class TForm_BGAPI;
 
 namespace zorvane::terminal {
 class TerminalModel;
@@ -142,6 +143,8 @@ public:
     // One received byte for the BGAPI decoder, while the BGAPI window is visible. A scan
     // response puts its address into MAC and MAC_Address.
     void bgapi_decode(quint8 byte);
+    // Options > Show BGAPI: shows the BGAPI window, or hides it when it is visible.
+    void Show_BGAPIClick();
     // The BGAPI state of the run: receive buffer, result, connection, devices found, logger.
     zorvane::bgapi::BgapiState bgapi;
 
@@ -300,9 +303,9 @@ public:
     QLabel *StatusBarPanel5 = nullptr;
 
     QTimer *Timer1 = nullptr;
-    // The BGAPI window, which comes with the BGAPI tools; while it is visible, command lines
-    // go out without their closing CR.
-    QWidget *Form_BGAPI = nullptr;
+    // The BGAPI window, created hidden with this one; while it is visible, received bytes are
+    // decoded and command lines go out without their closing CR.
+    TForm_BGAPI *Form_BGAPI = nullptr;
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -320,6 +323,7 @@ private:
     // The terminal list's context menu, opened by a released mouse button.
     void buildPopupMenu();
     void buildStatusBar();
+    void createBgapiWindow();
     void buildPioButtons();
     void buildModuleCommands();
     // Writes a BGIO packet, framed to the current link in the multiplexing mode.
