@@ -16,12 +16,13 @@ $(BUILD_DIR)/CMakeCache.txt: | deps
 build: deps $(BUILD_DIR)/CMakeCache.txt
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-# The display is checked before anything is installed or built, and only the program is built.
+# The display is checked before anything is installed or built, and only the program and the
+# module simulator are built.
 run:
 	@scripts/run.sh --check $(BUILD_DIR)/src/zorvane
 	@$(MAKE) --no-print-directory deps $(BUILD_DIR)/CMakeCache.txt
-	cmake --build $(BUILD_DIR) -j $(JOBS) --target zorvane
-	@scripts/run.sh $(BUILD_DIR)/src/zorvane
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target zorvane zorvane-sim
+	@scripts/run.sh $(BUILD_DIR)/src/zorvane $(BUILD_DIR)/tools/sim/zorvane-sim
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)

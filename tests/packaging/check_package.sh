@@ -39,7 +39,7 @@ check "architecture" test "$(field Architecture)" = "$(dpkg --print-architecture
 for dep in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6xml6 qt6-qpa-plugins; do
     check "depends on $dep" sh -c "dpkg-deb -f '$deb' Depends | tr ',' '\n' | grep -q '^ *$dep\\b'"
 done
-for f in ./usr/bin/zorvane \
+for f in ./usr/bin/zorvane ./usr/bin/zorvane-sim \
     ./usr/share/applications/org.zorvane.Zorvane.desktop \
     ./usr/share/icons/hicolor/scalable/apps/org.zorvane.Zorvane.svg \
     ./usr/share/metainfo/org.zorvane.Zorvane.metainfo.xml; do
