@@ -31,18 +31,6 @@ QByteArray hex(const char *text)
     return QByteArray::fromHex(text);
 }
 
-bool tickUntil(TMain &window, const std::function<bool()> &done, int timeoutMs = 10000)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        window.Timer1Timer();
-        QCoreApplication::processEvents();
-    }
-    return true;
-}
-
 // The module answers in pieces: each piece is on the program's side before the receive loop
 // runs, so the decoder sees the packet split where the piece ends.
 void answerInPieces(TMain &window, PtyModule &module, const QByteArray &bytes,

@@ -28,17 +28,6 @@ const QByteArray kOtherScanResponse =
     QByteArray::fromHex("80 0B 06 00 C0 00 01 02 03 04 05 06 00 FF 00");
 const QByteArray kConnectResponse = QByteArray::fromHex("00 03 06 03 00 00 05");
 
-bool tickUntil(TMain &window, const std::function<bool()> &done, int timeoutMs = 10000)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        window.Timer1Timer();
-    }
-    return true;
-}
-
 } // namespace
 
 class TestMainBgapi : public QObject

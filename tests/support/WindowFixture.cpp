@@ -3,6 +3,7 @@
 #include "app/MessageBoxes.h"
 #include "app/main_window/MainForm.h"
 
+#include <QDeadlineTimer>
 #include <QDebug>
 #include <QTest>
 #include <QTimer>
@@ -63,4 +64,15 @@ bool WindowFixture::openOn(int port)
     window = makeMain();
     window->set_comx(port, false);
     return window->serial.holdsDevice();
+}
+
+bool tickUntil(TMain &window, const std::function<bool()> &done, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        window.Timer1Timer();
+    }
+    return true;
 }

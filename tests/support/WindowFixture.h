@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 
 class TMain;
@@ -44,3 +45,6 @@ private:
     QTemporaryDir m_home;
     bool m_failed = false;
 };
+
+// Runs the window's receive ticks by hand until `done` holds; false when time ran out first.
+bool tickUntil(TMain &window, const std::function<bool()> &done, int timeoutMs = 10000);

@@ -31,16 +31,6 @@ QString joined(const TMain &window)
 
 // Runs receive ticks as the timer would until `done` holds; the pseudo-terminal may hand
 // written bytes over a moment later, so this waits for them rather than assuming.
-bool tickUntil(TMain &window, const std::function<bool()> &done, int timeoutMs = 10000)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        window.Timer1Timer();
-    }
-    return true;
-}
 
 } // namespace
 
