@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 #include <chrono>
+#include <malloc.h>
 #include <sys/resource.h>
 
 namespace zorvane::bench {
@@ -25,6 +26,20 @@ inline double cpuSeconds(CpuOf who)
         return double(t.tv_sec) + double(t.tv_usec) * 1e-6;
     };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Heap bytes in use, and the process's peak resident memory in MB.
+inline qint64 heapInUse()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return qint64(info.uordblks + info.hblkhd);
+}
+
+inline double peakRssMB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
 }
 
 } // namespace zorvane::bench

@@ -69,19 +69,6 @@ const std::vector<FloodCase> &floodCases()
     return cases;
 }
 
-qint64 heapInUse()
-{
-    const struct mallinfo2 info = mallinfo2();
-    return qint64(info.uordblks + info.hblkhd);
-}
-
-double peakRssMB()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_maxrss) / 1024.0;
-}
-
 double mb(double bytes)
 {
     return bytes / 1e6;
