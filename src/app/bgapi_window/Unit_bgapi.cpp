@@ -9,6 +9,7 @@
 #include <QCloseEvent>
 #include <QEvent>
 #include <QFrame>
+#include <QHideEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -48,7 +49,6 @@ TForm_BGAPI::TForm_BGAPI(QWidget *mainWindow, std::unique_ptr<zorvane::app::Bgap
     Timer1 = new QTimer(this);
     Timer1->setInterval(kTimer1IntervalMs);
     connect(Timer1, &QTimer::timeout, this, &TForm_BGAPI::Timer1Timer);
-    Timer1->start();
 }
 
 TForm_BGAPI::~TForm_BGAPI() = default;
@@ -469,7 +469,16 @@ void TForm_BGAPI::showEvent(QShowEvent *event)
     // A spontaneous show is the window system restoring it, not the program opening it.
     if (!event->spontaneous())
         FormShow();
+    // The result is refreshed only while someone can see it: a hidden window costs no wake-ups.
+    Timer1Timer();
+    Timer1->start();
     QWidget::showEvent(event);
+}
+
+void TForm_BGAPI::hideEvent(QHideEvent *event)
+{
+    Timer1->stop();
+    QWidget::hideEvent(event);
 }
 
 void TForm_BGAPI::FormShow()
