@@ -5,7 +5,9 @@
 // single lines sent 50 ms apart from the moment it was written to the moment its row reached
 // the terminal list's model.
 //
-//   bench_idle [idle-seconds [paced-seconds [latency-lines]]]     defaults 60 20 1000
+//   bench_idle [idle-seconds [paced-seconds [latency-lines [program]]]]   defaults 60 20 1000
+//
+// The program may be another build of it, to compare two versions in the same conditions.
 #include "Clocks.h"
 #include "Payloads.h"
 #include "PtyFeeder.h"
@@ -16,6 +18,7 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -36,35 +39,41 @@ constexpr int kPort = 1;
 struct ProcessSample
 {
     double cpuSeconds = 0;
-    qint64 voluntarySwitches = 0;
+    qint64 voluntarySwitches = 0; // the main thread's: its wake-ups
+    qint64 allSwitches = 0;       // every thread's, the window system's helpers included
 };
 
+// Run time in nanoseconds from each thread's schedstat, so that a fraction of a clock tick
+// over a minute still shows; switches from each thread's status.
 ProcessSample sample(qint64 pid)
 {
     ProcessSample s;
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (stat.open(QIODevice::ReadOnly)) {
-        const QByteArray text = stat.readAll();
-        // Fields after the command name, which may hold spaces, start after its ')'.
-        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 12)
-            s.cpuSeconds = double(fields[11].toLongLong() + fields[12].toLongLong()) /
-                           double(sysconf(_SC_CLK_TCK));
-    }
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &line : status.readAll().split('\n'))
-            if (line.startsWith("voluntary_ctxt_switches:"))
-                s.voluntarySwitches = line.mid(24).trimmed().toLongLong();
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+    for (const QString &tid : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile schedstat(tasks + QLatin1Char('/') + tid + QStringLiteral("/schedstat"));
+        if (schedstat.open(QIODevice::ReadOnly))
+            s.cpuSeconds += double(schedstat.readAll().split(' ').value(0).toLongLong()) * 1e-9;
+        QFile status(tasks + QLatin1Char('/') + tid + QStringLiteral("/status"));
+        if (!status.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (!line.startsWith("voluntary_ctxt_switches:"))
+                continue;
+            const qint64 switches = line.mid(24).trimmed().toLongLong();
+            s.allSwitches += switches;
+            if (tid == QString::number(pid))
+                s.voluntarySwitches = switches;
+        }
     }
     return s;
 }
 
 void report(const char *title, const ProcessSample &a, const ProcessSample &b, double seconds)
 {
-    std::printf("%-44s CPU %6.3f%% of one core, %7.1f voluntary context switches/s\n", title,
-                100.0 * (b.cpuSeconds - a.cpuSeconds) / seconds,
-                double(b.voluntarySwitches - a.voluntarySwitches) / seconds);
+    std::printf("%-40s CPU %6.3f%% of one core, wake-ups %6.1f/s (all threads %6.1f/s)\n",
+                title, 100.0 * (b.cpuSeconds - a.cpuSeconds) / seconds,
+                double(b.voluntarySwitches - a.voluntarySwitches) / seconds,
+                double(b.allSwitches - a.allSwitches) / seconds);
     std::fflush(stdout);
 }
 
@@ -124,6 +133,8 @@ int runProgram(const QString &program, int idleSeconds, int pacedSeconds)
 // In this process: when does a single line sent on a quiet link reach the model?
 int runLatency(int lines)
 {
+    if (lines <= 0)
+        return 0;
     QTemporaryDir home;
     const QString docs = useTemporaryHome(home.path());
     isolatePorts(docs);
@@ -199,8 +210,9 @@ int main(int argc, char **argv)
         std::printf("no display: run this under xvfb-run -a\n");
         return 1;
     }
-    const int programResult =
-        runProgram(QStringLiteral(ZORVANE_EXECUTABLE), idleSeconds, pacedSeconds);
+    const QString program =
+        argc > 4 ? QString::fromLocal8Bit(argv[4]) : QStringLiteral(ZORVANE_EXECUTABLE);
+    const int programResult = runProgram(program, idleSeconds, pacedSeconds);
     const int latencyResult = runLatency(latencyLines);
     return programResult != 0 ? programResult : latencyResult;
 }
