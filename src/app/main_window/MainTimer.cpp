@@ -123,10 +123,12 @@ void TMain::setUpReceivePacing()
         // A failing device is checked at once; arriving bytes are let gather a moment.
         if (!m_asleep)
             return;
-        if (!serial.isAlive())
+        if (!serial.isAlive()) {
+            tick_count = std::max(tick_count, kLinkCheckTicks); // the next tick checks the link
             wakeReceiveTimer(0);
-        else
+        } else {
             wakeReceiveTimer(m_sleepClock.elapsed() > kQuietSpellMs ? kGatherMs : kBusyGatherMs);
+        }
     });
 }
 
@@ -150,8 +152,6 @@ void TMain::wakeReceiveTimer(int afterMs)
         return;
     m_asleep = false;
     m_sleepingLinkCheck->stop();
-    if (!serial.isAlive())
-        tick_count = std::max(tick_count, kLinkCheckTicks); // the next tick checks the link
     Timer1->start(afterMs);
 }
 
