@@ -1,14 +1,28 @@
 #pragma once
 
+#include "Formats.h"
 #include "Packet.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <concepts>
 #include <optional>
 
 namespace zorvane::bgapi {
+
+// What a scan response reads of the address list as it stands: whether it is empty, its first
+// entry, and whether a text is among its entries. A QStringList will do; the main window
+// answers from an index, so a flood of new devices never searches the whole list.
+template <class T>
+concept AddressEntries = requires(const T &entries, const QString &text)
+{
+    bool(entries.isEmpty());
+    QString(entries.first());
+    bool(entries.contains(text));
+};
 
 // The devices found by scan responses: their raw addresses in the order first seen, and the
 // rule by which each scan response edits the main window's address list.
@@ -23,9 +37,20 @@ public:
         bool addEntry = false;     // append `text` as the last entry and select it
     };
 
-    // `entries` are the address list's texts as they stand. A new address is recorded with
+    // `entries` are the address list's entries as they stand. A new address is recorded with
     // its raw bytes; the table grows as far as the list does.
-    Update scanResponse(const RawAddress &address, const QStringList &entries);
+    template <AddressEntries Entries>
+    Update scanResponse(const RawAddress &address, const Entries &entries)
+    {
+        Update update;
+        // Drops the "Unknown MAC" placeholder once, or whatever non-address entry stands first.
+        update.clearEntries = !entries.isEmpty() && !entries.first().contains(QLatin1Char(':'));
+        update.text = addressText(address);
+        update.addEntry = update.clearEntries || !entries.contains(update.text);
+        if (update.addEntry)
+            record(address, update.text);
+        return update;
+    }
 
     // The raw address of an entry added by a scan response; none for any other entry (the
     // placeholder, an inquiry result) or for no entry at all.
@@ -39,8 +64,14 @@ public:
     void reset();
 
 private:
+    void record(const RawAddress &address, const QString &text);
+
     QList<RawAddress> m_addresses;
     QStringList m_texts;
+    // Where each text first stands in m_texts, so an entry's raw address is found without a
+    // search through every device seen. A text recorded twice (its entry went from the list
+    // meanwhile) keeps its first position.
+    QHash<QString, qsizetype> m_firstAt;
 };
 
 } // namespace zorvane::bgapi

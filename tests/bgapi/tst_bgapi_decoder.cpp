@@ -269,6 +269,72 @@ private slots:
         QCOMPARE(byteByByte(all).trace, expected);
     }
 
+    // The devices' table beside the list: each address once while its entry stands, in the
+    // order first seen, its raw bytes found by its text, and nothing left after a reset.
+    // Steps: "scan <raw address>" receives a scan response, "inquiry <text>" puts an entry
+    // without a raw address in the placeholder's place, "placeholder" puts the list back to
+    // the placeholder alone, "reset" is the window's first show.
+    void addressTableFollowsTheList_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QStringList>("raw"); // text=raw bytes, or text= for none
+
+        const QString a = QStringLiteral("00:07:80:1A:2B:3C");
+        const QString b = QStringLiteral("06:05:04:03:02:01");
+        const QString c = QStringLiteral("00:07:80:11:22:33");
+        QTest::newRow("repeats are listed once, in the order first seen")
+            << QStringList{"scan 3C2B1A800700", "scan 010203040506", "scan 3C2B1A800700",
+                           "scan 332211800700", "scan 010203040506"}
+            << QStringList{a, b, c}
+            << QStringList{a + "=3c2b1a800700", b + "=010203040506", c + "=332211800700"};
+        QTest::newRow("reset forgets every address")
+            << QStringList{"scan 3C2B1A800700", "scan 010203040506", "reset", "placeholder",
+                           "scan 010203040506"}
+            << QStringList{b} << QStringList{a + "=", b + "=010203040506"};
+        QTest::newRow("an address whose entry went is recorded again")
+            << QStringList{"scan 3C2B1A800700", "scan 010203040506", "placeholder",
+                           "scan 010203040506", "scan 3C2B1A800700"}
+            << QStringList{a, b, b, a} << QStringList{a + "=3c2b1a800700", b + "=010203040506"};
+        QTest::newRow("other entries have no raw address")
+            << QStringList{"inquiry " + c, "scan 3C2B1A800700"} << QStringList{a}
+            << QStringList{c + "=", "Unknown MAC=", a + "=3c2b1a800700"};
+    }
+
+    void addressTableFollowsTheList()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, texts);
+        QFETCH(QStringList, raw);
+
+        Receiver receiver;
+        for (const QString &step : steps) {
+            const QString argument = step.section(QLatin1Char(' '), 1);
+            if (step.startsWith(QLatin1String("scan ")))
+                receiver.feed(hex("80 0B 06 00 C4 00") + QByteArray::fromHex(argument.toLatin1()) +
+                              hex("00 FF 00"));
+            else if (step.startsWith(QLatin1String("inquiry ")))
+                receiver.entries = QStringList{argument}; // it took the placeholder's place
+            else if (step == QLatin1String("placeholder"))
+                receiver.entries = QStringList{QStringLiteral("Unknown MAC")};
+            else if (step == QLatin1String("reset"))
+                receiver.state.reset();
+            else
+                QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
+        }
+        const ScanAddressList &table = receiver.state.addresses;
+        QCOMPARE(table.texts(), texts);
+        QCOMPARE(table.bgapi_address_count(), texts.size());
+        for (const QString &probe : raw) {
+            const QString text = probe.section(QLatin1Char('='), 0, 0);
+            const std::optional<RawAddress> found = table.rawAddressOf(text);
+            const QByteArray bytes =
+                found ? QByteArray(reinterpret_cast<const char *>(found->data()), 6).toHex()
+                      : QByteArray();
+            QCOMPARE(text + QLatin1Char('=') + QString::fromLatin1(bytes), probe);
+        }
+    }
+
     // A packet the loop has not taken yet is not handed on again by the bytes after it.
     void completedPacketIsReportedOnce()
     {

@@ -68,6 +68,22 @@ private slots:
         QVERIFY(w.bgapi.rx.bgapi_rx_buffer().size() <= 1);
     }
 
+    // Inquiry results and scan responses fill one list: an address either way is listed once,
+    // and the last entry is selected.
+    void inquiryResultsAndScanResponsesShareTheList()
+    {
+        TMain &w = *m_fx.window;
+        QVERIFY(m_fx.module->write("INQUIRY 00:07:80:1A:2B:3C 20080 -57\r\n" + kScanResponse +
+                                   kOtherScanResponse +
+                                   "\r\nINQUIRY 06:05:04:03:02:01 20080 -57\r\ndone\r"));
+        QVERIFY(tickUntil(w, [&] { return listLines(w).join(QString()).contains("done"); }));
+
+        QCOMPARE(comboEntries(w.MAC_Address),
+                 (QStringList{"00:07:80:1A:2B:3C", "06:05:04:03:02:01"}));
+        QCOMPARE(w.MAC_Address->currentIndex(), 1);
+        QCOMPARE(w.MAC->text(), QStringLiteral("06:05:04:03:02:01"));
+    }
+
     void connectResponseSetsTheConnection()
     {
         TMain &w = *m_fx.window;

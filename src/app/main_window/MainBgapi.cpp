@@ -56,10 +56,8 @@ void TMain::bgapi_decode(quint8 byte)
     if (!message)
         return;
     if (const auto *scan = std::get_if<ScanResponse>(&*message)) {
-        QStringList entries;
-        for (int i = 0; i < MAC_Address->count(); ++i)
-            entries << MAC_Address->itemText(i);
-        const ScanAddressList::Update update = bgapi.addresses.scanResponse(scan->address, entries);
+        const ScanAddressList::Update update =
+            bgapi.addresses.scanResponse(scan->address, *m_macEntries);
         if (update.clearEntries)
             MAC_Address->clear();
         MAC->setText(update.text);

@@ -306,6 +306,7 @@ void TMain::buildMainToolbar()
     MAC->setVisible(false);
     MAC_Address = new QComboBox(ToolBar1);
     MAC_Address->setAccessibleName(QStringLiteral("MAC address"));
+    m_macEntries = std::make_unique<zorvane::app::EntryIndex>(*MAC_Address);
     MAC_Address->addItem(QStringLiteral("Unknown MAC"));
     // Room for one address, whatever the list holds.
     MAC_Address->setFixedWidth(

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/main_window/ClickFirstCheckBox.h"
+#include "app/main_window/EntryIndex.h"
 #include "app/main_window/WindowPlace.h"
 #include "bgapi/BgapiState.h"
 #include "serial/Serial_io.h"
@@ -364,4 +365,7 @@ private:
     QTimer *m_sleepingLinkCheck = nullptr;
     // Shows lines that came just before the timer stopped once their refresh is due.
     QTimer *m_pendingRefresh = nullptr;
+    // MAC_Address's entries by text: scan responses and inquiry results look up each address
+    // they find, and a flood of them must not search the whole list each time.
+    std::unique_ptr<zorvane::app::EntryIndex> m_macEntries;
 };

@@ -92,7 +92,7 @@ void TMain::CaptureInquiry(QByteArrayView line)
         MAC_Address->clear();
     const QString address = QString::fromLatin1(LineAssembly::inquiryAddress(line));
     MAC->setText(address);
-    if (MAC_Address->findText(address, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
+    if (!m_macEntries->contains(address))
         MAC_Address->addItem(address);
     MAC_Address->setCurrentIndex(MAC_Address->count() - 1);
 }
