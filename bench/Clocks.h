@@ -4,7 +4,10 @@
 
 #include <chrono>
 #include <malloc.h>
+#include <cstdio>
+#include <cstdlib>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace zorvane::bench {
 
@@ -40,6 +43,15 @@ inline double peakRssMB()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_maxrss) / 1024.0;
+}
+
+// The machine's load average and core count: figures taken on a busy machine say so.
+inline void printLoad(const char *when)
+{
+    double load[3] = {};
+    if (getloadavg(load, 3) == 3)
+        std::printf("load average %s: %.2f %.2f %.2f (%ld cores)\n", when, load[0], load[1],
+                    load[2], sysconf(_SC_NPROCESSORS_ONLN));
 }
 
 } // namespace zorvane::bench

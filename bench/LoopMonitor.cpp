@@ -3,6 +3,7 @@
 #include "Clocks.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QEvent>
 
 #include <algorithm>
@@ -94,6 +95,17 @@ double LoopMonitor::latencyPercentileMs(double fraction) const
     std::sort(sorted.begin(), sorted.end());
     const auto at = std::min(sorted.size() - 1, size_t(fraction * double(sorted.size())));
     return double(sorted[at]) * 1e-6;
+}
+
+bool waitFor(const std::function<bool()> &done, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
 }
 
 } // namespace zorvane::bench

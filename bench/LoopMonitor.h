@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -38,5 +40,8 @@ private:
     int m_probeIntervalMs;
     std::thread m_prober;
 };
+
+// Runs the event loop until `done` holds or the time is up; says whether it held.
+bool waitFor(const std::function<bool()> &done, int timeoutMs);
 
 } // namespace zorvane::bench

@@ -82,17 +82,6 @@ private:
     int m_sent = 0;
 };
 
-bool waitFor(const std::function<bool()> &done, int timeoutMs)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])

@@ -203,9 +203,7 @@ int main(int argc, char **argv)
     const int idleSeconds = argc > 1 ? std::atoi(argv[1]) : 60;
     const int pacedSeconds = argc > 2 ? std::atoi(argv[2]) : 20;
     const int latencyLines = argc > 3 ? std::atoi(argv[3]) : 1000;
-    double load[3] = {};
-    if (getloadavg(load, 3) == 3)
-        std::printf("load average before: %.2f %.2f %.2f\n", load[0], load[1], load[2]);
+    printLoad("before");
     if (qEnvironmentVariableIsEmpty("DISPLAY")) {
         std::printf("no display: run this under xvfb-run -a\n");
         return 1;

@@ -325,9 +325,6 @@ int main(int argc, char *argv[])
             ++failures;
         }
     }
-    double load[3] = {};
-    if (getloadavg(load, 3) == 3)
-        std::printf("load average: %.2f %.2f %.2f (%ld cores)\n", load[0], load[1], load[2],
-                    sysconf(_SC_NPROCESSORS_ONLN));
+    printLoad("after");
     return failures == 0 ? 0 : 1;
 }

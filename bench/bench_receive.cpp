@@ -120,17 +120,6 @@ void silenceMessages()
     zorvane::app::setMessageHandler([](QWidget *, const QString &) {});
 }
 
-bool waitFor(const std::function<bool()> &done, int timeoutMs)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
-
 int runFlood(const FloodCase &flood)
 {
     QTemporaryDir home;
@@ -357,14 +346,6 @@ int runCase(char id)
     }
     std::printf("unknown case %c\n", id);
     return 1;
-}
-
-void printLoad(const char *when)
-{
-    double load[3] = {};
-    if (getloadavg(load, 3) == 3)
-        std::printf("load average %s: %.2f %.2f %.2f (%ld cores)\n", when, load[0], load[1],
-                    load[2], sysconf(_SC_NPROCESSORS_ONLN));
 }
 
 } // namespace
