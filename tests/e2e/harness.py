@@ -46,6 +46,12 @@ def xdotool(*args, timeout=20):
     return done.stdout.strip()
 
 
+def mouse_location():
+    out = xdotool("getmouselocation", "--shell")
+    values = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+    return int(values["X"]), int(values["Y"])
+
+
 class Module:
     """Plays the radio module at the master end of a pseudo-terminal; the slave end stays open
     here too, so the line never hangs up between two runs of the program."""
@@ -182,18 +188,21 @@ class Zorvane:
             return f.read()
 
     # --- controls through the accessibility bus
-    def find(self, name, role=None, timeout=10.0):
+    # `within` narrows the search to one window or panel: the whole tree, with every line of
+    # the lists, takes half a second to walk.
+    def find(self, name, role=None, timeout=10.0, within=None):
         def probe():
             return pyatspi.findDescendant(
-                self.app, lambda a: a is not None and a.name == name
+                within or self.app, lambda a: a is not None and a.name == name
                 and (role is None or a.getRoleName() == role))
         return wait_for("control %r%s" % (name, "" if role is None else " (" + role + ")"),
                         probe, timeout)
 
-    def find_role(self, role, predicate=lambda a: True, timeout=10.0):
+    def find_role(self, role, predicate=lambda a: True, timeout=10.0, within=None):
         def probe():
             return pyatspi.findDescendant(
-                self.app, lambda a: a is not None and a.getRoleName() == role and predicate(a))
+                within or self.app,
+                lambda a: a is not None and a.getRoleName() == role and predicate(a))
         return wait_for("a control of role " + role, probe, timeout)
 
     @staticmethod
@@ -218,8 +227,17 @@ class Zorvane:
 
     def click(self, accessible):
         x, y, w, h = self.extents(accessible)
-        xdotool("mousemove", "--sync", x + w // 2, y + h // 2)
+        point = (x + w // 2, y + h // 2)
+        # xdotool's --sync waits for the pointer to move, which never happens when it is
+        # already there: it then gives up only after many seconds.
+        if mouse_location() != point:
+            xdotool("mousemove", "--sync", *point)
         xdotool("click", "1")
+
+    @staticmethod
+    def text(accessible):
+        """What a text field shows."""
+        return accessible.queryText().getText(0, -1)
 
     # --- keys and the window's place, from outside
     def type(self, text):
