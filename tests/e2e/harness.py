@@ -46,10 +46,27 @@ def xdotool(*args, timeout=20):
     return done.stdout.strip()
 
 
-def mouse_location():
+def visible_windows(pid, title):
+    """The shown X windows of the process whose title matches the pattern; none is no fault."""
+    done = subprocess.run(["xdotool", "search", "--all", "--onlyvisible", "--pid", str(pid),
+                           "--name", title], capture_output=True, text=True)
+    return done.stdout.split()
+
+
+def window_geometry(window):
+    """An X window's client area: left, top, width, height on the screen."""
+    out = xdotool("getwindowgeometry", "--shell", window)
+    values = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+    return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
+
+
+def move_mouse(x, y):
     out = xdotool("getmouselocation", "--shell")
     values = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
-    return int(values["X"]), int(values["Y"])
+    # xdotool's --sync waits for the pointer to move, which never happens when it is already
+    # there: it then gives up only after many seconds.
+    if (int(values["X"]), int(values["Y"])) != (x, y):
+        xdotool("mousemove", "--sync", x, y)
 
 
 class Module:
@@ -165,9 +182,7 @@ class Zorvane:
 
     def _find_window(self):
         check(self.proc.poll() is None, "zorvane ended at start:\n" + self.output())
-        done = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(self.proc.pid),
-                               "--name", "^Zorvane"], capture_output=True, text=True)
-        ids = done.stdout.split()
+        ids = visible_windows(self.proc.pid, "^Zorvane")
         return ids[0] if ids else None
 
     def _find_app(self):
@@ -227,11 +242,7 @@ class Zorvane:
 
     def click(self, accessible):
         x, y, w, h = self.extents(accessible)
-        point = (x + w // 2, y + h // 2)
-        # xdotool's --sync waits for the pointer to move, which never happens when it is
-        # already there: it then gives up only after many seconds.
-        if mouse_location() != point:
-            xdotool("mousemove", "--sync", *point)
+        move_mouse(x + w // 2, y + h // 2)
         xdotool("click", "1")
 
     @staticmethod
@@ -248,10 +259,7 @@ class Zorvane:
 
     def geometry(self):
         """The window's client area: left, top, width, height on the screen."""
-        out = xdotool("getwindowgeometry", "--shell", self.window)
-        values = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
-        return (int(values["X"]), int(values["Y"]), int(values["WIDTH"]),
-                int(values["HEIGHT"]))
+        return window_geometry(self.window)
 
     def wait_closed(self, timeout=20.0):
         try:

@@ -13,7 +13,8 @@ import sys
 
 import pyatspi
 
-from harness import Failure, Home, WindowManager, Zorvane, check, wait_for, xdotool
+from harness import (Failure, Home, WindowManager, Zorvane, check, visible_windows, wait_for,
+                     xdotool)
 
 ADDRESS = re.compile(r"^([0-9A-F]{2}:){5}[0-9A-F]{2}$")
 # The simulated logger reads about 21.5 C and 45 %rH; a sample taken from the wrong bytes or
@@ -47,37 +48,49 @@ def press(z, window, caption):
     Zorvane.do_action(z.find(caption, "push button", within=window), "Press", "Click")
 
 
-def ble(z):
+def open_bgapi(z):
+    """Options > "Show BGAPI"; returns the window's accessible."""
     Zorvane.do_action(z.find("Show BGAPI", "menu item"), "Press", "Click")
-    wait_for("the BGAPI window on the screen", lambda: xdotool(
-        "search", "--onlyvisible", "--pid", z.proc.pid, "--name", "^BGAPI Interface$"))
+    wait_for("the BGAPI window on the screen",
+             lambda: visible_windows(z.proc.pid, "^BGAPI Interface$"))
     # A top-level window of the application, beside the main window.
-    window = wait_for("the BGAPI window on the accessibility bus", lambda: next(
+    return wait_for("the BGAPI window on the accessibility bus", lambda: next(
         (w for w in z.app if w is not None and w.name == "BGAPI Interface"), None))
 
+
+def entries(combo):
+    items = combo.getChildAtIndex(0)
+    return [items.getChildAtIndex(i).name for i in range(items.childCount)]
+
+
+def scan_and_connect(z, window):
+    """Scans with "All", picks the first device found from the address list and connects."""
     # Emptied first, so the handle the dongle gives on Connect is plain to see.
     handle = z.find("connection handle", "text", within=window)
     z.click(handle)
     z.key("ctrl+a", "BackSpace")
     wait_for("the connection handle field empty", lambda: Zorvane.text(handle) == "")
 
+    # On Linux Qt names a combo box after its current entry; the address list is the one
+    # that has "Unknown MAC" or an address among its entries.
+    toolbar = z.find("ToolBar1", "tool bar")
+    addresses = z.find_role("combo box", lambda a: any(
+        e == "Unknown MAC" or ADDRESS.match(e) for e in entries(a)), within=toolbar)
+    before = entries(addresses)
+
     press(z, window, "All")
-    # On Linux Qt names a combo box after its current entry: the address list is the one
-    # that shows an address.
-    addresses = z.find_role("combo box", lambda a: ADDRESS.match(a.name or ""), timeout=15,
-                            within=z.find("ToolBar1", "tool bar"))
 
-    def entries():
-        items = addresses.getChildAtIndex(0)
-        return [items.getChildAtIndex(i).name for i in range(items.childCount)]
+    def found():
+        return [e for e in entries(addresses) if e not in before]
 
-    wait_for("the three scanned devices in the address list", lambda: len(entries()) == 3,
+    wait_for("the three scanned devices in the address list", lambda: len(found()) == 3,
              timeout=15)
-    check(all(ADDRESS.match(e) for e in entries()), "address list holds %s" % entries())
+    check(all(ADDRESS.match(e) for e in entries(addresses)),
+          "address list holds %s" % entries(addresses))
     press(z, window, "gap_end_procedure")
 
     # The first device found, picked with the mouse from the list's popup.
-    picked = entries()[0]
+    picked = found()[0]
     check(addresses.name != picked, "the first device is already the current entry")
     xdotool("windowactivate", "--sync", z.window)
     z.click(addresses)
@@ -92,13 +105,27 @@ def ble(z):
     device = Zorvane.text(z.find("device address", "text", within=window))
     check(device == picked, "connected to %r, picked %r" % (device, picked))
 
-    for button, name, pattern, low, high in (("j. SHT temp meas", "temperature", TEMPERATURE,
-                                              15, 30),
-                                             ("k. Humidity Meas", "humidity", HUMIDITY, 30, 60)):
+
+# Logger button, its field, the field's text and the whole degrees or percent it may show.
+LOGGER_READINGS = (
+    ("j. SHT temp meas", "temperature", TEMPERATURE, 15, 30),
+    ("k. Humidity Meas", "humidity", HUMIDITY, 30, 60),
+)
+
+
+def read_logger(z, window):
+    for button, name, pattern, low, high in LOGGER_READINGS:
         field = z.find(name, "text", within=window)
         press(z, window, button)
-        reading = wait_for("a %s reading" % name, lambda: pattern.match(Zorvane.text(field)), timeout=5)
+        reading = wait_for("a %s reading" % name, lambda: pattern.match(Zorvane.text(field)),
+                           timeout=5)
         check(low <= int(reading.group(1)) < high, "%s reads %r" % (name, reading.group(0)))
+
+
+def ble(z):
+    window = open_bgapi(z)
+    scan_and_connect(z, window)
+    read_logger(z, window)
 
 
 SCENARIOS = {"module": ([], module), "ble": (["--ble"], ble)}
