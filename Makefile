@@ -52,6 +52,14 @@ fuzz:
 	$(FUZZ_DIR)/fuzz_bgapi_decoder -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 		$(FUZZ_DIR)/corpus fuzz/seeds
 
+# The README's pictures in docs/: the program in a virtual display against the module
+# simulator, driven as the end-to-end tests drive it, each window cut out of a screen dump.
+.PHONY: screenshots
+screenshots: deps $(BUILD_DIR)/CMakeCache.txt
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target zorvane zorvane-sim
+	xvfb-run -a -s "-screen 0 1280x1024x24" dbus-run-session -- /usr/bin/python3 \
+		scripts/screenshots.py $(BUILD_DIR)/src/zorvane $(BUILD_DIR)/tools/sim/zorvane-sim docs
+
 # The Debian package, built with CPack into the build folder.
 .PHONY: package
 package: build

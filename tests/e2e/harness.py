@@ -46,6 +46,29 @@ def xdotool(*args, timeout=20):
     return done.stdout.strip()
 
 
+def visible_windows(pid, title):
+    """The shown X windows of the process whose title matches the pattern; none is no fault."""
+    done = subprocess.run(["xdotool", "search", "--all", "--onlyvisible", "--pid", str(pid),
+                           "--name", title], capture_output=True, text=True)
+    return done.stdout.split()
+
+
+def window_geometry(window):
+    """An X window's client area: left, top, width, height on the screen."""
+    out = xdotool("getwindowgeometry", "--shell", window)
+    values = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+    return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
+
+
+def move_mouse(x, y):
+    out = xdotool("getmouselocation", "--shell")
+    values = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+    # xdotool's --sync waits for the pointer to move, which never happens when it is already
+    # there: it then gives up only after many seconds.
+    if (int(values["X"]), int(values["Y"])) != (x, y):
+        xdotool("mousemove", "--sync", x, y)
+
+
 class Module:
     """Plays the radio module at the master end of a pseudo-terminal; the slave end stays open
     here too, so the line never hangs up between two runs of the program."""
@@ -159,9 +182,7 @@ class Zorvane:
 
     def _find_window(self):
         check(self.proc.poll() is None, "zorvane ended at start:\n" + self.output())
-        done = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(self.proc.pid),
-                               "--name", "^Zorvane"], capture_output=True, text=True)
-        ids = done.stdout.split()
+        ids = visible_windows(self.proc.pid, "^Zorvane")
         return ids[0] if ids else None
 
     def _find_app(self):
@@ -182,18 +203,21 @@ class Zorvane:
             return f.read()
 
     # --- controls through the accessibility bus
-    def find(self, name, role=None, timeout=10.0):
+    # `within` narrows the search to one window or panel: the whole tree, with every line of
+    # the lists, takes half a second to walk.
+    def find(self, name, role=None, timeout=10.0, within=None):
         def probe():
             return pyatspi.findDescendant(
-                self.app, lambda a: a is not None and a.name == name
+                within or self.app, lambda a: a is not None and a.name == name
                 and (role is None or a.getRoleName() == role))
         return wait_for("control %r%s" % (name, "" if role is None else " (" + role + ")"),
                         probe, timeout)
 
-    def find_role(self, role, predicate=lambda a: True, timeout=10.0):
+    def find_role(self, role, predicate=lambda a: True, timeout=10.0, within=None):
         def probe():
             return pyatspi.findDescendant(
-                self.app, lambda a: a is not None and a.getRoleName() == role and predicate(a))
+                within or self.app,
+                lambda a: a is not None and a.getRoleName() == role and predicate(a))
         return wait_for("a control of role " + role, probe, timeout)
 
     @staticmethod
@@ -218,8 +242,13 @@ class Zorvane:
 
     def click(self, accessible):
         x, y, w, h = self.extents(accessible)
-        xdotool("mousemove", "--sync", x + w // 2, y + h // 2)
+        move_mouse(x + w // 2, y + h // 2)
         xdotool("click", "1")
+
+    @staticmethod
+    def text(accessible):
+        """What a text field shows."""
+        return accessible.queryText().getText(0, -1)
 
     # --- keys and the window's place, from outside
     def type(self, text):
@@ -230,10 +259,7 @@ class Zorvane:
 
     def geometry(self):
         """The window's client area: left, top, width, height on the screen."""
-        out = xdotool("getwindowgeometry", "--shell", self.window)
-        values = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
-        return (int(values["X"]), int(values["Y"]), int(values["WIDTH"]),
-                int(values["HEIGHT"]))
+        return window_geometry(self.window)
 
     def wait_closed(self, timeout=20.0):
         try:

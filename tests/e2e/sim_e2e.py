@@ -1,9 +1,10 @@
 #!/usr/bin/python3
 """End-to-end checks of the real program against the module simulator, in a virtual X display
-under a window manager: the start-up banner, Inquiry filling the address list, and a command
-round trip in the multiplexing mode.
+under a window manager. As a Bluetooth module: the start-up banner, Inquiry filling the address
+list, and a command round trip in the multiplexing mode. As a BLE dongle: the BGAPI window
+scanning, connecting to a device picked from the address list and reading the sensor logger.
 
-Usage: sim_e2e.py PATH_TO_ZORVANE PATH_TO_ZORVANE_SIM"""
+Usage: sim_e2e.py PATH_TO_ZORVANE PATH_TO_ZORVANE_SIM module|ble"""
 
 import os
 import re
@@ -12,9 +13,14 @@ import sys
 
 import pyatspi
 
-from harness import Failure, Home, WindowManager, Zorvane, check, wait_for
+from harness import (Failure, Home, WindowManager, Zorvane, check, visible_windows, wait_for,
+                     xdotool)
 
 ADDRESS = re.compile(r"^([0-9A-F]{2}:){5}[0-9A-F]{2}$")
+# The simulated logger reads about 21.5 C and 45 %rH; a sample taken from the wrong bytes or
+# converted by the wrong formula lands far outside these ranges.
+TEMPERATURE = re.compile(r"^ *(-?\d+)[.,]\d\dC$")
+HUMIDITY = re.compile(r"^ *(-?\d+)[.,]\d\drH$")
 
 
 def shows(z, predicate, role=None):
@@ -24,28 +30,119 @@ def shows(z, predicate, role=None):
         and (role is None or a.getRoleName() == role)) is not None
 
 
-def scenario(binary, sim_binary, home):
+def module(z):
+    wait_for("the banner after the reset on connect",
+             lambda: shows(z, lambda n: "READY." in n), timeout=15)
+    Zorvane.do_action(z.find("I", "push button"), "Press", "Click")
+    wait_for("inquiry addresses in the address list",
+             lambda: shows(z, lambda n: ADDRESS.match(n.strip()) is not None, "combo box"),
+             timeout=15)
+    mux = z.find("MUX", "check box")
+    Zorvane.do_action(mux, "Toggle", "Press")
+    wait_for("MUX checked", lambda: Zorvane.has_state(mux, pyatspi.STATE_CHECKED))
+    Zorvane.do_action(z.find("L", "push button"), "Press", "Click")
+    wait_for("the framed LIST answer", lambda: shows(z, lambda n: "LIST 0" in n), timeout=15)
+
+
+def press(z, window, caption):
+    Zorvane.do_action(z.find(caption, "push button", within=window), "Press", "Click")
+
+
+def open_bgapi(z):
+    """Options > "Show BGAPI"; returns the window's accessible."""
+    Zorvane.do_action(z.find("Show BGAPI", "menu item"), "Press", "Click")
+    wait_for("the BGAPI window on the screen",
+             lambda: visible_windows(z.proc.pid, "^BGAPI Interface$"))
+    # A top-level window of the application, beside the main window.
+    return wait_for("the BGAPI window on the accessibility bus", lambda: next(
+        (w for w in z.app if w is not None and w.name == "BGAPI Interface"), None))
+
+
+def entries(combo):
+    items = combo.getChildAtIndex(0)
+    return [items.getChildAtIndex(i).name for i in range(items.childCount)]
+
+
+def scan_and_connect(z, window):
+    """Scans with "All", picks the first device found from the address list and connects."""
+    # Emptied first, so the handle the dongle gives on Connect is plain to see.
+    handle = z.find("connection handle", "text", within=window)
+    z.click(handle)
+    z.key("ctrl+a", "BackSpace")
+    wait_for("the connection handle field empty", lambda: Zorvane.text(handle) == "")
+
+    # On Linux Qt names a combo box after its current entry; the address list is the one
+    # that has "Unknown MAC" or an address among its entries.
+    toolbar = z.find("ToolBar1", "tool bar")
+    addresses = z.find_role("combo box", lambda a: any(
+        e == "Unknown MAC" or ADDRESS.match(e) for e in entries(a)), within=toolbar)
+    before = entries(addresses)
+
+    press(z, window, "All")
+
+    def found():
+        return [e for e in entries(addresses) if e not in before]
+
+    wait_for("the three scanned devices in the address list", lambda: len(found()) == 3,
+             timeout=15)
+    check(all(ADDRESS.match(e) for e in entries(addresses)),
+          "address list holds %s" % entries(addresses))
+    press(z, window, "gap_end_procedure")
+
+    # The first device found, picked with the mouse from the list's popup.
+    picked = found()[0]
+    check(addresses.name != picked, "the first device is already the current entry")
+    xdotool("windowactivate", "--sync", z.window)
+    z.click(addresses)
+    choice = z.find_role("list item", lambda a: a.name == picked
+                         and Zorvane.has_state(a, pyatspi.STATE_SHOWING), within=addresses)
+    z.click(choice)
+    wait_for("%s as the current entry" % picked, lambda: addresses.name == picked)
+
+    press(z, window, "Connect")
+    wait_for("a connection handle", lambda: Zorvane.text(handle) == "0", timeout=5)
+    check(handle.description == "", "the handle field is still marked: %r" % handle.description)
+    device = Zorvane.text(z.find("device address", "text", within=window))
+    check(device == picked, "connected to %r, picked %r" % (device, picked))
+
+
+# Logger button, its field, the field's text and the whole degrees or percent it may show.
+LOGGER_READINGS = (
+    ("j. SHT temp meas", "temperature", TEMPERATURE, 15, 30),
+    ("k. Humidity Meas", "humidity", HUMIDITY, 30, 60),
+)
+
+
+def read_logger(z, window):
+    for button, name, pattern, low, high in LOGGER_READINGS:
+        field = z.find(name, "text", within=window)
+        press(z, window, button)
+        reading = wait_for("a %s reading" % name, lambda: pattern.match(Zorvane.text(field)),
+                           timeout=5)
+        check(low <= int(reading.group(1)) < high, "%s reads %r" % (name, reading.group(0)))
+
+
+def ble(z):
+    window = open_bgapi(z)
+    scan_and_connect(z, window)
+    read_logger(z, window)
+
+
+SCENARIOS = {"module": ([], module), "ble": (["--ble"], ble)}
+
+
+def scenario(binary, sim_binary, home, name):
+    sim_options, steps = SCENARIOS[name]
     env = dict(os.environ, HOME=home.path)
     # The simulator replaces the dangling COM1 link the home starts with.
-    sim = subprocess.Popen([sim_binary, "--port", "1"], env=env, stdout=subprocess.PIPE,
-                           stderr=subprocess.STDOUT, text=True)
+    sim = subprocess.Popen([sim_binary, *sim_options, "--port", "1"], env=env,
+                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
     try:
         first = sim.stdout.readline()
         check(" is /dev/" in first, "simulator did not start: %r" % first)
         z = Zorvane(binary, home)
         try:
-            wait_for("the banner after the reset on connect",
-                     lambda: shows(z, lambda n: "READY." in n), timeout=15)
-            Zorvane.do_action(z.find("I", "push button"), "Press", "Click")
-            wait_for("inquiry addresses in the address list",
-                     lambda: shows(z, lambda n: ADDRESS.match(n.strip()) is not None,
-                                   "combo box"), timeout=15)
-            mux = z.find("MUX", "check box")
-            Zorvane.do_action(mux, "Toggle", "Press")
-            wait_for("MUX checked", lambda: Zorvane.has_state(mux, pyatspi.STATE_CHECKED))
-            Zorvane.do_action(z.find("L", "push button"), "Press", "Click")
-            wait_for("the framed LIST answer", lambda: shows(z, lambda n: "LIST 0" in n),
-                     timeout=15)
+            steps(z)
         except Failure:
             lines = []
             pyatspi.findAllDescendants(
@@ -64,7 +161,7 @@ def scenario(binary, sim_binary, home):
 
 
 def main():
-    if len(sys.argv) != 3:
+    if len(sys.argv) != 4 or sys.argv[3] not in SCENARIOS:
         sys.stderr.write(__doc__ + "\n")
         return 2
     if not os.environ.get("DISPLAY"):
@@ -74,10 +171,10 @@ def main():
     wm = WindowManager(home.path)
     failed = True
     try:
-        scenario(os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), home)
+        scenario(os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), home, sys.argv[3])
         failed = False
     except Failure as e:
-        sys.stderr.write("FAIL simulator: %s\n" % e)
+        sys.stderr.write("FAIL simulator %s: %s\n" % (sys.argv[3], e))
     finally:
         wm.stop()
         if failed:
@@ -85,7 +182,7 @@ def main():
         else:
             home.remove()
     if not failed:
-        print("PASS simulator")
+        print("PASS simulator", sys.argv[3])
     return 1 if failed else 0
 
 
