@@ -9,6 +9,7 @@
 #include "app/main_window/MainForm.h"
 #include "serial/LinePause.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -403,6 +404,15 @@ private slots:
             ++named;
         }
         QCOMPARE(named, 37);
+
+        // A screen reader meets a window holding two groups, not a filler and two windows.
+        const auto roleOf = [](QObject *object) {
+            QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(object);
+            return accessible ? accessible->role() : QAccessible::NoRole;
+        };
+        QCOMPARE(roleOf(m_fx.window->Form_BGAPI), QAccessible::Window);
+        QCOMPARE(roleOf(m_fx.window->Form_BGAPI->Panel1), QAccessible::Grouping);
+        QCOMPARE(roleOf(m_fx.window->Form_BGAPI->Panel2), QAccessible::Grouping);
     }
 
     // With the user's font half as large again, every caption and field text still fits, no

@@ -2,6 +2,7 @@
 
 #include "app/bgapi_window/BgapiHost.h"
 #include "app/bgapi_window/DesignLayout.h"
+#include "app/bgapi_window/WindowRoles.h"
 #include "bgapi/BgapiState.h"
 #include "bgapi/Formats.h"
 #include "serial/LinePause.h"
@@ -39,6 +40,7 @@ const QString kBadChannelNote = QStringLiteral("Not a whole number: the connecti
 TForm_BGAPI::TForm_BGAPI(QWidget *mainWindow, std::unique_ptr<zorvane::app::BgapiHost> host)
     : QWidget(mainWindow, Qt::Tool), m_host(std::move(host))
 {
+    zorvane::app::installBgapiWindowRoles();
     setObjectName(QStringLiteral("Form_BGAPI"));
     setWindowTitle(QStringLiteral("BGAPI Interface"));
     setAccessibleName(QStringLiteral("BGAPI Interface"));
