@@ -4,6 +4,7 @@
 #include "terminal/view/TerminalModel.h"
 #include "terminal/view/TerminalView.h"
 
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -147,6 +148,48 @@ private slots:
         QTest::keyClick(&view, Qt::Key_PageDown);
         QVERIFY(view.currentIndex().row() > 1);
         QVERIFY(view.viewport()->rect().contains(view.visualRect(view.currentIndex())));
+    }
+
+    // The scroll bar repaints only the parts that changed; what is on the screen must still be
+    // what a whole repaint would draw, while the list grows, the handle shrinks and moves, and
+    // the ends are reached.
+    void scrollBarOnScreenIsWhatAWholePaintDraws()
+    {
+        TerminalModel model;
+        TerminalView view;
+        view.resize(400, 300);
+        view.setModel(&model);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QScrollBar *bar = view.verticalScrollBar();
+        const auto onScreenMatches = [&] {
+            QCoreApplication::processEvents();
+            const QPoint at = bar->mapTo(&view, QPoint(0, 0));
+            const QImage shown =
+                view.screen()
+                    ->grabWindow(view.winId(), at.x(), at.y(), bar->width(), bar->height())
+                    .toImage()
+                    .convertToFormat(QImage::Format_RGB32);
+            const QImage whole = bar->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            return !shown.isNull() && shown == whole;
+        };
+        const auto grow = [&](int lines) {
+            for (int i = 0; i < lines; ++i)
+                model.lines().addLine(QString::number(model.lines().size()));
+            model.publish();
+            view.scrollTo(model.index(model.rowCount() - 1));
+        };
+        for (const int lines : {30, 1, 5, 40, 200, 3, 2000, 1}) {
+            grow(lines);
+            QVERIFY2(onScreenMatches(),
+                     qPrintable(QStringLiteral("after %1 rows").arg(model.rowCount())));
+        }
+        QTest::keyClick(&view, Qt::Key_Home);
+        QVERIFY2(onScreenMatches(), "at the first line");
+        QTest::keyClick(&view, Qt::Key_PageDown);
+        QVERIFY2(onScreenMatches(), "a page down");
+        QTest::keyClick(&view, Qt::Key_End);
+        QVERIFY2(onScreenMatches(), "at the last line");
     }
 };
 

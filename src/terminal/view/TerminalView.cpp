@@ -40,9 +40,25 @@ public:
 protected:
     void sliderChange(SliderChange change) override
     {
-        if (change != SliderOrientationChange && look() == m_painted)
+        const Look now = look();
+        if (change == SliderOrientationChange || !m_painted.handle.isValid()) {
+            QScrollBar::sliderChange(change);
             return;
-        QScrollBar::sliderChange(change);
+        }
+        if (now == m_painted)
+            return;
+        // Only what changed since the last paint is repainted: the strip the handle left and
+        // the one it took, and an arrow that became usable or stopped being so. The groove
+        // is one large gradient fill, which the raster engine spreads over worker threads
+        // whenever the whole bar is painted.
+        constexpr int kOutline = 2; // the style's frame and shadow around the handle
+        QRegion changed =
+            m_painted.handle.united(now.handle).adjusted(-kOutline, -kOutline, kOutline, kOutline);
+        if (now.atMinimum != m_painted.atMinimum)
+            changed += subControl(QStyle::SC_ScrollBarSubLine);
+        if (now.atMaximum != m_painted.atMaximum)
+            changed += subControl(QStyle::SC_ScrollBarAddLine);
+        update(changed.intersected(rect()));
     }
 
     void paintEvent(QPaintEvent *event) override
@@ -60,13 +76,16 @@ private:
         bool operator==(const Look &) const = default;
     };
 
-    Look look() const
+    QRect subControl(QStyle::SubControl part) const
     {
         QStyleOptionSlider option;
         initStyleOption(&option);
-        return {style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider,
-                                        this),
-                value() == minimum(), value() == maximum()};
+        return style()->subControlRect(QStyle::CC_ScrollBar, &option, part, this);
+    }
+
+    Look look() const
+    {
+        return {subControl(QStyle::SC_ScrollBarSlider), value() == minimum(), value() == maximum()};
     }
 
     Look m_painted;
