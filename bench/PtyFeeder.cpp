@@ -2,6 +2,7 @@
 
 #include "Clocks.h"
 
+#include "PtyModule.h"
 #include "serial/PortNames.h"
 
 #include <QDir>
@@ -35,6 +36,13 @@ PtyFeeder::PtyFeeder()
         return;
     }
     m_slavePath = QString::fromLocal8Bit(name);
+}
+
+bool PtyFeeder::linkAsOnlyPort(const QString &home, int port) const
+{
+    const QString docs = useTemporaryHome(home);
+    isolatePorts(docs);
+    return isValid() && linkAs(docs, port);
 }
 
 PtyFeeder::~PtyFeeder()

@@ -23,6 +23,9 @@ public:
 
     bool isValid() const { return m_master >= 0; }
     bool linkAs(const QString &documentsFolder, int port) const;
+    // Makes `home` the home of this process and of the programs it starts, with every port
+    // leading nowhere except `port`, which leads here; false without a pseudo-terminal.
+    bool linkAsOnlyPort(const QString &home, int port) const;
     // Reads and drops what the program has written so far (its reset command).
     void discardInput();
 

@@ -22,8 +22,8 @@ struct ReceiveOptions
     qsizetype wrapChars = 100;     // window width in pixels / 8
 };
 
-// The rest of the program as a receive tick reaches it: clearing, the inquiry capture and
-// the BGAPI decoder today; the session log plugs in here later.
+// The rest of the program as a receive tick reaches it: clearing, the inquiry capture, the
+// BGAPI decoder and the session log.
 class ReceiveHooks
 {
 public:

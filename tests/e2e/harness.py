@@ -91,12 +91,7 @@ class Module:
             left = deadline - time.monotonic()
             if left <= 0:
                 return data
-            ready, _, _ = select.select([self.master], [], [], left)
-            if ready:
-                try:
-                    data += os.read(self.master, 4096)
-                except BlockingIOError:
-                    pass
+            data += self._read_within(left)
 
     def read_until(self, expected, timeout=10.0):
         """What the program writes up to and including `expected`; fails if it never comes."""
@@ -106,13 +101,18 @@ class Module:
             left = deadline - time.monotonic()
             if left <= 0:
                 raise Failure("module expected %r, received %r" % (expected, data))
-            ready, _, _ = select.select([self.master], [], [], left)
-            if ready:
-                try:
-                    data += os.read(self.master, 4096)
-                except BlockingIOError:
-                    pass
+            data += self._read_within(left)
         return data
+
+    def _read_within(self, seconds):
+        """What has arrived, waiting at most the given time for anything to come."""
+        ready, _, _ = select.select([self.master], [], [], seconds)
+        if not ready:
+            return b""
+        try:
+            return os.read(self.master, 4096)
+        except BlockingIOError:
+            return b""
 
     def drain(self, quiet=0.3):
         """Reads until the line has been silent for `quiet` seconds."""

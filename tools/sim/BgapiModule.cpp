@@ -204,6 +204,23 @@ void BgapiModule::reset(QByteArrayView, qint64 now)
     later(now + kBootMs, event(kSystem, 0, version()));
 }
 
+bool BgapiModule::refusedOffConnection(quint8 classId, quint8 messageId, quint8 connection)
+{
+    if (connection == m_connection)
+        return false;
+    m_out += response(classId, messageId, connectionResult(connection, kNotConnected));
+    return true;
+}
+
+void BgapiModule::reportFound(quint8 messageId, const QList<QByteArray> &found, quint8 connection,
+                              qint64 now)
+{
+    qint64 at = now;
+    for (const QByteArray &payload : found)
+        later(at += kEventStepMs, event(kAttributeClient, messageId, payload));
+    later(at + kEventStepMs, procedureCompleted(connection, 0xFFFF));
+}
+
 void BgapiModule::getInfo(QByteArrayView, qint64)
 {
     m_out += response(kSystem, 8, version());
@@ -212,10 +229,8 @@ void BgapiModule::getInfo(QByteArrayView, qint64)
 void BgapiModule::disconnect(QByteArrayView payload, qint64 now)
 {
     const quint8 connection = quint8(payload[0]);
-    if (connection != m_connection) {
-        m_out += response(kConnection, 0, connectionResult(connection, kNotConnected));
+    if (refusedOffConnection(kConnection, 0, connection))
         return;
-    }
     m_connection = -1;
     m_out += response(kConnection, 0, connectionResult(connection, kOk));
     later(now + kEventStepMs,
@@ -225,44 +240,38 @@ void BgapiModule::disconnect(QByteArrayView payload, qint64 now)
 void BgapiModule::readByGroupType(QByteArrayView payload, qint64 now)
 {
     const quint8 connection = quint8(payload[0]);
-    if (connection != m_connection) {
-        m_out += response(kAttributeClient, 1, connectionResult(connection, kNotConnected));
+    if (refusedOffConnection(kAttributeClient, 1, connection))
         return;
-    }
     m_out += response(kAttributeClient, 1, connectionResult(connection, kOk));
-    qint64 at = now;
+    QList<QByteArray> found;
     for (const Group &group : kGroups) {
-        QByteArray found(1, char(connection));
-        put16(found, group.first);
-        put16(found, group.last);
-        found.append(char(2));
-        put16(found, group.uuid);
-        later(at += kEventStepMs, event(kAttributeClient, 2, found));
+        QByteArray &one = found.emplace_back(1, char(connection));
+        put16(one, group.first);
+        put16(one, group.last);
+        one.append(char(2));
+        put16(one, group.uuid);
     }
-    later(at + kEventStepMs, procedureCompleted(connection, 0xFFFF));
+    reportFound(2, found, connection, now);
 }
 
 void BgapiModule::findInformation(QByteArrayView payload, qint64 now)
 {
     const quint8 connection = quint8(payload[0]);
-    if (connection != m_connection) {
-        m_out += response(kAttributeClient, 3, connectionResult(connection, kNotConnected));
+    if (refusedOffConnection(kAttributeClient, 3, connection))
         return;
-    }
     const quint16 first = quint16(quint8(payload[1]) | quint8(payload[2]) << 8);
     const quint16 last = quint16(quint8(payload[3]) | quint8(payload[4]) << 8);
     m_out += response(kAttributeClient, 3, connectionResult(connection, kOk));
-    qint64 at = now;
+    QList<QByteArray> found;
     for (const Attribute &attribute : kAttributes) {
         if (attribute.handle < first || attribute.handle > last)
             continue;
-        QByteArray found(1, char(connection));
-        put16(found, attribute.handle);
-        found.append(char(2));
-        put16(found, attribute.uuid);
-        later(at += kEventStepMs, event(kAttributeClient, 4, found));
+        QByteArray &one = found.emplace_back(1, char(connection));
+        put16(one, attribute.handle);
+        one.append(char(2));
+        put16(one, attribute.uuid);
     }
-    later(at + kEventStepMs, procedureCompleted(connection, 0xFFFF));
+    reportFound(4, found, connection, now);
 }
 
 void BgapiModule::attributeWrite(QByteArrayView payload, qint64 now)
@@ -270,10 +279,8 @@ void BgapiModule::attributeWrite(QByteArrayView payload, qint64 now)
     const quint8 connection = quint8(payload[0]);
     const quint16 handle = quint16(quint8(payload[1]) | quint8(payload[2]) << 8);
     const qsizetype length = quint8(payload[3]);
-    if (connection != m_connection) {
-        m_out += response(kAttributeClient, 5, connectionResult(connection, kNotConnected));
+    if (refusedOffConnection(kAttributeClient, 5, connection))
         return;
-    }
     // A data array shorter than its length byte says is refused rather than read past.
     if (payload.size() < 4 + length || length == 0) {
         m_out += response(kAttributeClient, 5, connectionResult(connection, kInvalidParameter));

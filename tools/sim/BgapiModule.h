@@ -49,6 +49,13 @@ public:
 private:
     void packetDone(QByteArrayView packet, qint64 now);
     void later(qint64 at, QByteArray packet);
+    // Answers a command for any connection but the open one with "not connected"; says
+    // whether it did.
+    bool refusedOffConnection(quint8 classId, quint8 messageId, quint8 connection);
+    // An attribute-client event for each thing a procedure found, a step apart, then the
+    // procedure's completion.
+    void reportFound(quint8 messageId, const QList<QByteArray> &found, quint8 connection,
+                     qint64 now);
     QByteArray scanResponse(int device) const;
     QByteArray loggerAnswer(QByteArrayView data, qint64 now);
 

@@ -134,7 +134,6 @@ void TMain::FormDestroy()
         return;
     m_destroyed = true;
     Timer1->stop();
-    m_asleep = false;
     m_sleepingLinkCheck->stop();
     // Settings exist only once the window has been shown; the port is saved while still open.
     SaveSettings();

@@ -359,10 +359,11 @@ private:
     QElapsedTimer m_paceClock;
     // Receive events in a row that found the link slow.
     int m_slowEvents = 0;
-    // The receive timer is stopped until the device has bytes or the link check is due.
-    bool m_asleep = false;
+    // While the receive timer sleeps, until the device has bytes, the link is checked by
+    // this coarse timer instead: it runs exactly while the receive timer sleeps.
     QElapsedTimer m_sleepClock;
     QTimer *m_sleepingLinkCheck = nullptr;
+    bool asleep() const;
     // Shows lines that came just before the timer stopped once their refresh is due.
     QTimer *m_pendingRefresh = nullptr;
     // MAC_Address's entries by text: scan responses and inquiry results look up each address

@@ -74,7 +74,7 @@ void TMain::ShowRxChar(int &byte, QByteArray &pending)
 void TMain::HandleEscape(QByteArray &pending)
 {
     WindowHooks hooks(*this);
-    LineAssembly::handleEscape(pending, serial, hooks, receiveOptions(*this).bgapi);
+    LineAssembly::handleEscape(pending, serial, hooks, bgapiWindowVisible());
 }
 
 void TMain::AddtoList(int newLine, const QString &text)

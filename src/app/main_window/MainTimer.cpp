@@ -121,7 +121,7 @@ void TMain::setUpReceivePacing()
     });
     serial.setWakeUp([this] {
         // A failing device is checked at once; arriving bytes are let gather a moment.
-        if (!m_asleep)
+        if (!asleep())
             return;
         if (!serial.isAlive()) {
             tick_count = std::max(tick_count, kLinkCheckTicks); // the next tick checks the link
@@ -132,13 +132,17 @@ void TMain::setUpReceivePacing()
     });
 }
 
+bool TMain::asleep() const
+{
+    return m_sleepingLinkCheck->isActive();
+}
+
 void TMain::sleepUntilBytes()
 {
     Timer1->stop();
-    m_asleep = true;
+    m_sleepingLinkCheck->start();
     m_sleepClock.start();
     serial.restUntilNextRead();
-    m_sleepingLinkCheck->start();
     // Lines still waiting for their refresh are shown when their time comes, not never.
     if (ListModel->hasUnpublished() && !m_pendingRefresh->isActive()) {
         const qint64 waited = m_viewClock.isValid() ? m_viewClock.elapsed() : kViewRefreshMs;
@@ -148,18 +152,16 @@ void TMain::sleepUntilBytes()
 
 void TMain::wakeReceiveTimer(int afterMs)
 {
-    if (!m_asleep)
+    if (!asleep())
         return;
-    m_asleep = false;
     m_sleepingLinkCheck->stop();
     Timer1->start(afterMs);
 }
 
 void TMain::checkLinkWhileAsleep()
 {
-    if (!m_asleep)
+    if (!asleep())
         return;
-    m_asleep = false;
     m_sleepingLinkCheck->stop();
     // The tick that the link check belongs to, as the ticks would have reached it.
     tick_count = std::max(tick_count, kLinkCheckTicks);
