@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -101,6 +102,20 @@ bool PtyModule::waitUntilProgramCanRead(int timeoutMs) const
             return false;
     }
     return false;
+}
+
+bool PtyModule::waitUntilProgramCanRead(qsizetype count, int timeoutMs) const
+{
+    if (m_slave < 0)
+        return false;
+    const QDeadlineTimer deadline(timeoutMs);
+    int waiting = 0;
+    while (::ioctl(m_slave, FIONREAD, &waiting) == 0 && waiting < count) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(1);
+    }
+    return waiting >= count;
 }
 
 termios PtyModule::programSideSettings() const

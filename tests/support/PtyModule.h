@@ -32,6 +32,9 @@ public:
     // Waits, without running the event loop, until bytes the module wrote are waiting on the
     // program's side of the line; false when none came in time.
     bool waitUntilProgramCanRead(int timeoutMs = 5000) const;
+    // The same for a whole burst: the kernel hands a pseudo-terminal's bytes over in pieces,
+    // so a test that needs all of them in the program's first read waits for all of them.
+    bool waitUntilProgramCanRead(qsizetype count, int timeoutMs) const;
     // The line settings the program's side of the device holds now.
     termios programSideSettings() const;
 

@@ -243,6 +243,7 @@ private slots:
         // Small enough that the first read takes the whole burst into the program.
         const QByteArray burst(3000, 'v');
         QVERIFY(m_fx.module->write(burst));
+        QVERIFY(m_fx.module->waitUntilProgramCanRead(burst.size(), 5000));
         QVERIFY(tickUntil(w, [&] { return !w.ListModel->lines().isEmpty(); }));
         QCOMPARE(joined(w).size(), 256);
         m_fx.module->unplug();
