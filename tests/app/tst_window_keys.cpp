@@ -175,6 +175,27 @@ private slots:
         QCOMPARE(sentSoFar(w.serial, *m_module), kMuxOff);
     }
 
+    // The mode is left at the module itself whatever link Select chose, so the command lines
+    // after it are heard again.
+    void leavingTheModeAfterSelect()
+    {
+        TMain &w = *m_window;
+        QTest::mouseClick(w.MUX1, Qt::LeftButton);
+        QCOMPARE(sentSoFar(w.serial, *m_module), kMuxOn);
+        w.Channel->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(focusedIn(*m_window), Qt::Key_Home);
+        QTest::keyClick(focusedIn(*m_window), Qt::Key_Down);
+        QCOMPARE(w.Channel->currentText(), "1");
+        QTest::mouseClick(w.Select, Qt::LeftButton);
+        QCOMPARE(w.mux_link, 1);
+        QTest::mouseClick(w.MUX1, Qt::LeftButton);
+        QVERIFY(!w.MUX1->isChecked());
+        QCOMPARE(sentSoFar(w.serial, *m_module).toHex(' '),
+                 (QByteArray("\xBF\xFF\x00\x08SELECT 1\x00", 13) + kMuxOff).toHex(' '));
+        QTest::mouseClick(w.BtnS, Qt::LeftButton);
+        QCOMPARE(sentSoFar(w.serial, *m_module), commandLine("SET"));
+    }
+
     // F10 and Alt open the menus from the terminal list, Alt with a letter opens that menu
     // and a letter chooses an item; keys typed into the list still go to the module.
     void menusFromTheKeyboard()
