@@ -7,9 +7,9 @@
 #include "app/main_window/MainForm.h"
 #include "terminal/view/TerminalModel.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QAccessibleActionInterface>
-#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -233,9 +233,9 @@ private slots:
         QCOMPARE(reached.at(cmdData - 1)->objectName(), "BPageMode");
         QCOMPARE(focusedIn(*m_window), w.ListBox1);
         for (QWidget *control : expected) {
-            QVERIFY2(reached.contains(control),
-                     qPrintable(control->objectName() + QLatin1Char(' ') +
-                                control->accessibleName()));
+            QVERIFY2(
+                reached.contains(control),
+                qPrintable(control->objectName() + QLatin1Char(' ') + control->accessibleName()));
         }
         QCOMPARE(sentSoFar(w.serial, *m_module), QByteArray());
 
@@ -280,8 +280,8 @@ private slots:
         {
             QToolButton *button;
             const char *command;
-        } letters[] = {{w.BtnS, "SET"}, {w.BtnR, "RESET"}, {w.BtnI, "INQUIRY 5 NAME"},
-                       {w.BtnL, "LIST"}};
+        } letters[] = {
+            {w.BtnS, "SET"}, {w.BtnR, "RESET"}, {w.BtnI, "INQUIRY 5 NAME"}, {w.BtnL, "LIST"}};
         for (const auto &letter : letters) {
             const QString says = QStringLiteral("Sends ") + letter.command;
             QCOMPARE(letter.button->toolTip(), says);

@@ -9,8 +9,7 @@
 
 #include <QAction>
 #include <QFile>
-#include <QScreen>
-#include <QStyle>
+#include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -65,12 +64,12 @@ private slots:
         QTest::addColumn<QSize>("minimum");
         QTest::addColumn<QRect>("placed");
         const QSize small(400, 300);
-        QTest::newRow("on the small screen") << QRect(30, 40, 700, 450) << small
-                                             << QRect(30, 40, 700, 450);
-        QTest::newRow("across both screens") << QRect(800, 100, 700, 450) << small
-                                             << QRect(800, 100, 700, 450);
-        QTest::newRow("partly off the top left") << QRect(-8, -8, 700, 450) << small
-                                                 << QRect(-8, -8, 700, 450);
+        QTest::newRow("on the small screen")
+            << QRect(30, 40, 700, 450) << small << QRect(30, 40, 700, 450);
+        QTest::newRow("across both screens")
+            << QRect(800, 100, 700, 450) << small << QRect(800, 100, 700, 450);
+        QTest::newRow("partly off the top left")
+            << QRect(-8, -8, 700, 450) << small << QRect(-8, -8, 700, 450);
         // Exactly a title bar's height and enough width to drag it by is left in view.
         QTest::newRow("title bar's worth at the bottom")
             << QRect(500, 1050, 700, 450) << small << QRect(500, 1050, 700, 450);
@@ -81,8 +80,8 @@ private slots:
             << QRect(500, 1060, 700, 450) << small << QRect(1024, 630, 700, 450);
         QTest::newRow("only a corner at the right")
             << QRect(2900, 200, 700, 450) << small << QRect(2244, 200, 700, 450);
-        QTest::newRow("above every screen") << QRect(100, -600, 700, 450) << small
-                                            << QRect(100, 30, 700, 450);
+        QTest::newRow("above every screen")
+            << QRect(100, -600, 700, 450) << small << QRect(100, 30, 700, 450);
         // A monitor that is gone: the nearest screen takes it, made to fit.
         QTest::newRow("far right, below the large screen")
             << QRect(4000, 1200, 700, 450) << small << QRect(2244, 630, 700, 450);
@@ -115,8 +114,7 @@ private slots:
             << QRect(100, 300, 851, 660) << QPoint(100, 108);
         QTest::newRow("past the large screen's right edge")
             << QRect(2500, 100, 851, 660) << QPoint(2093, 100);
-        QTest::newRow("taller than the small screen")
-            << QRect(50, 100, 851, 900) << QPoint(50, 0);
+        QTest::newRow("taller than the small screen") << QRect(50, 100, 851, 900) << QPoint(50, 0);
         QTest::newRow("off every screen") << QRect(5000, 3000, 851, 660) << QPoint(2093, 420);
     }
 
@@ -183,10 +181,10 @@ private slots:
         const QRect screen = kLarge.contains(main) ? kLarge : kSmall;
         QVERIFY(frame.width() <= screen.width());
         QVERIFY2(screen.contains(frame), qPrintable(QStringLiteral("%1,%2 %3x%4")
-                                                         .arg(frame.x())
-                                                         .arg(frame.y())
-                                                         .arg(frame.width())
-                                                         .arg(frame.height())));
+                                                        .arg(frame.x())
+                                                        .arg(frame.y())
+                                                        .arg(frame.width())
+                                                        .arg(frame.height())));
         QCOMPARE(frame.x() == main.x() + 250, offset);
         if (offset)
             QCOMPARE(frame.y(), main.y());

@@ -198,7 +198,8 @@ private slots:
         QLocale::setDefault(locale);
         BgapiState state;
         press(state, command);
-        const LoggerReading::Shown reading = decode(state, answer(sampleValue(quint16(sample)))).reading;
+        const LoggerReading::Shown reading =
+            decode(state, answer(sampleValue(quint16(sample)))).reading;
         QCOMPARE(text(command == LoggerCommand::TemperatureMeasure ? reading.temperature
                                                                    : reading.humidity),
                  shown);
