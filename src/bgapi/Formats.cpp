@@ -97,9 +97,11 @@ QString resultText(qint32 bgapi_result)
 
 QString fixed62(double value, const QLocale &locale)
 {
-    QLocale plain = locale;
-    plain.setNumberOptions(QLocale::OmitGroupSeparator);
-    return plain.toString(value, 'f', 2).rightJustified(6, QLatin1Char(' '));
+    // Only the separator is the user's: the digits and the minus sign stay those of "%6.2f",
+    // where a locale would give its own (a typographic minus, Arabic-Indic digits).
+    QString text = QString::number(value, 'f', 2);
+    text.replace(QLatin1Char('.'), locale.decimalPoint());
+    return text.rightJustified(6, QLatin1Char(' '));
 }
 
 } // namespace zorvane::bgapi

@@ -21,7 +21,7 @@ QString hexBytes(QByteArrayView bytes, ByteOrder order);
 QString addressText(const RawAddress &address);
 // The text of a result or reason code: its name when known, else "%.4x".
 QString resultText(qint32 bgapi_result);
-// "%6.2f" with the locale's decimal separator.
+// "%6.2f" with the locale's decimal separator; digits 0-9 and '-' whatever the locale.
 QString fixed62(double value, const QLocale &locale);
 
 } // namespace zorvane::bgapi

@@ -7,6 +7,7 @@
 #include "app/main_window/MainForm.h"
 #include "terminal/view/TerminalModel.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QAction>
@@ -173,6 +174,122 @@ private slots:
         change();
         QVERIFY(!w.MUX1->isChecked());
         QCOMPARE(sentSoFar(w.serial, *m_module), kMuxOff);
+    }
+
+    // The mode is left at the module itself whatever link Select chose, so the command lines
+    // after it are heard again.
+    void leavingTheModeAfterSelect()
+    {
+        TMain &w = *m_window;
+        QTest::mouseClick(w.MUX1, Qt::LeftButton);
+        QCOMPARE(sentSoFar(w.serial, *m_module), kMuxOn);
+        w.Channel->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(focusedIn(*m_window), Qt::Key_Home);
+        QTest::keyClick(focusedIn(*m_window), Qt::Key_Down);
+        QCOMPARE(w.Channel->currentText(), "1");
+        QTest::mouseClick(w.Select, Qt::LeftButton);
+        QCOMPARE(w.mux_link, 1);
+        QTest::mouseClick(w.MUX1, Qt::LeftButton);
+        QVERIFY(!w.MUX1->isChecked());
+        QCOMPARE(sentSoFar(w.serial, *m_module).toHex(' '),
+                 (QByteArray("\xBF\xFF\x00\x08SELECT 1\x00", 13) + kMuxOff).toHex(' '));
+        QTest::mouseClick(w.BtnS, Qt::LeftButton);
+        QCOMPARE(sentSoFar(w.serial, *m_module), commandLine("SET"));
+    }
+
+    // Tab from the terminal list walks every control and comes back to it: the command
+    // toolbars' buttons included, those that do not fit the row through the row's "More
+    // controls" button. Space on a toolbar button reached that way sends its command.
+    void tabReachesEveryCommand()
+    {
+        TMain &w = *m_window;
+        for (QAction *item : {w.SPP1, w.BGIO1, w.HID1, w.GainSpan1})
+            item->trigger();
+        QTRY_VERIFY(w.ToolBar_GainSpan->isVisible());
+        QList<QWidget *> expected{w.MAC_Address, w.SendString, w.Channel};
+        for (QToolBar *bar : w.findChildren<QToolBar *>()) {
+            auto *more = bar->findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button"));
+            for (QAction *action : bar->actions()) {
+                auto *button = qobject_cast<QAbstractButton *>(bar->widgetForAction(action));
+                if (button && !button->isVisible())
+                    QVERIFY2(more && more->isVisible(), qPrintable(button->objectName()));
+                if (button)
+                    expected << (button->isVisible() ? button : more);
+            }
+        }
+        QVERIFY(expected.size() > 60);
+
+        QCOMPARE(focusedIn(*m_window), w.ListBox1);
+        QList<QWidget *> reached;
+        for (int i = 0; i < 200; ++i) {
+            QTest::keyClick(focusedIn(*m_window), Qt::Key_Tab);
+            if (focusedIn(*m_window) == w.ListBox1)
+                break;
+            reached << focusedIn(*m_window);
+        }
+        // In the order they are shown: "Cmd / Data" ends the SPP row.
+        const qsizetype cmdData = reached.indexOf(w.BCMD);
+        QVERIFY(cmdData > 0);
+        QCOMPARE(reached.at(cmdData - 1)->objectName(), "BPageMode");
+        QCOMPARE(focusedIn(*m_window), w.ListBox1);
+        for (QWidget *control : expected) {
+            QVERIFY2(
+                reached.contains(control),
+                qPrintable(control->objectName() + QLatin1Char(' ') + control->accessibleName()));
+        }
+        QCOMPARE(sentSoFar(w.serial, *m_module), QByteArray());
+
+        auto *sppOn = w.ToolBar_SPP->findChild<QToolButton *>(QStringLiteral("Button2"));
+        QVERIFY(sppOn && sppOn->isVisible());
+        for (int i = 0; i < 200 && focusedIn(*m_window) != sppOn; ++i)
+            QTest::keyClick(focusedIn(*m_window), Qt::Key_Tab);
+        QCOMPARE(focusedIn(*m_window), sppOn);
+        QTest::keyClick(focusedIn(*m_window), Qt::Key_Space);
+        QCOMPARE(sentSoFar(w.serial, *m_module), commandLine("SET PROFILE SPP ON"));
+    }
+
+    // A screen reader names the boxes for what they are, not by what they show, and says
+    // which command each letter button sends, which is what a click sends.
+    void controlsSayWhatTheyAre()
+    {
+        TMain &w = *m_window;
+        const struct
+        {
+            QWidget *control;
+            const char *name;
+            const char *value;
+        } boxes[] = {{w.MAC_Address, "MAC address", "Unknown MAC"},
+                     {w.SendString, "Send box", "RESET"},
+                     {w.SendString->lineEdit(), "Send text", "RESET"},
+                     {w.Channel, "Link", "255"}};
+        for (const auto &box : boxes) {
+            QAccessibleInterface *face = QAccessible::queryAccessibleInterface(box.control);
+            QVERIFY(face);
+            QCOMPARE(face->text(QAccessible::Name), box.name);
+            QCOMPARE(face->text(QAccessible::Value), box.value);
+        }
+        QAccessibleInterface *sendBox = QAccessible::queryAccessibleInterface(w.SendString);
+        QCOMPARE(sendBox->role(), QAccessible::ComboBox);
+        QCOMPARE(sendBox->childCount(), 2);
+        QCOMPARE(sendBox->child(1)->object(), w.SendString->lineEdit());
+        typeIntoSendBox("AT");
+        QCOMPARE(sendBox->text(QAccessible::Value), "AT");
+        QCOMPARE(sendBox->text(QAccessible::Name), "Send box");
+
+        const struct
+        {
+            QToolButton *button;
+            const char *command;
+        } letters[] = {
+            {w.BtnS, "SET"}, {w.BtnR, "RESET"}, {w.BtnI, "INQUIRY 5 NAME"}, {w.BtnL, "LIST"}};
+        for (const auto &letter : letters) {
+            const QString says = QStringLiteral("Sends ") + letter.command;
+            QCOMPARE(letter.button->toolTip(), says);
+            QAccessibleInterface *face = QAccessible::queryAccessibleInterface(letter.button);
+            QCOMPARE(face->text(QAccessible::Description), says);
+            QTest::mouseClick(letter.button, Qt::LeftButton);
+            QCOMPARE(sentSoFar(w.serial, *m_module), commandLine(letter.command));
+        }
     }
 
     // F10 and Alt open the menus from the terminal list, Alt with a letter opens that menu

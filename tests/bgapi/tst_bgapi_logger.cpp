@@ -165,16 +165,44 @@ private slots:
         QCOMPARE(state.logger.bgapi_value_data().size(), 5);
     }
 
-    void usesTheLocaleDecimalSeparator()
+    // The decimal separator is the user's; the digits and the minus sign are not, whatever
+    // the locale would write (Swedish has a typographic minus, Arabic its own digits).
+    void usesTheLocaleDecimalSeparatorOnly_data()
     {
-        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<LoggerCommand>("command");
+        QTest::addColumn<int>("sample");
+        QTest::addColumn<QString>("shown");
+        const QLocale german(QLocale::German, QLocale::Germany);
+        const QLocale swedish(QLocale::Swedish, QLocale::Sweden);
+        const QLocale arabic(QLocale::Arabic, QLocale::Egypt);
+        const auto temp = LoggerCommand::TemperatureMeasure;
+        const auto hum = LoggerCommand::HumidityMeasure;
+        QTest::newRow("German temperature") << german << temp << 26000 << " 22,86C";
+        QTest::newRow("German humidity") << german << hum << 500 << " -5,05rH";
+        QTest::newRow("Swedish lowest temperature") << swedish << temp << 1000 << "-40,00C";
+        QTest::newRow("Swedish humidity") << swedish << hum << 500 << " -5,05rH";
+        QTest::newRow("Swedish highest humidity") << swedish << hum << 60000 << "100,00rH";
+        QTest::newRow("Arabic temperature")
+            << arabic << temp << 26000 << QStringLiteral(" 22\u066B86C");
+        QTest::newRow("Arabic lowest temperature")
+            << arabic << temp << 1000 << QStringLiteral("-40\u066B00C");
+    }
+
+    void usesTheLocaleDecimalSeparatorOnly()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(LoggerCommand, command);
+        QFETCH(int, sample);
+        QFETCH(QString, shown);
+        QLocale::setDefault(locale);
         BgapiState state;
-        press(state, LoggerCommand::TemperatureMeasure);
-        QCOMPARE(*decode(state, answer(sampleValue(26000))).reading.temperature,
-                 QStringLiteral(" 22,86C"));
-        press(state, LoggerCommand::HumidityMeasure);
-        QCOMPARE(*decode(state, answer(sampleValue(500))).reading.humidity,
-                 QStringLiteral(" -5,05rH"));
+        press(state, command);
+        const LoggerReading::Shown reading =
+            decode(state, answer(sampleValue(quint16(sample)))).reading;
+        QCOMPARE(text(command == LoggerCommand::TemperatureMeasure ? reading.temperature
+                                                                   : reading.humidity),
+                 shown);
     }
 };
 

@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """End-to-end checks of the real program, run by CTest inside xvfb-run and dbus-run-session:
 the send box typed into with real keys, the MUX box changed in every way a person can, the
-window's place over several starts with and without a window manager, and the menus reached
-from the keyboard while the terminal list has the focus.
+window's place over several starts with and without a window manager, the menus reached
+from the keyboard while the terminal list has the focus, and the command toolbars reached with
+Tab while the boxes and letter buttons say what they are.
 
 Usage: run_e2e.py PATH_TO_ZORVANE SCENARIO"""
 
@@ -63,10 +64,7 @@ def send_box(s):
     """Return in the send box sends exactly the typed text, whatever the history holds."""
     z = s.start()
     s.module.read_until(RESET_LINE)
-    # On Linux Qt names a combo box after its text; the send box is the one that can be
-    # edited.
-    edit = z.find_role("text", lambda a: a.parent is not None
-                       and a.parent.getRoleName() == "combo box")
+    edit = z.find("Send text", "text")
     for typed in ("AT+VER", "SET BT NAME foo", "SET", "set", "SET BT"):
         z.click(edit)
         z.key("ctrl+a", "BackSpace")
@@ -194,12 +192,46 @@ def keyboard_menus(s):
     s.exit(z)
 
 
+def keyboard_toolbars(s):
+    """The boxes and the letter buttons tell a screen reader what they are; Tab from the
+    terminal list reaches a command toolbar's button and Space presses it."""
+    z = s.start()
+    s.module.read_until(RESET_LINE)
+    toolbar = z.find("ToolBar1", "tool bar")
+    for name in ("MAC address", "Send box", "Link"):
+        z.find(name, "combo box", within=toolbar)
+    z.find("Send text", "text", within=toolbar)
+    for letter, command in (("S", "SET"), ("R", "RESET"), ("I", "INQUIRY 5 NAME"),
+                            ("L", "LIST")):
+        button = z.find(letter, "push button", within=toolbar)
+        check(button.description == "Sends " + command,
+              "%s describes itself as %r" % (letter, button.description))
+
+    Zorvane.do_action(z.find("Show SPP Toolbar", "menu item"), "Press", "Click")
+    spp_on = z.find("SPP On", "push button")
+    wait_for("the SPP toolbar shown", lambda: Zorvane.has_state(spp_on, pyatspi.STATE_SHOWING))
+    terminal = z.find("Terminal", "list")
+    wait_for("focus in the list", lambda: Zorvane.has_state(terminal, pyatspi.STATE_FOCUSED))
+    for _ in range(80):
+        if Zorvane.has_state(spp_on, pyatspi.STATE_FOCUSED):
+            break
+        z.key("Tab")
+    check(Zorvane.has_state(spp_on, pyatspi.STATE_FOCUSED), "Tab never reached SPP On")
+    got = s.module.drain()
+    check(got == b"", "Tab sent %r" % got)
+    z.key("space")
+    got = s.module.read_until(command_line(b"SET PROFILE SPP ON"))
+    check(got == command_line(b"SET PROFILE SPP ON"), "Space on SPP On sent %r" % got)
+    s.exit(z)
+
+
 SCENARIOS = {
     "send_box": (send_box, True),
     "mux_box": (mux_box, True),
     "window_place": (window_place, True),
     "window_place_without_wm": (window_place_without_wm, False),
     "keyboard_menus": (keyboard_menus, True),
+    "keyboard_toolbars": (keyboard_toolbars, True),
 }
 
 

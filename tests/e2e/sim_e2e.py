@@ -34,9 +34,9 @@ def module(z):
     wait_for("the banner after the reset on connect",
              lambda: shows(z, lambda n: "READY." in n), timeout=15)
     Zorvane.do_action(z.find("I", "push button"), "Press", "Click")
+    addresses = z.find("MAC address", "combo box")
     wait_for("inquiry addresses in the address list",
-             lambda: shows(z, lambda n: ADDRESS.match(n.strip()) is not None, "combo box"),
-             timeout=15)
+             lambda: any(ADDRESS.match(e.strip()) for e in entries(addresses)), timeout=15)
     mux = z.find("MUX", "check box")
     Zorvane.do_action(mux, "Toggle", "Press")
     wait_for("MUX checked", lambda: Zorvane.has_state(mux, pyatspi.STATE_CHECKED))
@@ -63,19 +63,25 @@ def entries(combo):
     return [items.getChildAtIndex(i).name for i in range(items.childCount)]
 
 
+def current(combo):
+    """The entry a combo box shows: the selected item of its list (its name is the box's)."""
+    items = combo.getChildAtIndex(0)
+    return next((items.getChildAtIndex(i).name for i in range(items.childCount)
+                 if Zorvane.has_state(items.getChildAtIndex(i), pyatspi.STATE_SELECTED)), None)
+
+
 def scan_and_connect(z, window):
     """Scans with "All", picks the first device found from the address list and connects."""
-    # Emptied first, so the handle the dongle gives on Connect is plain to see.
+    # A handle the dongle does not give first, so the one it gives on Connect is plain to see;
+    # an empty field would hold no number, and All would send nothing.
     handle = z.find("connection handle", "text", within=window)
     z.click(handle)
     z.key("ctrl+a", "BackSpace")
-    wait_for("the connection handle field empty", lambda: Zorvane.text(handle) == "")
+    z.type("9")
+    wait_for("the connection handle 9", lambda: Zorvane.text(handle) == "9")
 
-    # On Linux Qt names a combo box after its current entry; the address list is the one
-    # that has "Unknown MAC" or an address among its entries.
     toolbar = z.find("ToolBar1", "tool bar")
-    addresses = z.find_role("combo box", lambda a: any(
-        e == "Unknown MAC" or ADDRESS.match(e) for e in entries(a)), within=toolbar)
+    addresses = z.find("MAC address", "combo box", within=toolbar)
     before = entries(addresses)
 
     press(z, window, "All")
@@ -91,13 +97,13 @@ def scan_and_connect(z, window):
 
     # The first device found, picked with the mouse from the list's popup.
     picked = found()[0]
-    check(addresses.name != picked, "the first device is already the current entry")
+    check(current(addresses) != picked, "the first device is already the current entry")
     xdotool("windowactivate", "--sync", z.window)
     z.click(addresses)
     choice = z.find_role("list item", lambda a: a.name == picked
                          and Zorvane.has_state(a, pyatspi.STATE_SHOWING), within=addresses)
     z.click(choice)
-    wait_for("%s as the current entry" % picked, lambda: addresses.name == picked)
+    wait_for("%s as the current entry" % picked, lambda: current(addresses) == picked)
 
     press(z, window, "Connect")
     wait_for("a connection handle", lambda: Zorvane.text(handle) == "0", timeout=5)

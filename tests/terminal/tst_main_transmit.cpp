@@ -257,13 +257,14 @@ private slots:
         w.UnReadable1->setChecked(true);
         w.MUX1->click();
         QVERIFY(!w.MUX1->isChecked());
+        // Whatever link is selected, the mode ends at the module itself.
         QCOMPARE(sentSoFar(w.serial, *m_fx.module).toHex(' '),
-                 frame(2, "SET CONTROL MUX 0").toHex(' '));
+                 frame(255, "SET CONTROL MUX 0").toHex(' '));
         QCOMPARE(w.mux_link, -1);
         QVERIFY(w.UnReadable1->isChecked());
         QCOMPARE(comboEntries(w.SendString).first(), QStringLiteral("SET CONTROL MUX 0"));
         QCOMPARE(listLines(w).last(2),
-                 (QStringList{"RX<= TX=><0xbf><02><0x00><11>SET CONTROL MUX 0<FD>", "RX<= "}));
+                 (QStringList{"RX<= TX=><0xbf><FF><0x00><11>SET CONTROL MUX 0<00>", "RX<= "}));
 
         // Back to command lines; "+++" is refused only while the mode is on.
         w.mc_puts("x");

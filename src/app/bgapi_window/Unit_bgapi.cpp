@@ -3,6 +3,7 @@
 #include "app/bgapi_window/BgapiHost.h"
 #include "app/bgapi_window/DesignLayout.h"
 #include "app/bgapi_window/WindowRoles.h"
+#include "app/main_window/WindowPlace.h"
 #include "bgapi/BgapiState.h"
 #include "bgapi/Formats.h"
 #include "serial/LinePause.h"
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QStyle>
 #include <QTimer>
 
 using zorvane::app::DesignPlace;
@@ -350,7 +352,11 @@ void TForm_BGAPI::Attr_WriteClick()
 void TForm_BGAPI::AllClick()
 {
     // The pauses hold everything, the receive loop included, so the module gets the commands
-    // spaced out and its answers are decoded once the whole sequence is out.
+    // spaced out and its answers are decoded once the whole sequence is out. The sequence
+    // opens with the disconnect, whose handle must be a number: without one nothing is sent,
+    // as a scan started on a connection that was not closed would not be what was asked for.
+    if (!channelNumber())
+        return;
     btn_ble_cmd_connection_disconnectClick();
     zorvane::serial::linePause(kAllPauseMs);
     gap_set_modeClick();
@@ -488,10 +494,17 @@ void TForm_BGAPI::FormShow()
     const QWidget *main = parentWidget();
     if (!main)
         return;
-    // Beside the main window; it keeps its height on the screen once it has one.
+    // Beside the main window; it keeps its height on the screen once it has one. Where that
+    // would put part of it off the screen (a small screen, a main window near its right
+    // edge) it comes inside, so its close button and fields stay in reach.
     const int top = m_placed ? pos().y() : main->pos().y();
     m_placed = true;
-    move(main->pos().x() + kShowOffset, top);
+    QSize frame = frameGeometry().size();
+    // Before its first show the window has no frame yet: allow for a title bar above.
+    if (frame == size())
+        frame.rheight() += style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+    const QRect wanted(QPoint(main->pos().x() + kShowOffset, top), frame);
+    move(zorvane::app::keepOnScreen(wanted, zorvane::app::availableScreenAreas()));
 }
 
 void TForm_BGAPI::closeEvent(QCloseEvent *event)

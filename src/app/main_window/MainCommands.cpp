@@ -89,8 +89,12 @@ void TMain::buildModuleCommands()
         auto *action = new QAction(command.caption, bar);
         action->setObjectName(command.name);
         bar->insertAction(before, action);
-        if (QWidget *button = bar->widgetForAction(action))
+        if (QWidget *button = bar->widgetForAction(action)) {
             button->setObjectName(command.name);
+            // A toolbar makes its buttons unreachable by Tab; these are commands a keyboard
+            // user needs as much as anyone.
+            button->setFocusPolicy(Qt::TabFocus);
+        }
         connect(action, &QAction::triggered, this, [this, &command] { CommandClick(command); });
     };
     auto fillBar = [&](QToolBar *bar, const QString &caption,
@@ -102,6 +106,11 @@ void TMain::buildModuleCommands()
             if (command.send != CommandSend::Escape)
                 addCommand(bar, command, last);
         }
+        // Tab goes along the row as it is shown, the button made first included.
+        const QList<QAction *> actions = bar->actions();
+        if (last && actions.size() >= 2)
+            QWidget::setTabOrder(bar->widgetForAction(actions.at(actions.size() - 2)),
+                                 bar->widgetForAction(last));
     };
     BCMD->setObjectName(QStringLiteral("BCMD"));
     fillBar(ToolBar_SPP, QStringLiteral("SPP"), sppToolbar());

@@ -3,6 +3,7 @@
 #include "app/About.h"
 #include "app/bgapi_window/Unit_bgapi.h"
 #include "app/main_window/ClickFirstCheckBox.h"
+#include "app/main_window/ComboBoxNames.h"
 #include "app/main_window/KeyboardMenus.h"
 #include "serial/PortNames.h"
 #include "settings/DocumentsFolder.h"
@@ -267,8 +268,11 @@ void TMain::keepControlsReachable()
     // buttons behind the row's extension button, which needs a name as any control does.
     ToolBar1->setMinimumWidth(ToolBar1->sizeHint().width());
     for (QToolBar *bar : findChildren<QToolBar *>()) {
-        if (auto *more = bar->findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button")))
+        if (auto *more = bar->findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button"))) {
             more->setAccessibleName(QStringLiteral("More controls"));
+            // Tab reaches it as it reaches the buttons beside it; Space opens its menu.
+            more->setFocusPolicy(Qt::TabFocus);
+        }
     }
     constexpr int kMinimumRows = 4;
     ListBox1->setMinimumHeight(kMinimumRows * ListBox1->fontMetrics().height() +
@@ -277,6 +281,7 @@ void TMain::keepControlsReachable()
 
 void TMain::buildMainToolbar()
 {
+    zorvane::app::installComboBoxNames();
     ToolBar1 = addToolBar(QStringLiteral("ToolBar1"));
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
     ToolBar1->setMovable(false);
@@ -284,18 +289,21 @@ void TMain::buildMainToolbar()
     // Everything of the row fits the design width of 834 only with tight spacing.
     ToolBar1->layout()->setSpacing(2);
 
-    auto speedButton = [this](const QString &caption) {
+    // A letter says little: the tooltip and the screen reader say which command it sends.
+    auto speedButton = [this](const QString &caption, const QString &command) {
         auto *button = new QToolButton(ToolBar1);
         button->setText(caption);
+        button->setToolTip(QStringLiteral("Sends ") + command);
+        button->setAccessibleDescription(button->toolTip());
         button->setAutoRaise(true);
         button->setFixedWidth(button->fontMetrics().horizontalAdvance(caption) + 10);
         ToolBar1->addWidget(button);
         return button;
     };
-    BtnS = speedButton(QStringLiteral("S"));
-    BtnR = speedButton(QStringLiteral("R"));
-    BtnI = speedButton(QStringLiteral("I"));
-    BtnL = speedButton(QStringLiteral("L"));
+    BtnS = speedButton(QStringLiteral("S"), QStringLiteral("SET"));
+    BtnR = speedButton(QStringLiteral("R"), QStringLiteral("RESET"));
+    BtnI = speedButton(QStringLiteral("I"), QStringLiteral("INQUIRY 5 NAME"));
+    BtnL = speedButton(QStringLiteral("L"), QStringLiteral("LIST"));
     connect(BtnS, &QToolButton::clicked, this, &TMain::BtnSClick);
     connect(BtnR, &QToolButton::clicked, this, &TMain::BtnRClick);
     connect(BtnI, &QToolButton::clicked, this, &TMain::BtnIClick);
@@ -323,6 +331,7 @@ void TMain::buildMainToolbar()
     for (int i = 0; i < kSendHistoryEntries; ++i)
         SendString->addItem(QString());
     ToolBar1->addWidget(SendString);
+    SendString->lineEdit()->setAccessibleName(QStringLiteral("Send text"));
     // A pasted text goes out whole; a line edit keeps only 32767 characters unless told.
     SendString->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
     connect(SendString->lineEdit(), &QLineEdit::textEdited, this,

@@ -20,7 +20,10 @@ void TMain::MUX1Click()
         // The module's frames from now on show as escapes rather than raw bytes.
         UnReadable1->setChecked(false);
     } else {
-        mc_puts(QStringLiteral("SET CONTROL MUX 0"));
+        // The mode is the module's own: the command that ends it goes to the control link.
+        // Framed to a link chosen with Select it would reach the far device instead, and the
+        // module would stay in the mode, ignoring every plain command after it.
+        mc_puts_cmd(QStringLiteral("SET CONTROL MUX 0"));
         mux_link = -1;
     }
 }

@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QToolBar>
 
 #include <functional>
@@ -220,7 +221,11 @@ void TMain::applyRestoredPlace()
     // there is no room to offer, and the smallest window is the one to make.
     const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     const QSize available = screen ? screen->availableVirtualSize() : minimum;
-    setGeometry(zorvane::app::windowPlace(restoredPlace, minimum, available));
+    const QRect place = zorvane::app::windowPlace(restoredPlace, minimum, available);
+    // A place on a monitor that is no longer there would leave the window out of reach.
+    const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+    setGeometry(zorvane::app::reachablePlace(place, zorvane::app::availableScreenAreas(), titleBar,
+                                             minimum));
 }
 
 void TMain::SaveSettings()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QRect>
 
 namespace zorvane::app {
@@ -20,5 +21,21 @@ struct SavedPlace
 // partly off the screen included, within a range where place plus size cannot overflow.
 // The values come apart, not as a rectangle: a damaged width would overflow its right edge.
 QRect windowPlace(const SavedPlace &saved, const QSize &minimum, const QSize &available);
+
+// A restored window's client area, kept where it is while a person can still take hold of
+// it: some screen shows a piece of it as tall as a title bar. Otherwise (a place left on a
+// monitor that is gone) it is moved onto the nearest screen, below room for its title bar,
+// and made no larger than that screen unless its minimum says so. `screens` are the screens'
+// available areas; with none the place is kept.
+QRect reachablePlace(const QRect &place, const QList<QRect> &screens, int titleBar,
+                     const QSize &minimum);
+
+// Where a window whose frame is wanted at `wanted` goes: there, when one screen's available
+// area holds all of it; otherwise moved the least way into the screen that shows most of it
+// (the nearest when none does), its top left corner kept on that screen when it is larger.
+QPoint keepOnScreen(const QRect &wanted, const QList<QRect> &screens);
+
+// The available areas of the screens present, in the window system's coordinates.
+QList<QRect> availableScreenAreas();
 
 } // namespace zorvane::app
