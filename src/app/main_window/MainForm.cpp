@@ -403,7 +403,8 @@ void TMain::buildTerminalArea()
     ListBox1->setAccessibleName(QStringLiteral("Terminal"));
     ListBox1->setModel(ListModel);
     ListBox1->setUniformItemSizes(true);
-    ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Lines are selected with the mouse, for copying; keys typed in the list go to the module.
+    ListBox1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ListBox1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListBox1->setMinimumWidth(20);
     Splitter2->addWidget(ListBox1);

@@ -1,5 +1,6 @@
 #include "terminal/view/TerminalView.h"
 
+#include "terminal/view/ArrivalColumn.h"
 #include "terminal/view/TerminalDelegate.h"
 #include "terminal/view/TerminalModel.h"
 
@@ -106,6 +107,44 @@ TerminalView::TerminalView(QWidget *parent) : QListView(parent)
     // raster engine spreads large fills over worker threads.
     viewport()->setAutoFillBackground(false);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    m_column = new ArrivalColumn(this);
+    m_column->hide();
+}
+
+void TerminalView::setTimeColumn(TimeColumn column)
+{
+    m_timeColumn = column;
+    const bool shown = column != TimeColumn::Hidden;
+    setViewportMargins(shown ? m_column->columnWidth() : 0, 0, 0, 0);
+    m_column->setVisible(shown);
+    placeTimeColumn();
+    m_column->update();
+}
+
+void TerminalView::placeTimeColumn()
+{
+    if (m_column->isHidden())
+        return;
+    const QRect lines = viewport()->geometry();
+    m_column->setGeometry(lines.left() - m_column->columnWidth(), lines.top(),
+                          m_column->columnWidth(), lines.height());
+}
+
+QString TerminalView::timeText(int row) const
+{
+    const auto *lines = qobject_cast<const TerminalModel *>(model());
+    if (!lines || row < 0 || row >= lines->rowCount())
+        return {};
+    const qint64 ms = lines->lines().arrivalMs(row);
+    if (m_timeColumn != TimeColumn::SincePrevious)
+        return clockText(ms);
+    return sinceText(ms, row > 0 ? lines->lines().arrivalMs(row - 1) : ms);
+}
+
+void TerminalView::reset()
+{
+    QListView::reset();
+    m_column->update();
 }
 
 int TerminalView::rowCount() const
@@ -227,6 +266,8 @@ void TerminalView::rowsInserted(const QModelIndex &parent, int start, int end)
     if (y < viewport()->height())
         viewport()->update(0, clampToInt(std::max<qint64>(y, 0)), viewport()->width(),
                            viewport()->height());
+    if (y < viewport()->height() && m_column->isVisible())
+        m_column->update();
 }
 
 void TerminalView::dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
@@ -260,6 +301,8 @@ void TerminalView::scrollContentsBy(int dx, int dy)
 {
     // The vertical scroll bar counts rows.
     QAbstractItemView::scrollContentsBy(dx, clampToInt(qint64(dy) * rowHeight()));
+    if (dy != 0 && m_column->isVisible())
+        m_column->update();
 }
 
 int TerminalView::horizontalOffset() const
@@ -442,6 +485,7 @@ void TerminalView::resizeEvent(QResizeEvent *event)
 {
     // Only the scroll ranges depend on the size.
     QAbstractItemView::resizeEvent(event);
+    placeTimeColumn();
 }
 
 bool TerminalView::event(QEvent *event)
@@ -449,6 +493,8 @@ bool TerminalView::event(QEvent *event)
     if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
         m_rowHeight = 0;
         m_characterWidth = 0;
+        if (m_timeColumn != TimeColumn::Hidden)
+            setTimeColumn(m_timeColumn);
     }
     const bool handled = QListView::event(event);
     if (event->type() == QEvent::Paint)
