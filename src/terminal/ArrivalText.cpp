@@ -13,10 +13,8 @@ QString sinceText(qint64 ms, qint64 previousMs)
 {
     const qint64 gap = ms - previousMs;
     const qint64 magnitude = gap < 0 ? -gap : gap;
-    return QStringLiteral("%1%2.%3")
-        .arg(gap < 0 ? u'-' : u'+')
-        .arg(magnitude / 1000)
-        .arg(magnitude % 1000, 3, 10, QLatin1Char('0'));
+    return (gap < 0 ? QStringLiteral("-") : QStringLiteral("+")) +
+           QStringLiteral("%1.%2").arg(magnitude / 1000).arg(magnitude % 1000, 3, 10, QLatin1Char('0'));
 }
 
 } // namespace zorvane::terminal

@@ -333,11 +333,15 @@ QModelIndex TerminalView::moveCursor(CursorAction cursorAction, Qt::KeyboardModi
     case MoveNext:
         ++row;
         break;
+    // Page Up and Page Down turn the view a page as well, whichever line is current, so
+    // Page Up from the newest line leaves the bottom.
     case MovePageUp:
-        row -= std::max(1, pageRows() - 1);
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepSub);
+        row -= pageRows();
         break;
     case MovePageDown:
-        row += std::max(1, pageRows() - 1);
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        row += pageRows();
         break;
     case MoveHome:
         row = 0;
