@@ -210,6 +210,7 @@ void LineStore::clear()
     std::deque<quint64>().swap(m_entries);
     std::vector<Block>().swap(m_blocks);
     m_times.clear();
+    ++m_generation;
 }
 
 qsizetype LineStore::memoryBytes() const

@@ -46,6 +46,9 @@ public:
     // Opens a new last line holding the text.
     void addLine(QStringView text);
     void clear();
+    // Changes whenever the store is emptied, so whoever keeps results about its lines can
+    // tell that they are gone.
+    quint64 generation() const { return m_generation; }
 
     // When the line's first byte arrived (a line that ended empty: its line end), in ms since
     // the epoch.
@@ -87,6 +90,7 @@ private:
     std::vector<Block> m_blocks;
     ArrivalTimes m_times;
     Clock m_clock = &systemClock;
+    quint64 m_generation = 0;
 };
 
 } // namespace zorvane::terminal

@@ -3,6 +3,7 @@
 // the times are shown in, and the rule that decides whether the list follows or holds.
 #include "terminal/ArrivalText.h"
 #include "terminal/FollowRule.h"
+#include "terminal/LineSearch.h"
 #include "terminal/LineStore.h"
 
 #include <QDateTime>
@@ -94,6 +95,90 @@ private slots:
         QFETCH(QString, since);
         QCOMPARE(sinceText(ms, previous), since);
         QCOMPARE(clockText(previous), QStringLiteral("09:07:45.008"));
+    }
+
+    void find_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<bool>("caseSensitive");
+        QTest::addColumn<bool>("regex");
+        QTest::addColumn<int>("count");
+        // Rows and starts of the matches, in order.
+        QTest::addColumn<QList<int>>("rows");
+        QTest::addColumn<QList<int>>("starts");
+        QTest::newRow("plain, any case") << "ok" << false << false << 4 << QList<int>{0, 2, 2, 4}
+                                         << QList<int>{0, 0, 3, 5};
+        QTest::newRow("plain, case") << "OK" << true << false << 2 << QList<int>{0, 2}
+                                     << QList<int>{0, 0};
+        QTest::newRow("does not overlap") << "aa" << false << false << 2 << QList<int>{3, 3}
+                                          << QList<int>{0, 2};
+        QTest::newRow("regex") << "^[A-Z]+\\d" << true << true << 1 << QList<int>{1}
+                               << QList<int>{0};
+        QTest::newRow("regex, any case") << "o.\\b" << false << true << 4
+                                         << QList<int>{0, 2, 2, 4} << QList<int>{0, 0, 3, 5};
+        QTest::newRow("empty matches nothing") << "x*" << true << true << 0 << QList<int>{}
+                                               << QList<int>{};
+        QTest::newRow("high byte") << "café" << false << false << 1 << QList<int>{4}
+                                   << QList<int>{0};
+        QTest::newRow("wide character") << "€" << false << false << 1 << QList<int>{5}
+                                        << QList<int>{2};
+    }
+
+    void find()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(bool, caseSensitive);
+        QFETCH(bool, regex);
+        QFETCH(int, count);
+        QFETCH(QList<int>, rows);
+        QFETCH(QList<int>, starts);
+        LineStore store;
+        for (const QString &line : {u"OK"_qs, u"ERROR1"_qs, u"OK ok"_qs, u"aaaa"_qs,
+                                     u"café Ok"_qs, u"1 €"_qs})
+            store.addLine(line);
+        LineSearch search;
+        QVERIFY(search.setPattern(pattern, caseSensitive, regex));
+        QCOMPARE(search.count(store), count);
+        // Forwards from nowhere through every match and round the end; then backwards.
+        LineMatch at;
+        for (int i = 0; i <= count; ++i) {
+            const auto found = search.next(store, at, true);
+            QCOMPARE(found.has_value(), count > 0);
+            if (!found)
+                break;
+            QCOMPARE(found->row, rows[i % count]);
+            QCOMPARE(found->start, starts[i % count]);
+            QCOMPARE(search.ordinal(store, *found), i % count);
+            at = *found;
+        }
+        // `at` is the first match again; backwards goes round to the last one first.
+        for (int k = 1; k <= count; ++k) {
+            at = *search.next(store, at, false);
+            QCOMPARE(at.row, rows[count - k]);
+            QCOMPARE(at.start, starts[count - k]);
+        }
+    }
+
+    void findCountFollowsArrivals()
+    {
+        LineStore store;
+        LineSearch search;
+        QVERIFY(search.setPattern(u"err"_qs, false, false));
+        store.appendToLast(QByteArrayView("ERR 1"));
+        QCOMPARE(search.count(store), 1);
+        store.appendToLast(QByteArrayView(" err")); // the last line grows
+        QCOMPARE(search.count(store), 2);
+        store.addLine(u"no"_qs);
+        store.addLine(u"err err"_qs);
+        QCOMPARE(search.count(store), 4);
+        // Emptied and filled again past the old size: counted afresh.
+        store.clear();
+        for (int i = 0; i < 5; ++i)
+            store.addLine(u"err"_qs);
+        QCOMPARE(search.count(store), 5);
+        QVERIFY(!search.setPattern(u"(unclosed"_qs, false, true));
+        QCOMPARE(search.count(store), 0);
+        QVERIFY(!search.next(store, {}, true));
     }
 
     void followOrHold_data()

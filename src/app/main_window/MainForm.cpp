@@ -3,6 +3,7 @@
 #include "app/About.h"
 #include "app/bgapi_window/Unit_bgapi.h"
 #include "app/main_window/ClickFirstCheckBox.h"
+#include "app/main_window/FindBar.h"
 #include "app/main_window/KeyboardMenus.h"
 #include "serial/PortNames.h"
 #include "settings/DocumentsFolder.h"
@@ -25,6 +26,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include <limits>
 
@@ -407,7 +409,17 @@ void TMain::buildTerminalArea()
     ListBox1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ListBox1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListBox1->setMinimumWidth(20);
-    Splitter2->addWidget(ListBox1);
+    // The list with the find bar under it, which shows only while a search is open.
+    auto *listArea = new QWidget(area);
+    auto *listLayout = new QVBoxLayout(listArea);
+    listLayout->setContentsMargins(0, 0, 0, 0);
+    listLayout->setSpacing(0);
+    ListBox1->setParent(listArea);
+    listLayout->addWidget(ListBox1, 1);
+    Find_Bar = new zorvane::app::FindBar(listArea);
+    Find_Bar->hide();
+    listLayout->addWidget(Find_Bar);
+    Splitter2->addWidget(listArea);
     Splitter2->setStretchFactor(0, 1);
     // Keys typed in the terminal go to the module; the list is where typing starts.
     ListBox1->installEventFilter(this);

@@ -8,6 +8,7 @@
 #include "settings/zv_settings.h"
 #include "terminal/FollowRule.h"
 #include "terminal/LineAssembly.h"
+#include "terminal/LineSearch.h"
 #include "terminal/LineStore.h"
 #include "terminal/SessionLog.h"
 
@@ -32,6 +33,10 @@ class QTimer;
 class QToolBar;
 class QToolButton;
 class TForm_BGAPI;
+
+namespace zorvane::app {
+class FindBar;
+}
 
 namespace zorvane::terminal {
 class NewLinesMarker;
@@ -193,6 +198,21 @@ public:
     void ArrivalTimes1Click();
     void CopySelectionClick();
     void SelectAllClick();
+    // Find: Ctrl+Shift+F opens the bar under the list; F3 and Shift+F3 go to the next and
+    // previous match, which holds the view there.
+    void FindClick();
+    void findNext(bool forward);
+    void closeFind();
+    // The count as lines arrive; the search again when the text or a switch changes.
+    void updateFindCount();
+    void findPatternChanged();
+    QAction *Find1 = nullptr;
+    QAction *FindNext1 = nullptr;
+    QAction *FindPrevious1 = nullptr;
+    zorvane::app::FindBar *Find_Bar = nullptr;
+    zorvane::terminal::LineSearch search;
+    zorvane::terminal::LineMatch currentMatch;
+    qsizetype currentMatchOrdinal = -1;
     QAction *ArrivalTimes1 = nullptr;
     QAction *SincePrevious1 = nullptr;
     QAction *CopySelection1 = nullptr;
@@ -342,6 +362,7 @@ private:
     void buildPopupMenu();
     // The additions after the context menu's own four items, and the marker over the list.
     void buildReadBack();
+    void buildFind();
     void showNewLinesCount();
     void selectLastLine();
     void buildStatusBar();

@@ -48,7 +48,9 @@ void TMain::buildReadBack()
     CopySelection1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
     SelectAll1 = menu->addAction(QStringLiteral("Select All Lines"));
     SelectAll1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A));
-    for (QAction *item : {ArrivalTimes1, SincePrevious1, CopySelection1, SelectAll1}) {
+    buildFind();
+    for (QAction *item :
+         {ArrivalTimes1, SincePrevious1, CopySelection1, SelectAll1, Find1, FindNext1, FindPrevious1}) {
         item->setShortcutContext(Qt::WindowShortcut);
         item->setShortcutVisibleInContextMenu(true);
         addAction(item); // the chords work without the menu open

@@ -182,4 +182,5 @@ void TMain::refreshTerminalView()
     if (follow.following())
         selectLastLine();
     showNewLinesCount();
+    updateFindCount();
 }

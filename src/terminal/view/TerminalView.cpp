@@ -141,6 +141,34 @@ QString TerminalView::timeText(int row) const
     return sinceText(ms, row > 0 ? lines->lines().arrivalMs(row - 1) : ms);
 }
 
+void TerminalView::setSearch(const LineSearch *search, const LineMatch &current)
+{
+    m_search = search;
+    m_currentMatch = current;
+    viewport()->update();
+}
+
+void TerminalView::paintMatches(QPainter &painter, int row, const QRect &rowRect)
+{
+    const auto *lines = qobject_cast<const TerminalModel *>(model());
+    if (!lines)
+        return;
+    const std::vector<LineMatch> matches = m_search->matchesIn(lines->lines(), row);
+    if (matches.empty())
+        return;
+    // Where the text starts, as the delegate places it; translucent so the text shows through.
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    const QFontMetricsF metrics(font());
+    const QString text = lines->lines().text(row);
+    for (const LineMatch &match : matches) {
+        const qreal x = rowRect.left() + margin + metrics.horizontalAdvance(text.left(match.start));
+        const qreal w = metrics.horizontalAdvance(text.mid(match.start, match.length));
+        const bool current = match == m_currentMatch;
+        painter.fillRect(QRectF(x, rowRect.top(), w, rowRect.height()),
+                         current ? QColor(255, 140, 0, 150) : QColor(255, 230, 0, 110));
+    }
+}
+
 void TerminalView::reset()
 {
     QListView::reset();
@@ -455,6 +483,8 @@ void TerminalView::paintEvent(QPaintEvent *event)
             style()->drawPrimitive(QStyle::PE_PanelItemViewRow, &rowOption, &painter, this);
         }
         itemDelegateForIndex(index)->paint(&painter, option, index);
+        if (m_search && !m_search->isEmpty())
+            paintMatches(painter, static_cast<int>(row), option.rect);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "terminal/ArrivalText.h"
+#include "terminal/LineSearch.h"
 
 #include <QListView>
 
@@ -37,6 +38,9 @@ public:
     // A line's arrival time as the column shows it (the clock form while it is hidden).
     QString timeText(int row) const;
     void reset() override;
+    // Matches of the search are marked where they are in view, the current one more strongly;
+    // no search marks nothing.
+    void setSearch(const LineSearch *search, const LineMatch &current);
 
 protected:
     void rowsInserted(const QModelIndex &parent, int start, int end) override;
@@ -67,11 +71,14 @@ private:
     void updateHorizontalRange();
     void paintFocusFrame();
     void placeTimeColumn();
+    void paintMatches(QPainter &painter, int row, const QRect &rowRect);
 
     mutable int m_rowHeight = 0;
     mutable int m_characterWidth = 0;
     TimeColumn m_timeColumn = TimeColumn::Hidden;
     ArrivalColumn *m_column = nullptr;
+    const LineSearch *m_search = nullptr;
+    LineMatch m_currentMatch;
 };
 
 } // namespace zorvane::terminal
