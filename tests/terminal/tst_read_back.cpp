@@ -2,8 +2,10 @@
 // and the receive timer running: the list holds while lines arrive once the user scrolls up
 // or selects lines with the mouse, the marker counts what came and follows again, End
 // follows, a drag selects lines that Ctrl+Shift+C copies, arrival times beside the lines,
-// and Ctrl+letter still reaching the module while Ctrl+Shift chords send nothing.
+// finding a text with the find bar, and Ctrl+letter still reaching the module while
+// Ctrl+Shift chords send nothing.
 #include "PtyModule.h"
+#include "app/main_window/FindBar.h"
 #include "WindowFixture.h"
 #include "app/main_window/MainForm.h"
 #include "terminal/view/NewLinesMarker.h"
@@ -14,6 +16,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QToolButton>
 #include <QListView>
 #include <QMenu>
 #include <QRegularExpression>
@@ -170,6 +175,63 @@ private slots:
         QTest::keyClick(w.ListBox1, Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(view->timeColumn(), zorvane::terminal::TimeColumn::Hidden);
         QCOMPARE(w.ListBox1->viewport()->geometry().left(), linesLeft);
+    }
+
+    void findBar()
+    {
+        TMain &w = *m_fx.window;
+        QVERIFY(m_fx.module->write("boot\rERR 1\rok\rerr 2\rok\rError 3\r"));
+        QTRY_COMPARE(w.ListModel->rowCount(), 7);
+        QTest::keyClick(w.ListBox1, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(w.Find_Bar->isVisible());
+        QLineEdit *field = w.Find_Bar->Field;
+        QTRY_VERIFY(field->hasFocus());
+        QCOMPARE(field->accessibleName(), QStringLiteral("Find"));
+        QTest::keyClicks(field, QStringLiteral("err"));
+        QCOMPARE(w.Find_Bar->countText(), QStringLiteral("0 of 3"));
+
+        const auto current = [&] { return w.ListBox1->currentIndex().row(); };
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(current(), 1);
+        QCOMPARE(w.Find_Bar->countText(), QStringLiteral("1 of 3"));
+        QVERIFY(!w.follow.following()); // going to a match holds the view
+        QTest::keyClick(field, Qt::Key_F3);
+        QCOMPARE(current(), 3);
+        QCOMPARE(w.Find_Bar->countText(), QStringLiteral("2 of 3"));
+        QTest::keyClick(field, Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(current(), 1);
+        QTest::keyClick(field, Qt::Key_F3, Qt::ShiftModifier); // round the start
+        QCOMPARE(current(), 5);
+        QCOMPARE(w.Find_Bar->countText(), QStringLiteral("3 of 3"));
+
+        // The count stays right while lines arrive, the held view does not move.
+        const QModelIndex top = w.ListBox1->indexAt(QPoint(2, 2));
+        QVERIFY(m_fx.module->write("err 4\rno\rERR 5\r"));
+        QTRY_COMPARE(w.Find_Bar->countText(), QStringLiteral("3 of 5"));
+        QCOMPARE(w.ListBox1->indexAt(QPoint(2, 2)), top);
+
+        // Case and regular expression, switched with the mouse.
+        QTest::mouseClick(w.Find_Bar->CaseButton, Qt::LeftButton);
+        QCOMPARE(w.Find_Bar->countText(), QStringLiteral("0 of 2"));
+        QTest::mouseClick(w.Find_Bar->RegexButton, Qt::LeftButton);
+        field->selectAll();
+        QTest::keyClicks(field, QStringLiteral("^(ERR|Error) \\d$"));
+        QCOMPARE(w.Find_Bar->countText(), QStringLiteral("0 of 3"));
+        QTest::keyClick(field, Qt::Key_Return);
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(current(), 5);
+        // A regular expression that does not compile marks the field, no box.
+        QTest::keyClicks(field, QStringLiteral("("));
+        QVERIFY(!field->accessibleDescription().isEmpty());
+        QCOMPARE(m_fx.messages, QStringList());
+        QTest::keyClick(field, Qt::Key_Backspace);
+        QVERIFY(field->accessibleDescription().isEmpty());
+
+        // Esc closes the bar and gives the focus back to the list; nothing went to the module.
+        QTest::keyClick(field, Qt::Key_Escape);
+        QVERIFY(!w.Find_Bar->isVisible());
+        QTRY_VERIFY(w.ListBox1->hasFocus());
+        QCOMPARE(m_fx.module->readAvailable(), QByteArray());
     }
 
     void ctrlLettersStillReachTheModule()
