@@ -6,7 +6,10 @@
 
 namespace zorvane::terminal {
 
-NewLinesMarker::NewLinesMarker(QAbstractScrollArea *list) : QToolButton(list), m_list(list)
+// A sibling of the list rather than its child: a list shows its rows to screen readers, not
+// the widgets inside it, so the marker would be out of their reach there.
+NewLinesMarker::NewLinesMarker(QAbstractScrollArea *list)
+    : QToolButton(list->parentWidget()), m_list(list)
 {
     setObjectName(QStringLiteral("NewLinesMarker"));
     setAccessibleName(QStringLiteral("New lines"));
@@ -45,7 +48,8 @@ void NewLinesMarker::setCount(qsizetype lines)
 
 bool NewLinesMarker::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_list && (event->type() == QEvent::Resize || event->type() == QEvent::Show))
+    if (watched == m_list && (event->type() == QEvent::Resize || event->type() == QEvent::Move ||
+                              event->type() == QEvent::Show))
         place();
     return QToolButton::eventFilter(watched, event);
 }
@@ -53,7 +57,8 @@ bool NewLinesMarker::eventFilter(QObject *watched, QEvent *event)
 void NewLinesMarker::place()
 {
     // Centred over the bottom edge of the lines, clear of the scroll bars.
-    const QRect lines = m_list->viewport()->geometry();
+    const QRect lines(m_list->viewport()->mapTo(parentWidget(), QPoint(0, 0)),
+                      m_list->viewport()->size());
     const QSize size = sizeHint();
     move(lines.left() + (lines.width() - size.width()) / 2,
          lines.bottom() - size.height() - 4);

@@ -13,6 +13,7 @@ class NewLinesMarker : public QToolButton
 {
     Q_OBJECT
 public:
+    // Laid over `list`, which must have a parent to hold it.
     explicit NewLinesMarker(QAbstractScrollArea *list);
 
     // Hidden at 0.
