@@ -3,6 +3,7 @@
 #include <QLatin1StringView>
 
 #include <algorithm>
+#include <cstring>
 
 namespace zorvane::terminal {
 
@@ -50,9 +51,19 @@ void LineSearch::scan(const LineStore &lines, qsizetype row, Found found) const
             return; // a character above 255 is in no line of bytes
         const qsizetype n = m_latin1.size();
         if (m_caseSensitive) {
-            for (qsizetype at = bytes->indexOf(m_latin1); at >= 0; at = bytes->indexOf(m_latin1, at + n))
+            // glibc's memmem is vectorised; it is most of the count's time over long sessions.
+            const char *data = bytes->data();
+            const qsizetype size = bytes->size();
+            for (qsizetype from = 0; from + n <= size;) {
+                const void *hit = memmem(data + from, size_t(size - from), m_latin1.constData(),
+                                         size_t(n));
+                if (!hit)
+                    return;
+                const qsizetype at = static_cast<const char *>(hit) - data;
                 if (!found(at, n))
                     return;
+                from = at + n;
+            }
         } else {
             const QLatin1StringView hay(bytes->data(), bytes->size());
             const QLatin1StringView needle(m_latin1);
