@@ -20,6 +20,9 @@ QList<TerminalKey> terminalKeys(int qtKey, QStringView text, Qt::KeyboardModifie
 {
     using Kind = TerminalKey::Kind;
     const Qt::KeyboardModifiers chord = modifiers & kChordModifiers;
+    // Ctrl+Shift chords are the window's own commands (find, copy lines, ...).
+    if ((chord & kControl) && (chord & Qt::ShiftModifier))
+        return {};
 
     if (chord == kControl) {
         // Ctrl with @, A to Z, [, \, ], ^ or _ gives the control characters 0 to 31; other

@@ -1,5 +1,7 @@
 #include "LineStore.h"
 
+#include <QDateTime>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -11,6 +13,17 @@ namespace {
 constexpr quint32 kBlockBytes = 1u << 20;
 constexpr quint64 kMaxLineBytes = std::numeric_limits<quint32>::max() / 2;
 } // namespace
+
+qint64 LineStore::systemClock()
+{
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+void LineStore::stampIfEmpty()
+{
+    if (length(size() - 1) == 0)
+        m_times.setLast(m_clock());
+}
 
 const char *LineStore::lineData(qsizetype row) const
 {
@@ -57,6 +70,10 @@ std::optional<QByteArrayView> LineStore::latin1(qsizetype row) const
 
 void LineStore::addLine(QStringView text)
 {
+    const qint64 now = m_clock();
+    // A line that ends before it holds anything got its first byte, the line end, now.
+    if (!m_entries.empty() && length(size() - 1) == 0)
+        m_times.setLast(now);
     if (m_blocks.empty() || m_blocks.back().used == m_blocks.back().capacity) {
         Block block;
         block.capacity = kBlockBytes;
@@ -65,6 +82,7 @@ void LineStore::addLine(QStringView text)
     }
     const quint64 blockIndex = m_blocks.size() - 1;
     m_entries.push_back((blockIndex << kBlockShift) | m_blocks.back().used);
+    m_times.append(now);
     if (!text.isEmpty())
         appendToLast(text);
 }
@@ -126,6 +144,9 @@ void LineStore::appendBytes(QByteArrayView bytes)
 void LineStore::appendToLast(QByteArrayView latin1)
 {
     ensureLastLine();
+    if (latin1.isEmpty())
+        return;
+    stampIfEmpty();
     if (m_entries.back() & kUtf8Flag)
         appendBytes(QString::fromLatin1(latin1).toUtf8());
     else
@@ -137,6 +158,7 @@ void LineStore::appendToLast(QStringView text)
     ensureLastLine();
     if (text.isEmpty())
         return;
+    stampIfEmpty();
     const bool utf8 = m_entries.back() & kUtf8Flag;
     if (!utf8 && appendNarrowed(text))
         return;
@@ -187,6 +209,8 @@ void LineStore::clear()
     // Swapped out rather than cleared so the memory goes back at once.
     std::deque<quint64>().swap(m_entries);
     std::vector<Block>().swap(m_blocks);
+    m_times.clear();
+    ++m_generation;
 }
 
 qsizetype LineStore::memoryBytes() const
@@ -197,7 +221,7 @@ qsizetype LineStore::memoryBytes() const
     qsizetype bytes = chunks * (512 + static_cast<qsizetype>(sizeof(void *)));
     for (const Block &b : m_blocks)
         bytes += b.capacity;
-    return bytes;
+    return bytes + m_times.memoryBytes();
 }
 
 } // namespace zorvane::terminal

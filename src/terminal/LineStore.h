@@ -1,5 +1,7 @@
 #pragma once
 
+#include "terminal/ArrivalTimes.h"
+
 #include <QByteArrayView>
 #include <QString>
 
@@ -17,9 +19,15 @@ enum class LineStyle : quint8 { None = 0, Standard = 1, Green = 2 };
 // Holds every terminal line for the whole run. Received text is byte-valued, so lines are
 // kept as Latin-1 in large shared blocks; a line costs one 8-byte entry beyond its text.
 // Only the last line ever grows, which keeps the lines of a block contiguous and in order.
+// Each line also keeps when its first byte arrived.
 class LineStore
 {
 public:
+    // Milliseconds since the epoch; tests hand in a clock of their own.
+    using Clock = qint64 (*)();
+    static qint64 systemClock();
+    void setClock(Clock clock) { m_clock = clock; }
+
     qsizetype size() const { return static_cast<qsizetype>(m_entries.size()); }
     bool isEmpty() const { return m_entries.empty(); }
 
@@ -38,6 +46,13 @@ public:
     // Opens a new last line holding the text.
     void addLine(QStringView text);
     void clear();
+    // Changes whenever the store is emptied, so whoever keeps results about its lines can
+    // tell that they are gone.
+    quint64 generation() const { return m_generation; }
+
+    // When the line's first byte arrived (a line that ended empty: its line end), in ms since
+    // the epoch.
+    qint64 arrivalMs(qsizetype row) const { return m_times.at(row); }
 
     // Bytes held for text and entries (with the entry container's own bookkeeping), for the
     // memory figures of the benchmark.
@@ -68,9 +83,14 @@ private:
     void ensureLastLine();
     void convertLastLineToUtf8();
     char *reserveInLastLine(qsizetype extra);
+    // The last line is about to take its first characters: they arrive now.
+    void stampIfEmpty();
 
     std::deque<quint64> m_entries;
     std::vector<Block> m_blocks;
+    ArrivalTimes m_times;
+    Clock m_clock = &systemClock;
+    quint64 m_generation = 0;
 };
 
 } // namespace zorvane::terminal

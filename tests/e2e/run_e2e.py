@@ -2,19 +2,22 @@
 """End-to-end checks of the real program, run by CTest inside xvfb-run and dbus-run-session:
 the send box typed into with real keys, the MUX box changed in every way a person can, the
 window's place over several starts with and without a window manager, the menus reached
-from the keyboard while the terminal list has the focus, and the command toolbars reached with
-Tab while the boxes and letter buttons say what they are.
+from the keyboard while the terminal list has the focus, the command toolbars reached with
+Tab while the boxes and letter buttons say what they are, and the list holding still under
+the real mouse wheel while the module keeps sending.
 
 Usage: run_e2e.py PATH_TO_ZORVANE SCENARIO"""
 
 import os
 import sys
+import threading
 import time
 import xml.etree.ElementTree as ET
 
 import pyatspi
 
-from harness import Failure, Home, Module, WindowManager, Zorvane, check, wait_for, xdotool
+from harness import (Failure, Home, Module, WindowManager, Zorvane, check, move_mouse, wait_for,
+                     xdotool)
 
 RESET_LINE = b"\rRESET\r\n\r"
 MUX_ON = b"SET CONTROL MUX 1\r\r"
@@ -225,7 +228,69 @@ def keyboard_toolbars(s):
     s.exit(z)
 
 
+class Stream:
+    """The module sending numbered lines every few ms until stopped."""
+
+    def __init__(self, module, first=0):
+        self.module = module
+        self.n = first
+        self.running = True
+        self.thread = threading.Thread(target=self._run, daemon=True)
+        self.thread.start()
+
+    def _run(self):
+        while self.running:
+            try:
+                os.write(self.module.master, b"stream %d\r" % self.n)
+                self.n += 1
+            except BlockingIOError:
+                pass
+            time.sleep(0.005)
+
+    def stop(self):
+        self.running = False
+        self.thread.join()
+
+
+def hold_while_streaming(s):
+    """Scrolling up with the wheel while lines arrive holds the top line; End follows again."""
+    z = s.start()
+    s.module.read_until(RESET_LINE)
+    os.write(s.module.master, b"".join(b"line %d\r" % i for i in range(300)))
+    terminal = z.find("Terminal", "list")
+    x, y, w, h = Zorvane.extents(terminal)
+
+    def top_line():
+        cell = terminal.queryComponent().getAccessibleAtPoint(x + 20, y + 8, pyatspi.DESKTOP_COORDS)
+        return cell.name if cell is not None else None
+
+    wait_for("the 300 lines", lambda: top_line() not in (None, "", "line 0"))
+    stream = Stream(s.module)
+    try:
+        move_mouse(x + w // 2, y + h // 2)
+        xdotool("click", "--repeat", "5", "--delay", "50", "4")  # the wheel, upwards
+        wait_for("the new-lines marker", lambda: pyatspi.findDescendant(
+            z.app, lambda a: a is not None and a.name == "New lines"), timeout=5)
+        held = top_line()
+        time.sleep(1.5)
+        check(top_line() == held, "the top line moved from %r to %r while held"
+              % (held, top_line()))
+        marker = z.find("New lines")
+        count = int(marker.description or "0")
+        check(count > 0, "the marker counts %r new lines" % marker.description)
+        z.key("End")
+        wait_for("the marker to go", lambda: not Zorvane.has_state(marker, pyatspi.STATE_SHOWING),
+                 timeout=5)
+        wait_for("the list to follow", lambda: (top_line() or "").startswith("stream"),
+                 timeout=5)
+    finally:
+        stream.stop()
+    s.module.drain()
+    s.exit(z)
+
+
 SCENARIOS = {
+    "hold_while_streaming": (hold_while_streaming, True),
     "send_box": (send_box, True),
     "mux_box": (mux_box, True),
     "window_place": (window_place, True),

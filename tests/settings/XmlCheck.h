@@ -69,7 +69,8 @@ inline QList<std::pair<QString, Leaves>> newFileLeaves(const QString &docs)
           {"timestamp", "false"},
           {"datestamp", "false"},
           {"log", "false"},
-          {"ResetOnConnect", "true"}}},
+          {"ResetOnConnect", "true"},
+          {"arrivaltimes", "0"}}},
         {"Data", data},
     };
 }

@@ -131,7 +131,10 @@ private slots:
         texts.clear();
         for (const QAction *action : m_fx.window->PopupMenu1->actions())
             texts << shownText(action);
-        QCOMPARE(texts, (QStringList{"Clear", "Copy", "Paste", "Print"}));
+        // The list's own four items first; additions only behind a separator after them.
+        QCOMPARE(texts, (QStringList{"Clear", "Copy", "Paste", "Print", "-", "Arrival Times",
+                                     "Time Since Previous Line", "Copy Selected Lines",
+                                     "Select All Lines", "Find..."}));
     }
 
     void copy_data()

@@ -161,6 +161,14 @@ private slots:
         QTest::newRow("Ctrl+Shift+A")
             << int(Qt::Key_A) << "\x01" << int(Qt::ControlModifier | Qt::ShiftModifier)
             << QList<TerminalKey>{};
+        // Ctrl+Shift chords are the window's commands; Ctrl+F alone still goes to the module.
+        QTest::newRow("Ctrl+F") << int(Qt::Key_F) << "\x06" << ctrl << byte(6);
+        for (const auto &[name, key] : {std::pair{"Ctrl+Shift+F", Qt::Key_F},
+                                        {"Ctrl+Shift+C", Qt::Key_C},
+                                        {"Ctrl+Shift+T", Qt::Key_T},
+                                        {"Ctrl+Shift+@", Qt::Key_At}})
+            QTest::newRow(name) << int(key) << "" << int(Qt::ControlModifier | Qt::ShiftModifier)
+                                << QList<TerminalKey>{};
         QTest::newRow("Ctrl+Up") << int(Qt::Key_Up) << "" << ctrl << QList<TerminalKey>{};
         QTest::newRow("Alt+F") << int(Qt::Key_F) << "f" << int(Qt::AltModifier)
                                << QList<TerminalKey>{};

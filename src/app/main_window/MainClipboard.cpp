@@ -5,6 +5,8 @@
 #include "terminal/view/TerminalModel.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QGuiApplication>
@@ -12,6 +14,8 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+
+#include <utility>
 
 namespace {
 
@@ -25,10 +29,33 @@ public:
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::MouseButtonRelease &&
-            watched == m_window.ListBox1->viewport()) {
+        const bool onLines = watched == m_window.ListBox1->viewport();
+        if (onLines && event->type() == QEvent::MouseButtonPress) {
+            m_pressedAt = static_cast<QMouseEvent *>(event)->position().toPoint();
+            m_dragging = false;
+        }
+        if (onLines && event->type() == QEvent::MouseMove) {
+            // A drag with the left button selects lines; the view then holds for the reader.
+            const auto *move = static_cast<QMouseEvent *>(event);
+            if ((move->buttons() & Qt::LeftButton) && !m_dragging &&
+                (move->position().toPoint() - m_pressedAt).manhattanLength() >=
+                    QApplication::startDragDistance()) {
+                m_dragging = true;
+                m_window.selectionMade();
+            }
+        }
+        if (onLines && event->type() == QEvent::MouseButtonRelease) {
+            // The release that ends a drag leaves the selection to be copied, not a menu.
+            if (std::exchange(m_dragging, false))
+                return false;
             m_window.ListBox1MouseUp(static_cast<QMouseEvent *>(event));
             return false;
+        }
+        if (watched == m_window.ListBox1 && event->type() == QEvent::KeyPress &&
+            static_cast<QKeyEvent *>(event)->key() == Qt::Key_End &&
+            static_cast<QKeyEvent *>(event)->modifiers() == Qt::NoModifier) {
+            m_window.followNewLines();
+            return true;
         }
         if (event->type() != QEvent::ContextMenu)
             return false;
@@ -44,6 +71,8 @@ public:
 
 private:
     TMain &m_window;
+    QPoint m_pressedAt;
+    bool m_dragging = false;
 };
 
 } // namespace
@@ -59,6 +88,7 @@ void TMain::buildPopupMenu()
     auto *filter = new PopupOnRelease(*this);
     ListBox1->installEventFilter(filter);
     ListBox1->viewport()->installEventFilter(filter);
+    buildReadBack();
 }
 
 void TMain::ListBox1MouseUp(QMouseEvent *event)

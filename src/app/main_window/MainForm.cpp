@@ -4,6 +4,7 @@
 #include "app/bgapi_window/Unit_bgapi.h"
 #include "app/main_window/ClickFirstCheckBox.h"
 #include "app/main_window/ComboBoxNames.h"
+#include "app/main_window/FindBar.h"
 #include "app/main_window/KeyboardMenus.h"
 #include "serial/PortNames.h"
 #include "settings/DocumentsFolder.h"
@@ -26,6 +27,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include <limits>
 
@@ -412,10 +414,21 @@ void TMain::buildTerminalArea()
     ListBox1->setAccessibleName(QStringLiteral("Terminal"));
     ListBox1->setModel(ListModel);
     ListBox1->setUniformItemSizes(true);
-    ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Lines are selected with the mouse, for copying; keys typed in the list go to the module.
+    ListBox1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ListBox1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListBox1->setMinimumWidth(20);
-    Splitter2->addWidget(ListBox1);
+    // The list with the find bar under it, which shows only while a search is open.
+    auto *listArea = new QWidget(area);
+    auto *listLayout = new QVBoxLayout(listArea);
+    listLayout->setContentsMargins(0, 0, 0, 0);
+    listLayout->setSpacing(0);
+    ListBox1->setParent(listArea);
+    listLayout->addWidget(ListBox1, 1);
+    Find_Bar = new zorvane::app::FindBar(listArea);
+    Find_Bar->hide();
+    listLayout->addWidget(Find_Bar);
+    Splitter2->addWidget(listArea);
     Splitter2->setStretchFactor(0, 1);
     // Keys typed in the terminal go to the module; the list is where typing starts.
     ListBox1->installEventFilter(this);

@@ -6,7 +6,9 @@
 #include "bgapi/BgapiState.h"
 #include "serial/Serial_io.h"
 #include "settings/zv_settings.h"
+#include "terminal/FollowRule.h"
 #include "terminal/LineAssembly.h"
+#include "terminal/LineSearch.h"
 #include "terminal/LineStore.h"
 #include "terminal/SessionLog.h"
 
@@ -32,7 +34,12 @@ class QToolBar;
 class QToolButton;
 class TForm_BGAPI;
 
+namespace zorvane::app {
+class FindBar;
+}
+
 namespace zorvane::terminal {
+class NewLinesMarker;
 class TerminalModel;
 struct ModuleCommand;
 struct PioButton;
@@ -183,6 +190,36 @@ public:
     void MPrintClick();
     void MPrintSetupClick();
     void ListBox1MouseUp(QMouseEvent *event);
+    // --- reading back: following or holding, arrival times, copying a selection
+    // Back to the newest line, which the list then follows (End, the new-lines marker).
+    void followNewLines();
+    // The user selected lines with the mouse: arriving lines leave them and the view alone.
+    void selectionMade();
+    void ArrivalTimes1Click();
+    void CopySelectionClick();
+    void SelectAllClick();
+    // Find: Ctrl+Shift+F opens the bar under the list; F3 and Shift+F3 go to the next and
+    // previous match, which holds the view there.
+    void FindClick();
+    void findNext(bool forward);
+    void closeFind();
+    // The count as lines arrive; the search again when the text or a switch changes.
+    void updateFindCount();
+    void findPatternChanged();
+    QAction *Find1 = nullptr;
+    QAction *FindNext1 = nullptr;
+    QAction *FindPrevious1 = nullptr;
+    zorvane::app::FindBar *Find_Bar = nullptr;
+    zorvane::terminal::LineSearch search;
+    zorvane::terminal::LineMatch currentMatch;
+    qsizetype currentMatchOrdinal = -1;
+    QAction *ArrivalTimes1 = nullptr;
+    QAction *SincePrevious1 = nullptr;
+    QAction *CopySelection1 = nullptr;
+    QAction *SelectAll1 = nullptr;
+    zorvane::terminal::NewLinesMarker *NewLines = nullptr;
+    zorvane::terminal::FollowRule follow;
+
     // Names the log files and stamps their lines from its clock.
     zorvane::terminal::SessionLog sessionLog;
     // The printer chosen in Print Setup or the print dialog, kept for later jobs.
@@ -323,6 +360,11 @@ private:
     void buildTerminalArea();
     // The terminal list's context menu, opened by a released mouse button.
     void buildPopupMenu();
+    // The additions after the context menu's own four items, and the marker over the list.
+    void buildReadBack();
+    void buildFind();
+    void showNewLinesCount();
+    void selectLastLine();
     void buildStatusBar();
     void createBgapiWindow();
     void buildPioButtons();

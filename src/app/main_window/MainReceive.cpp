@@ -153,4 +153,6 @@ void TMain::GreenonBlackClick()
 void TMain::Clear1Click()
 {
     ListModel->clear();
+    // Nothing is left to hold on to.
+    followNewLines();
 }

@@ -143,6 +143,18 @@ const std::vector<SettingsLeaf> &settingsLeaves()
                      [](const TMain &w) { return w.DocumentsFolder + QStringLiteral("test.csv"); },
                      [](TMain &w, const LeafValue &v) { w.LogFileName = std::get<QString>(v); },
                      [](const TMain &w) { return w.LogFileName; }});
+        // Added later than the others, so older files lack it: 0 no arrival times beside
+        // the lines, 1 the time of day, 2 the time since the previous line.
+        t.push_back(number(
+            "Options", "arrivaltimes", 0,
+            [](TMain &w, int v) {
+                w.ArrivalTimes1->setChecked(v == 1 || v == 2);
+                w.SincePrevious1->setChecked(v == 2);
+                w.ArrivalTimes1Click();
+            },
+            [](const TMain &w) {
+                return !w.ArrivalTimes1->isChecked() ? 0 : w.SincePrevious1->isChecked() ? 2 : 1;
+            }));
         return t;
     }();
     return leaves;

@@ -178,10 +178,9 @@ void TMain::refreshTerminalView()
     if (!ListModel->hasUnpublished())
         return;
     ListModel->publish();
-    const int last = ListModel->rowCount() - 1;
-    if (last >= 0) {
-        const QModelIndex index = ListModel->index(last);
-        ListBox1->setCurrentIndex(index);
-        ListBox1->scrollTo(index);
-    }
+    // A held view keeps its first line and the user's selection; the marker counts.
+    if (follow.following())
+        selectLastLine();
+    showNewLinesCount();
+    updateFindCount();
 }

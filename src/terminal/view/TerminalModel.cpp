@@ -1,5 +1,7 @@
 #include "terminal/view/TerminalModel.h"
 
+#include "terminal/ArrivalText.h"
+
 #include <limits>
 
 namespace zorvane::terminal {
@@ -22,6 +24,10 @@ QVariant TerminalModel::data(const QModelIndex &index, int role) const
         return m_background.isValid() ? QVariant(m_background) : QVariant();
     case Qt::ForegroundRole:
         return m_text.isValid() ? QVariant(m_text) : QVariant();
+    case Qt::ToolTipRole:
+    case Qt::AccessibleDescriptionRole:
+        // The arrival time is always at hand, whether or not its column is shown.
+        return clockText(m_lines.arrivalMs(index.row()));
     default:
         return {};
     }

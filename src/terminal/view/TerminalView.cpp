@@ -1,5 +1,6 @@
 #include "terminal/view/TerminalView.h"
 
+#include "terminal/view/ArrivalColumn.h"
 #include "terminal/view/TerminalDelegate.h"
 #include "terminal/view/TerminalModel.h"
 
@@ -106,6 +107,72 @@ TerminalView::TerminalView(QWidget *parent) : QListView(parent)
     // raster engine spreads large fills over worker threads.
     viewport()->setAutoFillBackground(false);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    m_column = new ArrivalColumn(this);
+    m_column->hide();
+}
+
+void TerminalView::setTimeColumn(TimeColumn column)
+{
+    m_timeColumn = column;
+    const bool shown = column != TimeColumn::Hidden;
+    setViewportMargins(shown ? m_column->columnWidth() : 0, 0, 0, 0);
+    m_column->setVisible(shown);
+    placeTimeColumn();
+    m_column->update();
+}
+
+void TerminalView::placeTimeColumn()
+{
+    if (m_column->isHidden())
+        return;
+    const QRect lines = viewport()->geometry();
+    m_column->setGeometry(lines.left() - m_column->columnWidth(), lines.top(),
+                          m_column->columnWidth(), lines.height());
+}
+
+QString TerminalView::timeText(int row) const
+{
+    const auto *lines = qobject_cast<const TerminalModel *>(model());
+    if (!lines || row < 0 || row >= lines->rowCount())
+        return {};
+    const qint64 ms = lines->lines().arrivalMs(row);
+    if (m_timeColumn != TimeColumn::SincePrevious)
+        return clockText(ms);
+    return sinceText(ms, row > 0 ? lines->lines().arrivalMs(row - 1) : ms);
+}
+
+void TerminalView::setSearch(const LineSearch *search, const LineMatch &current)
+{
+    m_search = search;
+    m_currentMatch = current;
+    viewport()->update();
+}
+
+void TerminalView::paintMatches(QPainter &painter, int row, const QRect &rowRect)
+{
+    const auto *lines = qobject_cast<const TerminalModel *>(model());
+    if (!lines)
+        return;
+    const std::vector<LineMatch> matches = m_search->matchesIn(lines->lines(), row);
+    if (matches.empty())
+        return;
+    // Where the text starts, as the delegate places it; translucent so the text shows through.
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    const QFontMetricsF metrics(font());
+    const QString text = lines->lines().text(row);
+    for (const LineMatch &match : matches) {
+        const qreal x = rowRect.left() + margin + metrics.horizontalAdvance(text.left(match.start));
+        const qreal w = metrics.horizontalAdvance(text.mid(match.start, match.length));
+        const bool current = match == m_currentMatch;
+        painter.fillRect(QRectF(x, rowRect.top(), w, rowRect.height()),
+                         current ? QColor(255, 140, 0, 150) : QColor(255, 230, 0, 110));
+    }
+}
+
+void TerminalView::reset()
+{
+    QListView::reset();
+    m_column->update();
 }
 
 int TerminalView::rowCount() const
@@ -227,6 +294,8 @@ void TerminalView::rowsInserted(const QModelIndex &parent, int start, int end)
     if (y < viewport()->height())
         viewport()->update(0, clampToInt(std::max<qint64>(y, 0)), viewport()->width(),
                            viewport()->height());
+    if (y < viewport()->height() && m_column->isVisible())
+        m_column->update();
 }
 
 void TerminalView::dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
@@ -260,6 +329,8 @@ void TerminalView::scrollContentsBy(int dx, int dy)
 {
     // The vertical scroll bar counts rows.
     QAbstractItemView::scrollContentsBy(dx, clampToInt(qint64(dy) * rowHeight()));
+    if (dy != 0 && m_column->isVisible())
+        m_column->update();
 }
 
 int TerminalView::horizontalOffset() const
@@ -290,11 +361,15 @@ QModelIndex TerminalView::moveCursor(CursorAction cursorAction, Qt::KeyboardModi
     case MoveNext:
         ++row;
         break;
+    // Page Up and Page Down turn the view a page as well, whichever line is current, so
+    // Page Up from the newest line leaves the bottom.
     case MovePageUp:
-        row -= std::max(1, pageRows() - 1);
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepSub);
+        row -= pageRows();
         break;
     case MovePageDown:
-        row += std::max(1, pageRows() - 1);
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        row += pageRows();
         break;
     case MoveHome:
         row = 0;
@@ -408,6 +483,8 @@ void TerminalView::paintEvent(QPaintEvent *event)
             style()->drawPrimitive(QStyle::PE_PanelItemViewRow, &rowOption, &painter, this);
         }
         itemDelegateForIndex(index)->paint(&painter, option, index);
+        if (m_search && !m_search->isEmpty())
+            paintMatches(painter, static_cast<int>(row), option.rect);
     }
 }
 
@@ -442,6 +519,7 @@ void TerminalView::resizeEvent(QResizeEvent *event)
 {
     // Only the scroll ranges depend on the size.
     QAbstractItemView::resizeEvent(event);
+    placeTimeColumn();
 }
 
 bool TerminalView::event(QEvent *event)
@@ -449,6 +527,8 @@ bool TerminalView::event(QEvent *event)
     if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
         m_rowHeight = 0;
         m_characterWidth = 0;
+        if (m_timeColumn != TimeColumn::Hidden)
+            setTimeColumn(m_timeColumn);
     }
     const bool handled = QListView::event(event);
     if (event->type() == QEvent::Paint)

@@ -1,8 +1,13 @@
 #pragma once
 
+#include "terminal/ArrivalText.h"
+#include "terminal/LineSearch.h"
+
 #include <QListView>
 
 namespace zorvane::terminal {
+
+class ArrivalColumn;
 
 // The terminal list's view: a list view for a very long list of equal-height lines that grows
 // at its end. A row's place follows from its number, so showing new lines costs what the
@@ -25,6 +30,17 @@ public:
     // Width no character of the byte range is wider than: lines are measured by their
     // length times this, so no line's end is ever out of reach of the scroll bar.
     int characterWidth() const;
+    int firstVisibleRow() const { return topRow(); }
+
+    // The arrival times beside the lines, or none.
+    void setTimeColumn(TimeColumn column);
+    TimeColumn timeColumn() const { return m_timeColumn; }
+    // A line's arrival time as the column shows it (the clock form while it is hidden).
+    QString timeText(int row) const;
+    void reset() override;
+    // Matches of the search are marked where they are in view, the current one more strongly;
+    // no search marks nothing.
+    void setSearch(const LineSearch *search, const LineMatch &current);
 
 protected:
     void rowsInserted(const QModelIndex &parent, int start, int end) override;
@@ -54,9 +70,15 @@ private:
     qint64 rowAtY(int y) const;
     void updateHorizontalRange();
     void paintFocusFrame();
+    void placeTimeColumn();
+    void paintMatches(QPainter &painter, int row, const QRect &rowRect);
 
     mutable int m_rowHeight = 0;
     mutable int m_characterWidth = 0;
+    TimeColumn m_timeColumn = TimeColumn::Hidden;
+    ArrivalColumn *m_column = nullptr;
+    const LineSearch *m_search = nullptr;
+    LineMatch m_currentMatch;
 };
 
 } // namespace zorvane::terminal

@@ -1,0 +1,167 @@
+#include "LineSearch.h"
+
+#include <QLatin1StringView>
+
+#include <algorithm>
+#include <cstring>
+
+namespace zorvane::terminal {
+
+bool LineSearch::setPattern(const QString &text, bool caseSensitive, bool regularExpression)
+{
+    m_text = text;
+    m_caseSensitive = caseSensitive;
+    m_regex = regularExpression;
+    const bool narrow =
+        std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
+    m_latin1 = narrow ? text.toLatin1() : QByteArray();
+    m_valid = true;
+    if (regularExpression) {
+        m_expression.setPattern(text);
+        m_expression.setPatternOptions(caseSensitive
+                                           ? QRegularExpression::NoPatternOption
+                                           : QRegularExpression::CaseInsensitiveOption);
+        m_valid = m_expression.isValid();
+        if (m_valid)
+            m_expression.optimize();
+    }
+    m_countedRows = 0;
+    m_countedMatches = 0;
+    return m_valid;
+}
+
+template <typename Found>
+void LineSearch::scan(const LineStore &lines, qsizetype row, Found found) const
+{
+    if (isEmpty())
+        return;
+    if (m_regex) {
+        const QString line = lines.text(row);
+        for (auto it = m_expression.globalMatch(line); it.hasNext();) {
+            const QRegularExpressionMatch match = it.next();
+            // An empty match marks a place, not text: nothing to show or go to.
+            if (match.capturedLength() > 0 && !found(match.capturedStart(), match.capturedLength()))
+                return;
+        }
+        return;
+    }
+    const std::optional<QByteArrayView> bytes = lines.latin1(row);
+    if (bytes) {
+        if (m_latin1.isEmpty())
+            return; // a character above 255 is in no line of bytes
+        const qsizetype n = m_latin1.size();
+        if (m_caseSensitive) {
+            // glibc's memmem is vectorised; it is most of the count's time over long sessions.
+            const char *data = bytes->data();
+            const qsizetype size = bytes->size();
+            for (qsizetype from = 0; from + n <= size;) {
+                const void *hit = memmem(data + from, size_t(size - from), m_latin1.constData(),
+                                         size_t(n));
+                if (!hit)
+                    return;
+                const qsizetype at = static_cast<const char *>(hit) - data;
+                if (!found(at, n))
+                    return;
+                from = at + n;
+            }
+        } else {
+            const QLatin1StringView hay(bytes->data(), bytes->size());
+            const QLatin1StringView needle(m_latin1);
+            for (qsizetype at = hay.indexOf(needle, 0, Qt::CaseInsensitive); at >= 0;
+                 at = hay.indexOf(needle, at + n, Qt::CaseInsensitive))
+                if (!found(at, n))
+                    return;
+        }
+        return;
+    }
+    const QString line = lines.text(row);
+    const Qt::CaseSensitivity cs = m_caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    for (qsizetype at = line.indexOf(m_text, 0, cs); at >= 0;
+         at = line.indexOf(m_text, at + m_text.size(), cs))
+        if (!found(at, m_text.size()))
+            return;
+}
+
+std::vector<LineMatch> LineSearch::matchesIn(const LineStore &lines, qsizetype row) const
+{
+    std::vector<LineMatch> matches;
+    scan(lines, row, [&](qsizetype start, qsizetype length) {
+        matches.push_back({row, start, length});
+        return true;
+    });
+    return matches;
+}
+
+qsizetype LineSearch::countIn(const LineStore &lines, qsizetype row) const
+{
+    qsizetype n = 0;
+    scan(lines, row, [&](qsizetype, qsizetype) {
+        ++n;
+        return true;
+    });
+    return n;
+}
+
+qsizetype LineSearch::count(const LineStore &lines)
+{
+    if (isEmpty() || lines.isEmpty())
+        return 0;
+    if (lines.generation() != m_generation || lines.size() < m_countedRows) {
+        m_generation = lines.generation();
+        m_countedRows = 0;
+        m_countedMatches = 0;
+    }
+    const qsizetype final = lines.size() - 1;
+    for (; m_countedRows < final; ++m_countedRows)
+        m_countedMatches += countIn(lines, m_countedRows);
+    return m_countedMatches + countIn(lines, final);
+}
+
+qsizetype LineSearch::ordinal(const LineStore &lines, const LineMatch &match) const
+{
+    qsizetype n = 0;
+    for (qsizetype row = 0; row < match.row && row < lines.size(); ++row)
+        n += countIn(lines, row);
+    scan(lines, match.row, [&](qsizetype start, qsizetype) {
+        if (start >= match.start)
+            return false;
+        ++n;
+        return true;
+    });
+    return n;
+}
+
+std::optional<LineMatch> LineSearch::next(const LineStore &lines, const LineMatch &from,
+                                          bool forward) const
+{
+    const qsizetype rows = lines.size();
+    if (isEmpty() || rows == 0)
+        return std::nullopt;
+    const bool fromNowhere = from.row < 0 || from.row >= rows;
+    // The starting row is looked at twice: past `from` first, and again at the end of the
+    // way round for the matches on the other side of it.
+    qsizetype row = fromNowhere ? (forward ? 0 : rows - 1) : from.row;
+    for (qsizetype step = 0; step <= rows; ++step) {
+        std::optional<LineMatch> best;
+        scan(lines, row, [&](qsizetype start, qsizetype length) {
+            const LineMatch m{row, start, length};
+            const bool firstVisit = step == 0 && !fromNowhere;
+            if (forward) {
+                if (firstVisit && start <= from.start)
+                    return true;
+                best = m;
+                return false;
+            }
+            if (firstVisit && start >= from.start)
+                return false;
+            best = m; // keep the last one before `from`
+            return true;
+        });
+        if (best)
+            return best;
+        row = forward ? (row + 1) % rows : (row + rows - 1) % rows;
+    }
+    return std::nullopt;
+}
+
+} // namespace zorvane::terminal
