@@ -5,13 +5,16 @@
 
 #include "app/MessageBoxes.h"
 #include "app/main_window/MainForm.h"
+#include "serial/PortClaim.h"
 
 #include <QAction>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
 #include <QTest>
 #include <QToolBar>
+#include <QUrl>
 
 #include <csignal>
 
@@ -37,6 +40,7 @@ private slots:
     void captionAndLogName_data();
     void captionAndLogName();
     void secondInstanceLeavesTheFileAlone();
+    void killedInstanceLeavesNoClaim();
 
 private:
     WindowFixture m_fx;
@@ -150,6 +154,46 @@ void TestProfileWindow::secondInstanceLeavesTheFileAlone()
     w.MExit->trigger();
     QCOMPARE(readFile(file), firstSaved);
     QCOMPARE(m_boxes.size(), 1);
+}
+
+void TestProfileWindow::killedInstanceLeavesNoClaim()
+{
+    m_fx.module = m_fx.plugIn(5);
+    const QString file = m_fx.docs + QStringLiteral("zv_settings-central.xml");
+    QFile settings(file);
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n"
+                   "<ZVSettings><COMPORT><com>5</com></COMPORT>"
+                   "<Options><ResetOnConnect>true</ResetOnConnect></Options></ZVSettings>\n");
+    settings.close();
+
+    QProcess crashed;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    crashed.setProcessEnvironment(env);
+    crashed.start(QStringLiteral(ZORVANE_EXE), {QStringLiteral("-p"), QStringLiteral("central")});
+    QVERIFY(m_fx.module->readAtLeast(7, 30000).contains("RESET"));
+    ::kill(static_cast<pid_t>(crashed.processId()), SIGKILL);
+    QVERIFY(crashed.waitForFinished(10000));
+    QVERIFY(QFile::exists(file + QStringLiteral(".lock")));
+    // Its claim on the device is left behind too, but counts for nothing.
+    const QString device = QFileInfo(m_fx.module->slavePath()).canonicalFilePath();
+    QVERIFY(QFile::exists(zorvane::serial::claimFolder() +
+                          QString::fromLatin1(QUrl::toPercentEncoding(device))));
+    QVERIFY(!zorvane::serial::zorvaneHolder(device));
+
+    // Its lock died with it: the next start owns the file, and opens the port.
+    m_fx.window = m_fx.makeMain();
+    TMain &w = *m_fx.window;
+    w.useProfile(QStringLiteral("central"));
+    w.show();
+    QCOMPARE(w.windowTitle(), "Zorvane COM5 115200 8N1- Online - central");
+    QVERIFY(!w.SettingsNotice);
+    QVERIFY(m_boxes.isEmpty());
+
+    w.SPP1->trigger();
+    w.MExit->trigger();
+    QVERIFY(readFile(file).contains("<spp>true</spp>"));
 }
 
 QTEST_MAIN(TestProfileWindow)
