@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "settings/Profile.h"
+
 #include <QCommandLineParser>
 
 namespace zorvane::app {
@@ -24,8 +26,15 @@ QString helpText(const QString &version)
                "Zorvane %1, a serial terminal for Bluetooth and Wi-Fi radio modules.\n"
                "\n"
                "Options:\n"
-               "  -h, --help     Show this help and exit.\n"
-               "  -v, --version  Show the version and exit.\n"
+               "  -h, --help            Show this help and exit.\n"
+               "  -v, --version         Show the version and exit.\n"
+               "  -p, --profile <name>  Use the settings of the profile <name>.\n"
+               "\n"
+               "A profile keeps its own settings file, zv_settings-<name>.xml beside\n"
+               "zv_settings.xml, so several instances can each watch their own port. Its name is\n"
+               "made of letters, digits, '-' and '_'; it shows in the window's caption and in\n"
+               "front of the session log names. Only one instance at a time saves a settings\n"
+               "file: a second one on the same file runs, but leaves the file as it is.\n"
                "\n"
                "Qt's own options, such as -platform <name> and -style <name>, are passed on to "
                "Qt.\n"
@@ -34,13 +43,24 @@ QString helpText(const QString &version)
         .arg(version);
 }
 
+// A refused name is echoed back; control characters in it must not reach the terminal.
+QString printable(QString text)
+{
+    for (QChar &c : text) {
+        if (!c.isPrint())
+            c = QLatin1Char('?');
+    }
+    return text;
+}
+
 CommandLineOutcome failure(const QString &message)
 {
     return {
         false,
         2,
         {},
-        QStringLiteral("zorvane: %1\nTry 'zorvane --help' for more information.\n").arg(message)};
+        QStringLiteral("zorvane: %1\nTry 'zorvane --help' for more information.\n").arg(message),
+        {}};
 }
 
 } // namespace
@@ -56,6 +76,9 @@ CommandLineOutcome parseCommandLine(const QStringList &arguments, const QString 
         QStringList{QStringLiteral("v"), QStringLiteral("version")});
     parser.addOption(help);
     parser.addOption(showVersion);
+    const QCommandLineOption profile(QStringList{QStringLiteral("p"), QStringLiteral("profile")},
+                                     {}, QStringLiteral("name"));
+    parser.addOption(profile);
     for (const char *name : kQtValueOptions)
         parser.addOption(QCommandLineOption(QLatin1String(name), {}, QStringLiteral("value")));
     for (const char *name : kQtFlagOptions)
@@ -64,12 +87,24 @@ CommandLineOutcome parseCommandLine(const QStringList &arguments, const QString 
     if (!parser.parse(arguments))
         return failure(parser.errorText());
     if (parser.isSet(help))
-        return {false, 0, helpText(version), {}};
+        return {false, 0, helpText(version), {}, {}};
     if (parser.isSet(showVersion))
-        return {false, 0, QStringLiteral("Zorvane %1\n").arg(version), {}};
+        return {false, 0, QStringLiteral("Zorvane %1\n").arg(version), {}, {}};
     if (const QStringList extra = parser.positionalArguments(); !extra.isEmpty())
         return failure(QStringLiteral("unexpected argument '%1'.").arg(extra.first()));
-    return {};
+    CommandLineOutcome outcome;
+    if (parser.isSet(profile)) {
+        const QStringList names = parser.values(profile);
+        if (names.size() > 1)
+            return failure(QStringLiteral("only one profile at a time."));
+        if (!settings::isValidProfileName(names.first()))
+            return failure(QStringLiteral("the profile name '%1' is not allowed: use 1 to %2 "
+                                          "letters, digits, '-' or '_'.")
+                               .arg(printable(names.first()))
+                               .arg(settings::kMaxProfileNameLength));
+        outcome.profile = names.first();
+    }
+    return outcome;
 }
 
 } // namespace zorvane::app

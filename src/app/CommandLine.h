@@ -12,6 +12,8 @@ struct CommandLineOutcome
     int exitCode = 0;
     QString standardOutput;
     QString standardError;
+    // The profile to run with (--profile NAME); empty for the default settings.
+    QString profile;
 };
 
 // Reads the program's own options and lets Qt's own (-platform, -style, ...) through. Runs

@@ -21,6 +21,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zorvane"));
     TMain mainWindow;
+    mainWindow.useProfile(outcome.profile);
     const zorvane::app::SignalClose closeOnSignal(&mainWindow);
     mainWindow.show();
     return QApplication::exec();

@@ -1,5 +1,6 @@
 #include "OpenFailure.h"
 
+#include "PortClaim.h"
 #include "PortNames.h"
 
 #include <QDir>
@@ -80,6 +81,15 @@ QString busyText(const OpenFailure &failure)
     if (isRunning(QStringLiteral("brltty")))
         text += QStringLiteral("\nbrltty is running and may be the one. ") + brlttyFix();
     return text;
+}
+
+// Another Zorvane holds the device: it says which, so the user knows which window to go to.
+QString zorvaneBusyText(const OpenFailure &failure, const ZorvaneHolder &holder)
+{
+    return QStringLiteral("%1 (%2) is %3 (process %4).\nChoose another port or close the "
+                          "window there.")
+        .arg(portName(failure.port), failure.device, inUseByZorvaneText(holder))
+        .arg(holder.pid);
 }
 
 bool sessionHasGroup(gid_t group)
@@ -196,6 +206,10 @@ QString explainOpenFailure(const OpenFailure &failure, const QStringList &portsW
                numbersWithDevice(portsWithDevice);
     if (::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES)
         return permissionText(failure);
+    if (failure.error != QSerialPort::NoError) {
+        if (const auto holder = zorvaneHolder(QFileInfo(failure.device).canonicalFilePath()))
+            return zorvaneBusyText(failure, *holder);
+    }
     switch (failure.error) {
     case QSerialPort::PermissionError:
         // The node is open to this user, so another program holds it or its lock file.

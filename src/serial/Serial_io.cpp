@@ -62,6 +62,7 @@ bool SerialIo::c_open(int port, int baudRate, int dataBits, int parity, int stop
     bool accepted = false;
     if (m_device.isOpen())
         m_device.close();
+    m_claim.release();
     if (!m_lastDevice.isEmpty()) {
         // QSerialPort opens exclusively: TIOCEXCL plus a lock file named after the path. The
         // path is resolved first so that two links to one device share that lock; TIOCEXCL
@@ -72,6 +73,7 @@ bool SerialIo::c_open(int port, int baudRate, int dataBits, int parity, int stop
             accepted = applyLineSettings(m_requested);
             if (accepted) {
                 m_device.setReadBufferSize(kReadBufferBytes);
+                m_claim.claim(resolved.isEmpty() ? m_lastDevice : resolved);
                 m_resting = false;
             } else {
                 // A port the program shows as off line must not stay locked by it.
@@ -119,6 +121,7 @@ void SerialIo::c_close()
         return;
     m_device.flush();
     m_device.close();
+    m_claim.release();
     m_held = false;
     resetChunk();
     last_com_port = com_port;

@@ -2,6 +2,7 @@
 
 #include "LineSettings.h"
 #include "OpenFailure.h"
+#include "PortClaim.h"
 
 #include <QByteArray>
 #include <QSerialPort>
@@ -32,6 +33,8 @@ public:
 
     // Where the ports/ override links are looked up.
     void setDocumentsFolder(const QString &folder) { m_documentsFolder = folder; }
+    // The profile other Zorvane instances are told holds a device this one opened.
+    void setProfile(const QString &profile) { m_claim.setProfile(profile); }
 
     bool c_open(int port, int baudRate, int dataBits, int parity, int stopBits);
     void c_close();
@@ -103,6 +106,8 @@ private:
     qint64 m_takenBefore = 0;
     bool m_resting = false;
     std::function<void()> m_wake;
+    // Tells other instances which device is held, from a successful open to the close.
+    PortClaim m_claim;
 };
 
 // A text whose characters each carry one byte: the low 8 bits of every character, which is

@@ -42,6 +42,32 @@ void TestProgram::commandLine_data()
                                     << "zorvane: Unknown option 'colour'.\n";
     QTest::newRow("stray argument") << QStringList{"COM3"} << 2 << ""
                                     << "zorvane: unexpected argument 'COM3'.\n";
+    // A profile's name goes into file names: anything that could leave the folder, hide a
+    // file or mean another file elsewhere is refused before a window or a file is made.
+    const auto refused = [](const QString &name) {
+        return QStringLiteral("zorvane: the profile name '%1' is not allowed").arg(name);
+    };
+    QTest::newRow("profile with a slash") << QStringList{"--profile", "../x"} << 2 << ""
+                                          << refused("../x");
+    QTest::newRow("profile with a dot") << QStringList{"-p", ".hidden"} << 2 << ""
+                                        << refused(".hidden");
+    QTest::newRow("profile with a space") << QStringList{"-p", "a b"} << 2 << "" << refused("a b");
+    QTest::newRow("profile with a non-ASCII letter")
+        << QStringList{"-p", QStringLiteral("zentral\u00E9")} << 2 << ""
+        << refused(QStringLiteral("zentral\u00E9"));
+    QTest::newRow("profile with a control character")
+        << QStringList{"-p", "a\x1b[2Jb"} << 2 << "" << refused("a?[2Jb");
+    QTest::newRow("empty profile") << QStringList{"--profile", ""} << 2 << "" << refused("");
+    QTest::newRow("profile of 65 characters")
+        << QStringList{"-p", QString(65, QLatin1Char('x'))} << 2 << ""
+        << refused(QString(65, QLatin1Char('x')));
+    QTest::newRow("profile without a name") << QStringList{"-p"} << 2 << ""
+                                            << "zorvane: Missing value after '-p'.\n";
+    QTest::newRow("two profiles") << QStringList{"-p", "a", "--profile", "b"} << 2 << ""
+                                  << "zorvane: only one profile at a time.\n";
+    QTest::newRow("profile before --help")
+        << QStringList{"-p", "central", "--help"} << 0 << "Usage: zorvane [options]\n"
+        << "";
 }
 
 void TestProgram::commandLine()

@@ -167,7 +167,7 @@ class Home:
 class Zorvane:
     """One run of the program: its process, its X window and its AT-SPI application."""
 
-    def __init__(self, binary, home):
+    def __init__(self, binary, home, arguments=()):
         env = dict(os.environ)
         for name in ("XDG_CONFIG_HOME", "XDG_DOCUMENTS_DIR", "QT_QPA_PLATFORM"):
             env.pop(name, None)
@@ -175,7 +175,7 @@ class Zorvane:
         env.update(HOME=home.path, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
         self.log_path = os.path.join(home.path, "zorvane-%d.log" % time.monotonic_ns())
         self.log = open(self.log_path, "w")
-        self.proc = subprocess.Popen([binary], env=env, cwd=home.path, stdout=self.log,
+        self.proc = subprocess.Popen([binary, *arguments], env=env, cwd=home.path, stdout=self.log,
                                      stderr=subprocess.STDOUT)
         self.window = wait_for("the main window", self._find_window, timeout=30)
         self.app = wait_for("the program on the accessibility bus", self._find_app, timeout=30)

@@ -3,8 +3,8 @@
 the send box typed into with real keys, the MUX box changed in every way a person can, the
 window's place over several starts with and without a window manager, the menus reached
 from the keyboard while the terminal list has the focus, the command toolbars reached with
-Tab while the boxes and letter buttons say what they are, and the list holding still under
-the real mouse wheel while the module keeps sending.
+Tab while the boxes and letter buttons say what they are, the list holding still under
+the real mouse wheel while the module keeps sending, and two instances of one profile.
 
 Usage: run_e2e.py PATH_TO_ZORVANE SCENARIO"""
 
@@ -16,8 +16,8 @@ import xml.etree.ElementTree as ET
 
 import pyatspi
 
-from harness import (Failure, Home, Module, WindowManager, Zorvane, check, move_mouse, wait_for,
-                     xdotool)
+from harness import (Failure, Home, Module, WindowManager, Zorvane, check, move_mouse,
+                     visible_windows, wait_for, xdotool)
 
 RESET_LINE = b"\rRESET\r\n\r"
 MUX_ON = b"SET CONTROL MUX 1\r\r"
@@ -39,8 +39,8 @@ class Session:
         self.wm = WindowManager(self.home.path) if window_manager else None
         self.runs = []
 
-    def start(self):
-        z = Zorvane(self.binary, self.home)
+    def start(self, *arguments):
+        z = Zorvane(self.binary, self.home, arguments)
         self.runs.append(z)
         return z
 
@@ -289,6 +289,39 @@ def hold_while_streaming(s):
     s.exit(z)
 
 
+def profile_twice(s):
+    """Two instances of one profile: the captions name it, the second says it will not save
+    and names the first on the port the first holds, and the file keeps the first's state
+    although the second showed a toolbar and ended last."""
+    first = s.start("--profile", "central")
+    s.module.read_until(RESET_LINE)
+    wait_for("the profile in the first caption", lambda: visible_windows(
+        first.proc.pid, "^Zorvane COM1 115200 8N1- Online - central$"))
+
+    second = s.start("--profile", "central")
+    reason = wait_for("the reason the port did not open", lambda: pyatspi.findDescendant(
+        second.app, lambda a: a is not None and a.getRoleName() == "label"
+        and "in use by Zorvane, profile central (process %d)" % first.proc.pid in a.name))
+    ok = second.find("OK", "push button")
+    Zorvane.do_action(ok, "Press", "Click")
+    wait_for("the box to close", lambda: pyatspi.findDescendant(
+        second.app, lambda a: a is not None and a == reason) is None)
+    wait_for("the second caption", lambda: visible_windows(
+        second.proc.pid, "^Zorvane COM1 - OffLine - central - settings not saved$"))
+    second.find("Settings not saved: another Zorvane uses zv_settings-central.xml", "label")
+
+    Zorvane.do_action(second.find("Show SPP Toolbar", "menu item"), "Press", "Click")
+    s.exit(first)
+    profile_file = os.path.join(s.home.docs, "zv_settings-central.xml")
+    with open(profile_file, "rb") as f:
+        saved = f.read()
+    check(b"<spp>false</spp>" in saved and b"<com>1</com>" in saved, "first saved %r" % saved)
+    s.exit(second)
+    with open(profile_file, "rb") as f:
+        check(f.read() == saved, "the second instance wrote the file")
+    check(not os.path.exists(s.home.settings), "the default settings file was written")
+
+
 SCENARIOS = {
     "hold_while_streaming": (hold_while_streaming, True),
     "send_box": (send_box, True),
@@ -297,6 +330,7 @@ SCENARIOS = {
     "window_place_without_wm": (window_place_without_wm, False),
     "keyboard_menus": (keyboard_menus, True),
     "keyboard_toolbars": (keyboard_toolbars, True),
+    "profile_twice": (profile_twice, True),
 }
 
 

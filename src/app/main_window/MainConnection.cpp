@@ -5,6 +5,7 @@
 #include "app/MessageBoxes.h"
 #include "serial/AdapterLookup.h"
 #include "serial/ConnectionText.h"
+#include "serial/PortClaim.h"
 #include "serial/PortNames.h"
 #include "serial/TxEcho.h"
 
@@ -12,6 +13,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QFont>
 #include <QLabel>
 #include <QMenu>
@@ -46,6 +48,8 @@ void TMain::refreshPortDevices()
             text += QLatin1Char('\t') + device;
         if (const QString name = adapter.description(); !name.isEmpty())
             text += QStringLiteral("  ") + name;
+        if (const auto holder = zorvaneHolder(QFileInfo(device).canonicalFilePath()))
+            text += QStringLiteral("  ") + inUseByZorvaneText(*holder);
         // An ampersand from a device or a link name is text, not a shortcut mark.
         item->setText(text.replace(QLatin1Char('&'), QStringLiteral("&&")));
         // Numbers with something behind them stand out in the list.
@@ -103,7 +107,7 @@ void TMain::set_com(bool show)
 
     if (serial.com_port == 0) {
         StatusBarPanel1->setText(offlineText(comItemName(serial.last_com_port)));
-        setWindowTitle(captionText(app_title, StatusBarPanel1->text()));
+        setWindowTitle(captionText(app_title, StatusBarPanel1->text()) + captionSuffix());
         return;
     }
 
@@ -122,7 +126,7 @@ void TMain::set_com(bool show)
     }
     // The caption is set before any message box: the receive timer keeps ticking while the
     // box is open, and its countdown text must not end up in the caption.
-    setWindowTitle(captionText(app_title, StatusBarPanel1->text()));
+    setWindowTitle(captionText(app_title, StatusBarPanel1->text()) + captionSuffix());
     if (opened && ResetonConnect->isChecked())
         BtnRClick();
     if (!opened && show)

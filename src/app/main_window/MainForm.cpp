@@ -109,10 +109,12 @@ void TMain::FormShow()
     bgapi.reset();
     bgio_called = false;
 
+    takeSettingsLock();
+
     item_style = zorvane::terminal::LineStyle::Standard;
     app_version = QStringLiteral("1.16");
     app_title = QStringLiteral("Zorvane");
-    setWindowTitle(app_title);
+    setWindowTitle(app_title + captionSuffix());
     tick_count = 0;
 
     LoadSettings();
@@ -139,7 +141,10 @@ void TMain::FormDestroy()
     Timer1->stop();
     m_sleepingLinkCheck->stop();
     // Settings exist only once the window has been shown; the port is saved while still open.
-    SaveSettings();
+    // Another instance holding the file keeps it as it will leave it.
+    if (savesSettings())
+        SaveSettings();
+    m_settingsLock.reset();
     if (serial.com_port != 0)
         serial.c_close();
 }

@@ -5,6 +5,7 @@
 #include "app/main_window/WindowPlace.h"
 #include "bgapi/BgapiState.h"
 #include "serial/Serial_io.h"
+#include "settings/SettingsLock.h"
 #include "settings/zv_settings.h"
 #include "terminal/FollowRule.h"
 #include "terminal/LineAssembly.h"
@@ -174,6 +175,23 @@ public:
     static constexpr const char *kSettingsFileName = "zv_settings.xml";
     // Closing the window ends the program: the settings are saved while it is still whole.
     void closeEvent(QCloseEvent *event) override;
+
+    // --- profiles: several instances side by side, each with its own settings file
+    // Runs with the settings of a profile (empty: the default ones); called before the window
+    // is first shown.
+    void useProfile(const QString &profile);
+    QString profile() const { return m_profile; }
+    // The settings file's name in the documents folder.
+    QString settingsFileName() const;
+    // Takes the settings file's lock. Without it the file is read but not written at exit,
+    // and the status bar and the caption say so.
+    void takeSettingsLock();
+    bool savesSettings() const;
+    // What the caption shows after the connection text: the profile, and that the settings
+    // will not be saved; empty when neither applies.
+    QString captionSuffix() const;
+    // The status bar's note that the settings will not be saved; only made when that is so.
+    QLabel *SettingsNotice = nullptr;
 
     // --- session log, clipboard and printing
     void Log1Click();
@@ -386,6 +404,8 @@ private:
     // The receive tick's line assembly; its text buffer is set up once, not per tick.
     zorvane::terminal::LineAssembly m_lineAssembly;
     bool m_shown = false;
+    QString m_profile;
+    std::unique_ptr<zorvane::settings::SettingsLock> m_settingsLock;
     // Set while a receive event runs its ticks: logged lines wait for its end to be written.
     bool m_logBatching = false;
     // A "???" box is open or about to open; a failing log under a flood must not stack more.

@@ -3,6 +3,7 @@
 #include "app/main_window/MainForm.h"
 
 #include "app/MessageBoxes.h"
+#include "settings/Profile.h"
 
 #include <QAction>
 #include <QLabel>
@@ -17,7 +18,9 @@ void TMain::Log1Click()
     }
     // Lines still on their way belong to the file they were logged for.
     flushLog();
-    const QString name = SessionLog::fileName(sessionLog.now());
+    // A profile's logs carry its name in front, so side-by-side instances keep theirs apart.
+    const QString name =
+        zorvane::settings::logFilePrefix(m_profile) + SessionLog::fileName(sessionLog.now());
     const QString path = DocumentsFolder + name;
     if (const SessionLog::Failure failure = sessionLog.start(path)) {
         // No file, no logging: the mark goes before the box, whose wait runs the receive loop.

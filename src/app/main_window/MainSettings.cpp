@@ -164,7 +164,7 @@ const std::vector<SettingsLeaf> &settingsLeaves()
 
 void TMain::LoadSettings()
 {
-    XMLDocument1.FileName = DocumentsFolder + QLatin1String(kSettingsFileName);
+    XMLDocument1.FileName = DocumentsFolder + settingsFileName();
     SettingsRoot.reset();
     if (QFileInfo::exists(XMLDocument1.FileName)) {
         SettingsRoot = OpenSettingsRoot(XMLDocument1);
@@ -211,7 +211,7 @@ bool TMain::CreateSettingsFile()
     root->Window();
     if (!skeleton.save(XMLDocument1.FileName)) {
         zorvane::app::showMessage(this, QStringLiteral("Unable to create xml file: ") +
-                                            QLatin1String(kSettingsFileName));
+                                            settingsFileName());
         return false;
     }
     return true;
@@ -249,7 +249,7 @@ void TMain::SaveSettings()
 
     // The permission bits decide, not whether this process could write anyway (root can).
     if (SettingsDocument::isReadOnly(XMLDocument1.FileName)) {
-        zorvane::app::showMessage(this, QLatin1String(kSettingsFileName) +
+        zorvane::app::showMessage(this, settingsFileName() +
                                             QStringLiteral(" file read only - settings not saved"));
         return;
     }
