@@ -151,10 +151,11 @@ public:
 
     // --- settings: load, apply and save
     // Reads the settings file into XMLDocument1, or writes a new one when it is missing or
-    // unusable.
+    // unusable; an unusable regular file is first kept beside it as zv_settings.xml.bad.
     void LoadSettings();
-    void WriteDefaultSettings();
-    bool CreateSettingsFile();
+    // `replacedMode`: the permissions of the damaged file the new one replaces.
+    void WriteDefaultSettings(std::optional<QFileDevice::Permissions> replacedMode = {});
+    bool CreateSettingsFile(std::optional<QFileDevice::Permissions> replacedMode = {});
     void ApplySettings();
     // The Window leaves as read, applied together and made safe for the screens present.
     zorvane::app::SavedPlace restoredPlace;
