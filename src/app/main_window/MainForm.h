@@ -345,6 +345,10 @@ private:
     // The receive tick's line assembly; its text buffer is set up once, not per tick.
     zorvane::terminal::LineAssembly m_lineAssembly;
     bool m_shown = false;
+    // A close asked for while the start-up runs (from a message box's event loop) waits for
+    // its end: closing half-way would save before the settings are loaded.
+    bool m_starting = false;
+    bool m_closeAfterStart = false;
     // Set while a receive event runs its ticks: logged lines wait for its end to be written.
     bool m_logBatching = false;
     // A "???" box is open or about to open; a failing log under a flood must not stack more.
