@@ -5,6 +5,8 @@
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 
+#include <cstdio>
+
 namespace zorvane::app {
 
 namespace {
@@ -19,7 +21,19 @@ PrintDialogHandler &printHandler()
     static PrintDialogHandler h;
     return h;
 }
+
+bool g_toStandardError = false;
 } // namespace
+
+void sendMessagesToStandardError()
+{
+    g_toStandardError = true;
+}
+
+bool messagesGoToStandardError()
+{
+    return g_toStandardError;
+}
 
 void setMessageHandler(MessageHandler h)
 {
@@ -39,6 +53,14 @@ void setDetailedMessageHandler(DetailedMessageHandler h)
 
 void showMessage(QWidget *parent, const QString &text, const QString &informativeText)
 {
+    if (g_toStandardError) {
+        QString line = QApplication::applicationName() + QStringLiteral(": ") + text;
+        if (!informativeText.isEmpty())
+            line += QStringLiteral(" (") + informativeText + u')';
+        std::fputs(qPrintable(line.replace(u'\n', u' ') + u'\n'), stderr);
+        std::fflush(stderr);
+        return;
+    }
     if (handler()) {
         handler()(parent, text, informativeText);
         return;
@@ -62,6 +84,8 @@ void setPrintDialogHandler(PrintDialogHandler h)
 
 bool showPrintDialog(QWidget *parent, PrintDialog dialog, QPrinter &printer)
 {
+    if (g_toStandardError)
+        return false;
     if (printHandler())
         return printHandler()(dialog, printer);
     if (dialog == PrintDialog::PageSetup)

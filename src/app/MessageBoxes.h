@@ -20,6 +20,11 @@ using DetailedMessageHandler =
 void setMessageHandler(MessageHandler handler);
 void setDetailedMessageHandler(DetailedMessageHandler handler);
 
+// From now on no box opens: each message goes to standard error instead, and print dialogs
+// are declined. For a program told to end, which must not wait for anyone's OK.
+void sendMessagesToStandardError();
+bool messagesGoToStandardError();
+
 // An information box with the text, an optional informative text below it and one OK button;
 // returns when it is closed.
 void showMessage(QWidget *parent, const QString &text, const QString &informativeText = {});

@@ -1,5 +1,7 @@
 #include "SignalClose.h"
 
+#include "app/MessageBoxes.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QSocketNotifier>
@@ -63,7 +65,10 @@ void SignalClose::onSignal()
     char bytes[16];
     while (::read(m_fds[1], bytes, sizeof bytes) > 0) {
     }
-    // A message box waiting for OK would hold the close up: dismiss it first.
+    // A message box waiting for OK would hold the close up: dismiss those open, and let the
+    // shutdown (or a start-up still running) open none, saying on standard error what they
+    // would have said.
+    sendMessagesToStandardError();
     for (int guard = 0; guard < 8; ++guard) {
         QWidget *modal = QApplication::activeModalWidget();
         if (!modal || modal == m_window)

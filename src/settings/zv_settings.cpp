@@ -3,11 +3,16 @@
 #include <QDomProcessingInstruction>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QXmlStreamReader>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <functional>
+#include <unistd.h>
 
 namespace zorvane::settings {
 
@@ -106,31 +111,182 @@ QString asUtf8Declaration(QString declaration)
     return declaration;
 }
 
-// Well-formed and not nested beyond reason; QDomDocument takes very long over deep nesting.
-bool scanStructure(const QByteArray &bytes, QString *error)
+// At most `limit` attributes in any tag, counted on the bytes before the parser sees them:
+// it compares each attribute with every earlier one of its element, so 100,000 attributes
+// on one element would hold the window for about a minute. Counts the equals signs outside
+// quoted values; comments, CDATA and processing instructions are skipped whole.
+bool attributesWithinLimit(QByteArrayView bytes, int limit)
 {
-    QXmlStreamReader reader(bytes);
-    int depth = 0;
-    while (!reader.atEnd()) {
-        const auto token = reader.readNext();
-        if (token == QXmlStreamReader::StartElement && ++depth > SettingsDocument::kMaxDepth) {
-            if (error)
-                *error = QStringLiteral("elements nested more than %1 deep")
-                             .arg(SettingsDocument::kMaxDepth);
-            return false;
+    const auto skipTo = [&](qsizetype from, QByteArrayView end) {
+        const qsizetype at = bytes.indexOf(end, from);
+        return at < 0 ? bytes.size() : at + end.size();
+    };
+    qsizetype i = 0;
+    while ((i = bytes.indexOf('<', i)) >= 0) {
+        const QByteArrayView rest = bytes.sliced(i);
+        if (rest.startsWith("<!--")) {
+            i = skipTo(i + 4, "-->");
+        } else if (rest.startsWith("<![CDATA[")) {
+            i = skipTo(i + 9, "]]>");
+        } else if (rest.startsWith("<?")) {
+            i = skipTo(i + 2, "?>");
+        } else {
+            int count = 0;
+            char quote = 0;
+            for (++i; i < bytes.size(); ++i) {
+                const char c = bytes[i];
+                if (quote) {
+                    if (c == quote)
+                        quote = 0;
+                } else if (c == '"' || c == '\'') {
+                    quote = c;
+                } else if (c == '=') {
+                    if (++count > limit)
+                        return false;
+                } else if (c == '>') {
+                    break;
+                }
+            }
         }
-        if (token == QXmlStreamReader::EndElement)
-            --depth;
-    }
-    if (reader.hasError()) {
-        if (error)
-            *error = QStringLiteral("line %1, column %2: %3")
-                         .arg(reader.lineNumber())
-                         .arg(reader.columnNumber())
-                         .arg(reader.errorString());
-        return false;
     }
     return true;
+}
+
+// The writer escapes each '&', '<' and '"' by inserting into the rest of its text, so a long
+// text full of them takes quadratic time: 20,000 ampersands in a 4 MB text take seconds to
+// write. The work is about their number times the text's length; this bound keeps it to
+// a few tens of milliseconds and lets any real text through.
+constexpr qint64 kMaxEscapeWork = 1'000'000'000;
+
+qint64 escapeWork(QStringView text)
+{
+    const qint64 marks = std::count_if(text.begin(), text.end(), [](QChar c) {
+        return c == u'&' || c == u'<' || c == u'"';
+    });
+    return marks * text.size();
+}
+
+// What the load accepts: not too big, well-formed, not nested beyond reason and with few
+// enough attributes and nodes that parsing it stays quick. Whitespace between elements is
+// not counted: the tree drops it, and the writer's indentation adds it.
+bool acceptable(const QByteArray &bytes, QString *error)
+{
+    auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    if (bytes.size() > SettingsDocument::kMaxFileBytes)
+        return fail(QStringLiteral("larger than %1 bytes").arg(SettingsDocument::kMaxFileBytes));
+    if (!attributesWithinLimit(bytes, SettingsDocument::kMaxAttributes))
+        return fail(QStringLiteral("an element with more than %1 attributes")
+                        .arg(SettingsDocument::kMaxAttributes));
+    QXmlStreamReader reader(bytes);
+    int depth = 0;
+    qint64 nodes = 0;
+    qint64 escapes = 0;
+    while (!reader.atEnd()) {
+        const auto token = reader.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            if (++depth > SettingsDocument::kMaxDepth)
+                return fail(QStringLiteral("elements nested more than %1 deep")
+                                .arg(SettingsDocument::kMaxDepth));
+            const QXmlStreamAttributes attributes = reader.attributes();
+            nodes += 1 + attributes.size();
+            for (const QXmlStreamAttribute &attribute : attributes)
+                escapes += escapeWork(attribute.value());
+        } else if (token == QXmlStreamReader::EndElement) {
+            --depth;
+        } else if (token != QXmlStreamReader::StartDocument &&
+                   token != QXmlStreamReader::EndDocument && !reader.isWhitespace()) {
+            ++nodes;
+            escapes += escapeWork(reader.text());
+        }
+        if (escapes > kMaxEscapeWork)
+            return fail(QStringLiteral("texts too full of '&', '<' and '\"' to be saved again"));
+        if (nodes > SettingsDocument::kMaxNodes)
+            return fail(QStringLiteral("more than %1 elements, attributes and texts")
+                            .arg(SettingsDocument::kMaxNodes));
+    }
+    if (reader.hasError())
+        return fail(QStringLiteral("line %1, column %2: %3")
+                        .arg(reader.lineNumber())
+                        .arg(reader.columnNumber())
+                        .arg(reader.errorString()));
+    return true;
+}
+
+// The groups and leaves the program reads; everything else in a file is kept for its owner.
+const QMap<QString, QStringList> &schema()
+{
+    static const QMap<QString, QStringList> groups = [] {
+        QStringList data{QStringLiteral("mac")};
+        for (int n = 1; n <= TXMLDataType::kSendEntries; ++n)
+            data << QStringLiteral("send%1").arg(n);
+        data << QStringLiteral("logdir");
+        return QMap<QString, QStringList>{
+            {QStringLiteral("Window"), {"left", "top", "width", "height"}},
+            {QStringLiteral("COMPORT"), {"com", "baud", "dataBits", "parity", "stopbits"}},
+            {QStringLiteral("Toolbars"), {"spp", "BGIO", "HID", "GainSpan"}},
+            {QStringLiteral("Options"),
+             {"echo", "hexmoder", "hexmodew", "unreadable", "multiplex", "greenonblack",
+              "timestamp", "datestamp", "log", "ResetOnConnect"}},
+            {QStringLiteral("Data"), data},
+        };
+    }();
+    return groups;
+}
+
+void removeAttributes(QDomElement &element)
+{
+    const QDomNamedNodeMap attributes = element.attributes();
+    while (attributes.count() > 0)
+        element.removeAttributeNode(attributes.item(0).toAttr());
+}
+
+// Keeps of `parent` only the first element of each name in `names`, for which `keep` says
+// what stays inside; every other child goes.
+void keepOnly(QDomElement &parent, const QStringList &names,
+              const std::function<void(QDomElement &, const QString &)> &keep)
+{
+    removeAttributes(parent);
+    QStringList seen;
+    for (QDomNode n = parent.firstChild(); !n.isNull();) {
+        const QDomNode next = n.nextSibling();
+        QDomElement element = n.toElement();
+        if (!element.isNull() && names.contains(element.tagName()) &&
+            !seen.contains(element.tagName())) {
+            seen << element.tagName();
+            keep(element, element.tagName());
+        } else {
+            parent.removeChild(n);
+        }
+        n = next;
+    }
+}
+
+// Drops everything the program does not read: unknown elements, attributes, comments.
+void pruneUnknown(QDomDocument &dom)
+{
+    for (QDomNode n = dom.firstChild(); !n.isNull();) {
+        const QDomNode next = n.nextSibling();
+        const bool declaration = n.isProcessingInstruction() && n.nodeName() == kDeclarationTarget;
+        if (!declaration && !n.isElement())
+            dom.removeChild(n);
+        n = next;
+    }
+    QDomElement root = dom.documentElement();
+    keepOnly(root, schema().keys(), [](QDomElement &group, const QString &name) {
+        keepOnly(group, schema().value(name), [](QDomElement &leaf, const QString &) {
+            removeAttributes(leaf);
+            for (QDomNode n = leaf.firstChild(); !n.isNull();) {
+                const QDomNode next = n.nextSibling();
+                if (!n.isText())
+                    leaf.removeChild(n);
+                n = next;
+            }
+        });
+    });
 }
 
 void setDeclaration(QDomDocument &dom, const QString &declaration)
@@ -164,11 +320,9 @@ bool SettingsDocument::load(QString *error)
     const QByteArray bytes = file.read(kMaxFileBytes + 1);
     if (file.error() != QFileDevice::NoError)
         return fail(file.errorString());
-    if (bytes.size() > kMaxFileBytes)
-        return fail(QStringLiteral("larger than %1 bytes").arg(kMaxFileBytes));
 
     QString why;
-    if (!scanStructure(bytes, &why))
+    if (!acceptable(bytes, &why))
         return fail(why);
     QDomDocument dom;
     int line = 0;
@@ -186,6 +340,7 @@ bool SettingsDocument::load(QString *error)
     else
         setDeclaration(dom, asUtf8Declaration(dom.firstChild().nodeValue()));
     adopt(std::move(dom));
+    m_loadedFrom = info.canonicalFilePath();
     return true;
 }
 
@@ -193,18 +348,77 @@ void SettingsDocument::clear()
 {
     m_dom.clear();
     m_loaded = false;
+    m_loadedFrom.clear();
 }
 
 void SettingsDocument::adopt(QDomDocument dom)
 {
     m_dom = std::move(dom);
     m_loaded = true;
+    m_loadedFrom.clear();
 }
 
-bool SettingsDocument::save(const QString &path, QString *error) const
+QByteArray SettingsDocument::bytesToWrite(QString *error)
 {
-    const QByteArray bytes = m_dom.toByteArray(2);
-    const QString target = writeTarget(path);
+    QByteArray bytes = m_dom.toByteArray(2);
+    if (acceptable(bytes, error))
+        return bytes;
+    // Unknown content the file held within the limits may overflow them once indented:
+    // the same content without the indentation, then without the unknown content.
+    bytes = m_dom.toByteArray(-1);
+    if (acceptable(bytes, error))
+        return bytes;
+    pruneUnknown(m_dom);
+    bytes = m_dom.toByteArray(2);
+    if (acceptable(bytes, error))
+        return bytes;
+    if (error)
+        *error = QStringLiteral("the settings would make a file the program cannot read (%1)")
+                     .arg(*error);
+    return {};
+}
+
+// Why the tree must not be written to `path`, or empty with the file to write in `target`.
+QString SettingsDocument::refusal(const QString &path, QString *target) const
+{
+    const QFileInfo info(path);
+    *target = path;
+    if (info.isSymLink()) {
+        // A link is followed only to the file it was read from; a dangling one only when the
+        // file it named was read and has gone since.
+        const QString resolved = info.exists() ? info.canonicalFilePath() : info.symLinkTarget();
+        if (resolved.isEmpty() || resolved != m_loadedFrom)
+            return QStringLiteral("%1 is a symbolic link to %2, which was not read as settings; "
+                                  "nothing was written")
+                .arg(path, info.symLinkTarget());
+        *target = resolved;
+    }
+    const QFileInfo file(*target);
+    if (!file.exists())
+        return {};
+    if (!file.isFile())
+        return QStringLiteral("%1 is not a regular file; nothing was written").arg(*target);
+    if (file.canonicalFilePath() != m_loadedFrom)
+        return QStringLiteral("%1 was not read as settings; nothing was written").arg(*target);
+    return {};
+}
+
+bool SettingsDocument::save(const QString &path, QString *error)
+{
+    auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    QString target;
+    const QString refused = refusal(path, &target);
+    if (!refused.isEmpty())
+        return fail(refused);
+    QString why;
+    const QByteArray bytes = bytesToWrite(&why);
+    if (bytes.isEmpty())
+        return fail(why);
+
     const bool existed = QFileInfo::exists(target);
     // The "user" bits say what this process may do, and setting them sets the owner's bits:
     // only the file's own mode is carried over.
@@ -213,27 +427,59 @@ bool SettingsDocument::save(const QString &path, QString *error) const
         ~QFileDevice::Permissions(QFileDevice::ReadUser | QFileDevice::WriteUser |
                                   QFileDevice::ExeUser);
 
+    // Unbuffered, so a failed write is seen by QSaveFile: a buffered one fails only in the
+    // flush inside commit(), which renames the short file into place all the same.
     QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
-        if (error)
-            *error = file.errorString();
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return fail(file.errorString());
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
         file.cancelWriting();
-        return false;
+        return fail(reason);
+    }
+    // commit() ignores a failed sync; the bytes must be on disk before the file is replaced.
+    if (::fsync(file.handle()) != 0) {
+        const QString reason = qt_error_string(errno);
+        file.cancelWriting();
+        return fail(reason);
     }
     // The replacement is a new file: it gets the old one's permissions before it takes its
-    // place. A file its owner could not read is what made it unusable, so its replacement is
-    // readable and writable by the owner; a readable file keeps its bits, read-only ones too.
-    if (existed) {
-        const QFileDevice::Permissions owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-        file.setPermissions(permissions & QFileDevice::ReadOwner ? permissions
-                                                                 : permissions | owner);
-    }
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
+    // place.
+    if (existed)
+        file.setPermissions(replacementPermissions(permissions));
+    if (!file.commit())
+        return fail(file.errorString());
     return true;
+}
+
+QFileDevice::Permissions SettingsDocument::replacementPermissions(QFileDevice::Permissions old)
+{
+    const QFileDevice::Permissions owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    return old & QFileDevice::ReadOwner ? old : old | owner;
+}
+
+std::optional<QFileDevice::Permissions> SettingsDocument::setAsideDamaged(const QString &path,
+                                                                          QString *error)
+{
+    const QFileInfo info(path);
+    if (info.isSymLink() || !info.isFile()) {
+        if (error)
+            *error = QStringLiteral("not a regular file");
+        return std::nullopt;
+    }
+    const QFileDevice::Permissions permissions =
+        QFile::permissions(path) & ~QFileDevice::Permissions(QFileDevice::ReadUser |
+                                                             QFileDevice::WriteUser |
+                                                             QFileDevice::ExeUser);
+    // rename() replaces an older copy in one step, and a link there rather than its target.
+    const QByteArray from = QFile::encodeName(path);
+    const QByteArray to = QFile::encodeName(path + QStringLiteral(".bad"));
+    if (::rename(from.constData(), to.constData()) != 0) {
+        if (error)
+            *error = qt_error_string(errno);
+        return std::nullopt;
+    }
+    return permissions;
 }
 
 QString SettingsDocument::writeTarget(const QString &path)

@@ -2,6 +2,7 @@
 
 #include <QDomDocument>
 #include <QDomElement>
+#include <QFileDevice>
 #include <QString>
 
 #include <optional>
@@ -18,6 +19,11 @@ public:
     static constexpr qint64 kMaxFileBytes = 4 * 1024 * 1024;
     // The schema is three levels deep; far deeper nesting only costs time and stack.
     static constexpr int kMaxDepth = 256;
+    // The schema has about eighty elements and texts and no attributes. The parser checks
+    // each attribute against every earlier one of its element, and the tree costs a few
+    // microseconds a node: these keep the load of any accepted file well under a second.
+    static constexpr int kMaxAttributes = 64;
+    static constexpr int kMaxNodes = 50'000;
 
     QString FileName;
 
@@ -31,10 +37,21 @@ public:
     // Takes a tree built in memory as the loaded document.
     void adopt(QDomDocument dom);
 
-    // Writes the whole tree, declaration first, in UTF-8. A symbolic link is written through
-    // to its target. The file is replaced in one step, keeping its permissions, so it is
-    // never left half written.
-    bool save(const QString &path, QString *error = nullptr) const;
+    // Writes the whole tree, declaration first, in UTF-8. The file is replaced in one step,
+    // keeping its permissions, and only once every byte is on disk: on failure the old file
+    // stays as it was. Only a file this document loaded is replaced, or a path where nothing
+    // is; a symbolic link is written through only to the regular file it loaded from.
+    // Unknown content is dropped when keeping it would make a file the load refuses.
+    bool save(const QString &path, QString *error = nullptr);
+
+    // Moves a damaged regular file aside to `path` + ".bad", replacing an older one, so the
+    // new file takes its place without destroying it. Returns its permissions.
+    static std::optional<QFileDevice::Permissions> setAsideDamaged(const QString &path,
+                                                                   QString *error = nullptr);
+    // The permissions for a new file that replaces one of `old`: a file its owner could not
+    // read is what made it unusable, so the new one is readable and writable by the owner; a
+    // readable file's bits stay, read-only ones too.
+    static QFileDevice::Permissions replacementPermissions(QFileDevice::Permissions old);
 
     // The file a write to `path` lands in: the target of a symbolic link, else `path`.
     static QString writeTarget(const QString &path);
@@ -42,8 +59,14 @@ public:
     static bool isReadOnly(const QString &path);
 
 private:
+    // The tree as bytes, pruned of unknown content if that is what makes it fit the load.
+    QByteArray bytesToWrite(QString *error);
+    QString refusal(const QString &path, QString *target) const;
+
     QDomDocument m_dom;
     bool m_loaded = false;
+    // The file the tree was read from, all links resolved; empty for a tree built in memory.
+    QString m_loadedFrom;
 };
 
 // The views below refer to elements of the document; they copy no values.

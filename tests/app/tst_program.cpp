@@ -1,15 +1,19 @@
 // The real program from outside: its command line answers without a window or a settings
-// file, and SIGTERM, SIGINT and SIGHUP close it the normal way, saving the settings.
+// file, and SIGTERM, SIGINT and SIGHUP close it the normal way, saving the settings, even
+// while a message box waits for OK at start-up or would open at shutdown.
+#include "FileFaults.h"
 #include "PtyModule.h"
 #include "serial/PortNames.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <memory>
 
 class TestProgram : public QObject
 {
@@ -20,7 +24,48 @@ private slots:
     void commandLine();
     void signalClosesNormally_data();
     void signalClosesNormally();
+    void signalEndsDespiteBoxes_data();
+    void signalEndsDespiteBoxes();
 };
+
+namespace {
+
+// The program with a home of its own and no display to wait on.
+void startProgram(QProcess &program, const QString &home)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home);
+    env.remove(QStringLiteral("XDG_CONFIG_HOME"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    program.setProcessEnvironment(env);
+    program.start(QStringLiteral(ZORVANE_EXE));
+}
+
+// Whether it ended within a second of the signal; if not, it is ended here.
+bool endsWithinASecond(QProcess &program, int signalNumber)
+{
+    if (::kill(static_cast<pid_t>(program.processId()), signalNumber) != 0)
+        return false;
+    if (program.waitForFinished(1000))
+        return true;
+    program.kill();
+    program.waitForFinished();
+    return false;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+const QByteArray kWindowShown = "This plugin does not support propagateSizeHints()";
+
+const QByteArray kSettings =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n"
+    "<ZVSettings><COMPORT><com>5</com><baud>9600</baud></COMPORT></ZVSettings>\n";
+
+} // namespace
 
 void TestProgram::commandLine_data()
 {
@@ -156,6 +201,95 @@ void TestProgram::signalClosesNormally()
                  saved.contains("<ResetOnConnect>true</ResetOnConnect>") &&
                  saved.contains("<Window>"),
              saved.constData());
+}
+
+void TestProgram::signalEndsDespiteBoxes_data()
+{
+    QTest::addColumn<QString>("situation");
+    QTest::addColumn<int>("signalNumber");
+    // What standard error must say in place of a box the shutdown would have opened. A
+    // start-up told to end opens no port, so no further box is due there.
+    QTest::addColumn<QString>("said");
+    QTest::newRow("read-only file at shutdown, SIGTERM")
+        << "read-only" << SIGTERM << "Zorvane: zv_settings.xml file read only - settings not saved";
+    QTest::newRow("full disk at shutdown, SIGINT")
+        << "full disk" << SIGINT << "Zorvane: Unable to write file: ";
+    QTest::newRow("damaged file, then no port at start-up, SIGHUP")
+        << "damaged" << SIGHUP << "";
+    QTest::newRow("baud 0 at start-up, SIGTERM") << "baud 0" << SIGTERM << "";
+}
+
+void TestProgram::signalEndsDespiteBoxes()
+{
+    QFETCH(QString, situation);
+    QFETCH(int, signalNumber);
+    QFETCH(QString, said);
+
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    const QString docs = home.filePath(QStringLiteral("Documents/Zorvane/"));
+    isolatePorts(docs);
+    PtyModule module;
+    QVERIFY(module.isValid());
+    const bool atStartUp = situation == u"damaged" || situation == u"baud 0";
+    // The start-up boxes come from a port that cannot be opened; the shutdown cases start
+    // cleanly on a port that answers.
+    if (!atStartUp)
+        QVERIFY(module.linkAs(docs, 5));
+    const QString settings = docs + QStringLiteral("zv_settings.xml");
+    QByteArray bytes = kSettings;
+    if (situation == u"damaged")
+        bytes = "<ZVSettings><COMPORT><com>5</com>";
+    if (situation == u"baud 0")
+        bytes.replace("9600", "0");
+    {
+        QFile file(settings);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(bytes), bytes.size());
+    }
+    if (situation == u"read-only")
+        QVERIFY(QFile::setPermissions(settings, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+
+    QProcess program;
+    {
+        // The program inherits the limit: room for the port's lock file, not for the settings.
+        std::unique_ptr<FileSizeLimit> full;
+        if (situation == u"full disk")
+            full = std::make_unique<FileSizeLimit>(200);
+        startProgram(program, home.path());
+        QVERIFY(program.waitForStarted(20000));
+    }
+    QByteArray errors;
+    if (atStartUp) {
+        // The offscreen platform notes each window it shows: the main window, then the box.
+        QElapsedTimer waited;
+        waited.start();
+        while (errors.count(kWindowShown) < 2 && waited.elapsed() < 30000) {
+            program.waitForReadyRead(100);
+            errors += program.readAllStandardError();
+        }
+        QVERIFY2(errors.count(kWindowShown) >= 2, errors.constData());
+    } else {
+        QVERIFY2(module.readAtLeast(7, 30000).contains("RESET"),
+                 program.readAllStandardError().constData());
+    }
+
+    const bool ended = endsWithinASecond(program, signalNumber);
+    const QString stdErr = QString::fromLocal8Bit(errors + program.readAllStandardError());
+    QVERIFY2(ended, qPrintable("still running a second after the signal: " + stdErr));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY2(stdErr.contains(said), qPrintable(stdErr));
+
+    const QByteArray saved = readFile(settings);
+    if (situation == u"read-only" || situation == u"full disk") {
+        QCOMPARE(saved, kSettings);
+    } else {
+        // Saved where possible: the file is whole again and holds the window.
+        QVERIFY2(saved.contains("<Window>") && saved.contains("</ZVSettings>"), saved.constData());
+    }
+    if (situation == u"damaged")
+        QCOMPARE(readFile(settings + QStringLiteral(".bad")), bytes);
 }
 
 QTEST_GUILESS_MAIN(TestProgram)

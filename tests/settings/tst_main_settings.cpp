@@ -23,6 +23,7 @@
 #include <QToolBar>
 
 #include <limits>
+#include <sys/stat.h>
 #include <memory>
 
 using xmlcheck::Leaves;
@@ -178,6 +179,8 @@ private slots:
     void noFileCanBeWritten();
     void readOnlyFile();
     void linkedFile();
+    void linkToSomethingElse_data();
+    void linkToSomethingElse();
     void shutdownSavesPortThenCloses_data();
     void shutdownSavesPortThenCloses();
     void restoredMuxAndLogSendNothing();
@@ -455,6 +458,46 @@ void TestMainSettings::damagedFile()
     // The owner, group and other bits; the "user" bits are only the process's own access.
     constexpr QFileDevice::Permissions kModeBits = QFileDevice::Permissions(0x7077);
     QCOMPARE(QFile::permissions(settingsPath()) & kModeBits, replacedMode);
+    // The damaged file is kept beside the new one, byte for byte.
+    QCOMPARE(readFile(settingsPath() + QStringLiteral(".bad")), bytes);
+}
+
+void TestMainSettings::linkToSomethingElse_data()
+{
+    QTest::addColumn<bool>("pipe");
+    QTest::newRow("link to a text file") << false;
+    QTest::newRow("link to a pipe") << true;
+}
+
+void TestMainSettings::linkToSomethingElse()
+{
+    QFETCH(bool, pipe);
+    const QString target = QDir(m_fx.homePath()).filePath(QStringLiteral("notes.txt"));
+    const QByteArray notes = "not settings\n";
+    QFile::remove(target);
+    if (pipe)
+        QCOMPARE(::mkfifo(QFile::encodeName(target).constData(), 0644), 0);
+    else
+        QVERIFY(writeFile(target, notes));
+    QVERIFY(QFile::link(target, settingsPath()));
+
+    auto w = startMain();
+    QCOMPARE(m_messages, QStringList({"Unable to open file: " + settingsPath(),
+                                      "Unable to create xml file: zv_settings.xml",
+                                      "Unable to Open Port COM1"}));
+    QCOMPARE(stateOf(*w), expectedState(m_docs));
+    m_messages.clear();
+    w.reset();
+
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages[0].startsWith("Unable to write file: " + settingsPath()),
+             qPrintable(m_messages[0]));
+    QVERIFY(QFileInfo(settingsPath()).isSymLink());
+    QVERIFY(!QFileInfo::exists(settingsPath() + QStringLiteral(".bad")));
+    if (pipe)
+        QVERIFY(!QFileInfo(target).isFile());
+    else
+        QCOMPARE(readFile(target), notes);
 }
 
 void TestMainSettings::noFileCanBeWritten()

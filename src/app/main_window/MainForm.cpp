@@ -1,6 +1,7 @@
 #include "app/main_window/MainForm.h"
 
 #include "app/About.h"
+#include "app/MessageBoxes.h"
 #include "app/bgapi_window/Unit_bgapi.h"
 #include "app/main_window/ClickFirstCheckBox.h"
 #include "app/main_window/ComboBoxNames.h"
@@ -11,6 +12,7 @@
 #include "terminal/view/TerminalModel.h"
 #include "terminal/view/TerminalView.h"
 
+#include <QCloseEvent>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -99,7 +101,11 @@ void TMain::setVisible(bool visible)
     QMainWindow::setVisible(visible);
     if (visible && !m_shown) {
         m_shown = true;
+        m_starting = true;
         FormShow();
+        m_starting = false;
+        if (m_closeAfterStart)
+            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
     }
 }
 
@@ -127,6 +133,10 @@ void TMain::FormShow()
     GainSpan1->setChecked(!ToolBar_GainSpan->isHidden());
     GreenonBlackClick();
 
+    // Told to end while a start-up box was up: a session that is over needs no port, and
+    // probing a hundred of them would hold the end up. The saved port stays as it was read.
+    if (m_closeAfterStart || zorvane::app::messagesGoToStandardError())
+        return;
     const int savedPort = serial.com_port;
     com_items[0]->setChecked(true);
     AutoDetectClick();
@@ -151,6 +161,11 @@ void TMain::FormDestroy()
 
 void TMain::closeEvent(QCloseEvent *event)
 {
+    if (m_starting) {
+        m_closeAfterStart = true;
+        event->ignore();
+        return;
+    }
     FormDestroy();
     QMainWindow::closeEvent(event);
 }

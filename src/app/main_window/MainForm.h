@@ -159,10 +159,11 @@ public:
 
     // --- settings: load, apply and save
     // Reads the settings file into XMLDocument1, or writes a new one when it is missing or
-    // unusable.
+    // unusable; an unusable regular file is first kept beside it as zv_settings.xml.bad.
     void LoadSettings();
-    void WriteDefaultSettings();
-    bool CreateSettingsFile();
+    // `replacedMode`: the permissions of the damaged file the new one replaces.
+    void WriteDefaultSettings(std::optional<QFileDevice::Permissions> replacedMode = {});
+    bool CreateSettingsFile(std::optional<QFileDevice::Permissions> replacedMode = {});
     void ApplySettings();
     // The Window leaves as read, applied together and made safe for the screens present.
     zorvane::app::SavedPlace restoredPlace;
@@ -406,6 +407,10 @@ private:
     bool m_shown = false;
     QString m_profile;
     std::unique_ptr<zorvane::settings::SettingsLock> m_settingsLock;
+    // A close asked for while the start-up runs (from a message box's event loop) waits for
+    // its end: closing half-way would save before the settings are loaded.
+    bool m_starting = false;
+    bool m_closeAfterStart = false;
     // Set while a receive event runs its ticks: logged lines wait for its end to be written.
     bool m_logBatching = false;
     // A "???" box is open or about to open; a failing log under a flood must not stack more.

@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
@@ -171,17 +172,19 @@ void TMain::LoadSettings()
         if (!SettingsRoot) {
             zorvane::app::showMessage(this, QStringLiteral("Unable to open file: ") +
                                                 XMLDocument1.FileName);
-            WriteDefaultSettings();
+            // Nothing of the user's is destroyed: a damaged file is kept as .bad. Anything
+            // else stays where it is, and the new file is not written over it.
+            WriteDefaultSettings(SettingsDocument::setAsideDamaged(XMLDocument1.FileName));
         }
     } else {
         WriteDefaultSettings();
     }
 }
 
-void TMain::WriteDefaultSettings()
+void TMain::WriteDefaultSettings(std::optional<QFileDevice::Permissions> replacedMode)
 {
     XMLDocument1.clear();
-    if (CreateSettingsFile())
+    if (CreateSettingsFile(replacedMode))
         SettingsRoot = OpenSettingsRoot(XMLDocument1);
     const bool fromFile = SettingsRoot.has_value();
     if (!fromFile) {
@@ -203,17 +206,23 @@ void TMain::WriteDefaultSettings()
     }
 }
 
-bool TMain::CreateSettingsFile()
+bool TMain::CreateSettingsFile(std::optional<QFileDevice::Permissions> replacedMode)
 {
     SettingsDocument skeleton;
     skeleton.adopt(newSettingsDom());
     auto root = OpenSettingsRoot(skeleton);
     root->Window();
-    if (!skeleton.save(XMLDocument1.FileName)) {
-        zorvane::app::showMessage(this, QStringLiteral("Unable to create xml file: ") +
-                                            settingsFileName());
+    QString why;
+    if (!skeleton.save(XMLDocument1.FileName, &why)) {
+        zorvane::app::showMessage(this,
+                                  QStringLiteral("Unable to create xml file: ") + settingsFileName(),
+                                  why);
         return false;
     }
+    // The new file stands in for the damaged one and keeps its mode, read-only too.
+    if (replacedMode)
+        QFile::setPermissions(XMLDocument1.FileName,
+                              SettingsDocument::replacementPermissions(*replacedMode));
     return true;
 }
 
