@@ -74,9 +74,9 @@ QStringList TMain::portsWithDevice() const
     return ports;
 }
 
-bool TMain::openPort(int port, int dataBits, int parityCode, int stopBits)
+bool TMain::openPort(int port, int dataBits, int parityCode, int stopBits, SerialIo::OpenKind kind)
 {
-    const bool opened = serial.c_open(port, baud_rate, dataBits, parityCode, stopBits);
+    const bool opened = serial.c_open(port, baud_rate, dataBits, parityCode, stopBits, kind);
     if (baud_rate == 0)
         zorvane::app::showMessage(this, QStringLiteral("Zorvane Error - Baud rate=0!"));
     return opened;
@@ -112,7 +112,10 @@ void TMain::set_com(bool show)
     serial.com_port = port;
     serial.last_com_port = port;
 
-    const bool opened = openPort(port, data_bits, parity, stop_bits);
+    // Only the link check opens without showing a failure: that is the quiet reopening.
+    const bool opened =
+        openPort(port, data_bits, parity, stop_bits,
+                 show ? SerialIo::OpenKind::Chosen : SerialIo::OpenKind::QuietReopen);
     if (opened) {
         StatusBarPanel1->setText(
             onlineText(comItemName(port), {baud_rate, data_bits, parity, stop_bits}));
@@ -150,6 +153,24 @@ void TMain::COMxClick(QAction *sender)
 void TMain::BaudClick(int baudRate)
 {
     baud_rate = baudRate;
+    set_com(true);
+}
+
+void TMain::ParityClick(int parityCode)
+{
+    parity = parityCode;
+    set_com(true);
+}
+
+void TMain::DataBitsClick(int count)
+{
+    data_bits = count;
+    set_com(true);
+}
+
+void TMain::StopBitsClick(int count)
+{
+    stop_bits = count;
     set_com(true);
 }
 
