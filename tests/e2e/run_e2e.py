@@ -1,13 +1,15 @@
 #!/usr/bin/python3
 """End-to-end checks of the real program, run by CTest inside xvfb-run and dbus-run-session:
 the send box typed into with real keys, the MUX box changed in every way a person can, the
-window's place over several starts with and without a window manager, and the menus reached
-from the keyboard while the terminal list has the focus.
+window's place over several starts with and without a window manager, the menus reached
+from the keyboard while the terminal list has the focus, and a Parameters item reaching the
+device.
 
 Usage: run_e2e.py PATH_TO_ZORVANE SCENARIO"""
 
 import os
 import sys
+import termios
 import time
 import xml.etree.ElementTree as ET
 
@@ -194,12 +196,33 @@ def keyboard_menus(s):
     s.exit(z)
 
 
+def line_settings(s):
+    """Parameters > "2 stop bits" reopens the port with two stop bits: the module is reset
+    again, the status bar and caption say 8N2 and the device holds them; "1 stop bit" undoes
+    it."""
+    z = s.start()
+    s.module.read_until(RESET_LINE)
+    for item, letters, two in (("2 stop bits", "8N2", True), ("1 stop bit", "8N1", False)):
+        Zorvane.do_action(z.find(item, "menu item"), "Press", "Click")
+        s.module.read_until(RESET_LINE)
+        status = "COM1 115200 %s- Online" % letters
+        wait_for("the status %r" % status, lambda: pyatspi.findDescendant(
+            z.app, lambda a: a is not None and a.getRoleName() == "label" and a.name == status),
+            timeout=5)
+        wait_for("the caption with %s" % letters,
+                 lambda: z.find_role("frame").name == "Zorvane " + status, timeout=5)
+        held = bool(termios.tcgetattr(s.module.slave)[2] & termios.CSTOPB)
+        check(held == two, "after %r the device holds two stop bits: %s" % (item, held))
+    s.exit(z)
+
+
 SCENARIOS = {
     "send_box": (send_box, True),
     "mux_box": (mux_box, True),
     "window_place": (window_place, True),
     "window_place_without_wm": (window_place_without_wm, False),
     "keyboard_menus": (keyboard_menus, True),
+    "line_settings": (line_settings, True),
 }
 
 
