@@ -44,8 +44,8 @@ private slots:
     void refusedLineSettings();
     void noPortChosen_data();
     void noPortChosen();
-    void parityOutOfRangeIsNone_data();
-    void parityOutOfRangeIsNone();
+    void lineValuesOutOfRange_data();
+    void lineValuesOutOfRange();
     void baudItemReopens();
     void baudItemWithoutPort();
     void lineItemsWithoutPort();
@@ -302,27 +302,43 @@ void TestConnection::noPortChosen()
     QVERIFY(m_messages.isEmpty());
 }
 
-void TestConnection::parityOutOfRangeIsNone_data()
+void TestConnection::lineValuesOutOfRange_data()
 {
+    // Values only a damaged settings file hands over: the port runs 8N1, and so say the
+    // status and the marks.
+    QTest::addColumn<int>("dataBits");
     QTest::addColumn<int>("parity");
-    QTest::newRow("3") << 3;
-    QTest::newRow("-1") << -1;
+    QTest::addColumn<int>("stopBits");
+    QTest::newRow("parity 3") << 8 << 3 << 1;
+    QTest::newRow("parity -1") << 8 << -1 << 1;
+    QTest::newRow("5 data bits") << 5 << 0 << 1;
+    QTest::newRow("0 data bits") << 0 << 0 << 1;
+    QTest::newRow("3 stop bits") << 8 << 0 << 3;
+    QTest::newRow("0 stop bits") << 8 << 0 << 0;
 }
 
-void TestConnection::parityOutOfRangeIsNone()
+void TestConnection::lineValuesOutOfRange()
 {
+    QFETCH(int, dataBits);
     QFETCH(int, parity);
+    QFETCH(int, stopBits);
     auto module = plugIn(5);
     auto w = makeMain();
+    w->data_bits = dataBits;
     w->parity = parity;
+    w->stop_bits = stopBits;
 
     w->set_comx(5, true);
 
     QCOMPARE(w->StatusBarPanel1->text(), "COM5 115200 8N1- Online");
     QCOMPARE(w->parity, 0);
-    QCOMPARE(w->serial.lastRequested().parity, 0);
+    QCOMPARE(w->data_bits, 8);
+    QCOMPARE(w->stop_bits, 1);
+    QCOMPARE(w->serial.lastRequested(), (LineSettings{115200, 8, 0, 1}));
     QVERIFY(w->NoParity1->isChecked());
     QVERIFY(!w->oddparity1->isChecked() && !w->EvenParity1->isChecked());
+    QVERIFY(w->N8DataBits1->isChecked() && !w->N7DataBits1->isChecked());
+    QVERIFY(w->N1stopbit1->isChecked() && !w->N2stopbits1->isChecked());
 }
 
 void TestConnection::baudItemReopens()

@@ -89,6 +89,11 @@ void TMain::set_com(bool show)
         serial.com_port = 0;
     if (parity < 0 || parity > 2)
         parity = 0;
+    // The device runs 8 data bits and 1 stop bit for any other count; say so.
+    if (data_bits != 7 && data_bits != 8)
+        data_bits = 8;
+    if (stop_bits != 1 && stop_bits != 2)
+        stop_bits = 1;
 
     for (int port = 1; port <= kPortCount; ++port)
         com_items[static_cast<size_t>(port)]->setChecked(false);
