@@ -1,5 +1,6 @@
 #include "OpenFailure.h"
 
+#include "DeviceKind.h"
 #include "PortClaim.h"
 #include "PortNames.h"
 
@@ -157,6 +158,48 @@ QString numbersWithDevice(const QStringList &portsWithDevice)
            portsWithDevice.join(QStringLiteral(", ")) + QLatin1Char('.');
 }
 
+// A path that leads to something other than a serial port, said plainly; empty otherwise.
+QString notSerialPortText(const OpenFailure &failure)
+{
+    const QString port = portName(failure.port);
+    QString what;
+    switch (deviceKind(failure.device)) {
+    case DeviceKind::Missing:
+        return {};
+    case DeviceKind::LinkCircle:
+        return QStringLiteral("The link %1 leads in a circle (through %2) and never reaches a "
+                              "device.")
+            .arg(port, failure.device);
+    case DeviceKind::Terminal:
+        // Without sysfs only the open tells a terminal from another device.
+        if (failure.error != QSerialPort::UnsupportedOperationError ||
+            failure.errorText != qt_error_string(ENOTTY))
+            return {};
+        break;
+    case DeviceKind::OtherDevice:
+        break;
+    case DeviceKind::BlockDevice:
+        what = QStringLiteral("a disk device");
+        break;
+    case DeviceKind::RegularFile:
+        what = QStringLiteral("an ordinary file");
+        break;
+    case DeviceKind::Fifo:
+        what = QStringLiteral("a named pipe");
+        break;
+    case DeviceKind::Folder:
+        what = QStringLiteral("a folder");
+        break;
+    case DeviceKind::Socket:
+        what = QStringLiteral("a socket");
+        break;
+    }
+    const QString text =
+        QStringLiteral("%1 leads to %2, which is not a serial port").arg(port, failure.device);
+    return what.isEmpty() ? text + QLatin1Char('.')
+                          : text + QStringLiteral(": it is ") + what + QLatin1Char('.');
+}
+
 } // namespace
 
 QList<DeviceHolder> deviceHolders(const QString &device)
@@ -199,6 +242,8 @@ QString explainOpenFailure(const OpenFailure &failure, const QStringList &portsW
             .arg(parityLetter(s.parity))
             .arg(s.stopBits);
     }
+    if (const QString notSerial = notSerialPortText(failure); !notSerial.isEmpty())
+        return notSerial;
     const QByteArray path = QFile::encodeName(failure.device);
     if (!QFileInfo::exists(failure.device))
         return QStringLiteral("Nothing is plugged in at %1: %2 does not exist.")

@@ -1,5 +1,6 @@
 #include "Serial_io.h"
 
+#include "DeviceKind.h"
 #include "PortNames.h"
 
 #include <QDeadlineTimer>
@@ -49,7 +50,7 @@ SerialIo::~SerialIo()
         m_device.close();
 }
 
-bool SerialIo::c_open(int port, int baudRate, int dataBits, int parity, int stopBits)
+bool SerialIo::c_open(int port, int baudRate, int dataBits, int parity, int stopBits, OpenKind kind)
 {
     if (port > kPortCount)
         return false;
@@ -58,37 +59,67 @@ bool SerialIo::c_open(int port, int baudRate, int dataBits, int parity, int stop
     m_lastDevice = port_names(port, m_documentsFolder);
     resetChunk();
     m_failure = {port, m_lastDevice, false, m_requested, QSerialPort::NoError, {}};
+    const QString pin =
+        m_documentsFolder.isEmpty() ? QString() : overrideLinkPath(m_documentsFolder, port);
 
     bool accepted = false;
     if (m_device.isOpen())
         m_device.close();
     m_claim.release();
-    if (!m_lastDevice.isEmpty()) {
-        // QSerialPort opens exclusively: TIOCEXCL plus a lock file named after the path. The
-        // path is resolved first so that two links to one device share that lock; TIOCEXCL
-        // alone does not stop a second open by root.
-        const QString resolved = QFileInfo(m_lastDevice).canonicalFilePath();
-        m_device.setPortName(resolved.isEmpty() ? m_lastDevice : resolved);
-        if (m_device.open(QIODevice::ReadWrite)) {
-            accepted = applyLineSettings(m_requested);
-            if (accepted) {
-                m_device.setReadBufferSize(kReadBufferBytes);
-                m_claim.claim(resolved.isEmpty() ? m_lastDevice : resolved);
-                m_resting = false;
-            } else {
-                // A port the program shows as off line must not stay locked by it.
-                m_failure.settingsRefused = true;
-                m_device.close();
-            }
-        } else {
-            m_failure.error = m_device.error();
-            m_failure.errorText = m_device.errorString();
-        }
+    if (kind == OpenKind::QuietReopen && !m_reopenGuard.mayReopenQuietly(port, pin)) {
+        m_failure.errorText = QStringLiteral("the pseudo-terminal went away; its pin has not "
+                                             "been made again since");
+    } else {
+        if (!m_lastDevice.isEmpty())
+            accepted = openDevice();
+        if (accepted)
+            m_reopenGuard.opened(port, pin, isPseudoTerminalName(m_lastDevice));
+        else
+            m_reopenGuard.openFailed(port, pin, m_lastDevice);
     }
     m_held = accepted;
     // Set even on failure: the next link check finds no device and reports it.
     m_portOpen = true;
     return accepted;
+}
+
+bool SerialIo::openDevice()
+{
+    const DeviceKind kind = deviceKind(m_lastDevice);
+    if (kind != DeviceKind::Terminal && kind != DeviceKind::Missing) {
+        // Not opened at all: a named pipe would wait for a writer, and a device of another
+        // kind may act on being opened.
+        m_failure.error = QSerialPort::UnsupportedOperationError;
+        m_failure.errorText = QStringLiteral("not a serial port");
+        return false;
+    }
+    // QSerialPort opens exclusively: TIOCEXCL plus a lock file named after the path. The
+    // path is resolved first so that two links to one device share that lock; TIOCEXCL
+    // alone does not stop a second open by root.
+    const QString resolved = QFileInfo(m_lastDevice).canonicalFilePath();
+    m_device.setPortName(resolved.isEmpty() ? m_lastDevice : resolved);
+    // The port object applies the settings it kept from the device before while it opens;
+    // start from 9600 8N1, which every device takes, so a parity that device took cannot
+    // fail this open before the settings asked for now are tried.
+    m_device.setBaudRate(QSerialPort::Baud9600);
+    m_device.setDataBits(QSerialPort::Data8);
+    m_device.setParity(QSerialPort::NoParity);
+    m_device.setStopBits(QSerialPort::OneStop);
+    if (!m_device.open(QIODevice::ReadWrite)) {
+        m_failure.error = m_device.error();
+        m_failure.errorText = m_device.errorString();
+        return false;
+    }
+    if (!applyLineSettings(m_requested)) {
+        // A port the program shows as off line must not stay locked by it.
+        m_failure.settingsRefused = true;
+        m_device.close();
+        return false;
+    }
+    m_device.setReadBufferSize(kReadBufferBytes);
+    m_claim.claim(resolved.isEmpty() ? m_lastDevice : resolved);
+    m_resting = false;
+    return true;
 }
 
 bool SerialIo::applyLineSettings(const LineSettings &s)
@@ -229,6 +260,7 @@ int SerialIo::c_getc_link()
     if (m_inNext != m_inEnd || m_device.bytesAvailable() > 0)
         return c_getc();
     if (!isAlive()) {
+        m_reopenGuard.lost();
         c_close();
         return -2;
     }

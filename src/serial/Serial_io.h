@@ -2,6 +2,7 @@
 
 #include "LineSettings.h"
 #include "OpenFailure.h"
+#include "ReopenGuard.h"
 #include "PortClaim.h"
 
 #include <QByteArray>
@@ -36,7 +37,12 @@ public:
     // The profile other Zorvane instances are told holds a device this one opened.
     void setProfile(const QString &profile) { m_claim.setProfile(profile); }
 
-    bool c_open(int port, int baudRate, int dataBits, int parity, int stopBits);
+    // Who asks for an open: the user (or the start-up) choosing a port, or the link check
+    // bringing a lost port back without a word.
+    enum class OpenKind { Chosen, QuietReopen };
+
+    bool c_open(int port, int baudRate, int dataBits, int parity, int stopBits,
+                OpenKind kind = OpenKind::Chosen);
     void c_close();
     void c_putc(char16_t ch);
     // The low 8 bits of every character, in order, with no echo and no line end.
@@ -90,6 +96,8 @@ private:
     // Drops the chunk in hand, keeping the count of what was taken from it.
     void resetChunk(QByteArray chunk = {});
     bool applyLineSettings(const LineSettings &settings);
+    // Opens the device at m_lastDevice; false with m_failure filled when it cannot be used.
+    bool openDevice();
 
     QSerialPort m_device;
     QString m_documentsFolder;
@@ -98,6 +106,7 @@ private:
     LineSettings m_requested;
     QString m_lastDevice;
     OpenFailure m_failure;
+    ReopenGuard m_reopenGuard;
     // Bytes taken from the device in one go and handed out one at a time; plain pointers
     // keep the per-byte path free of QByteArray's detach checks.
     QByteArray m_in;

@@ -4,13 +4,15 @@ the send box typed into with real keys, the MUX box changed in every way a perso
 window's place over several starts with and without a window manager, the menus reached
 from the keyboard while the terminal list has the focus, the command toolbars reached with
 Tab while the boxes and letter buttons say what they are, the list holding still under
-the real mouse wheel while the module keeps sending, and two instances of one profile.
+the real mouse wheel while the module keeps sending, two instances of one profile, and a
+Parameters item reaching the device.
 
 Usage: run_e2e.py PATH_TO_ZORVANE SCENARIO"""
 
 import os
 import sys
 import threading
+import termios
 import time
 import xml.etree.ElementTree as ET
 
@@ -322,6 +324,26 @@ def profile_twice(s):
     check(not os.path.exists(s.home.settings), "the default settings file was written")
 
 
+def line_settings(s):
+    """Parameters > "2 stop bits" reopens the port with two stop bits: the module is reset
+    again, the status bar and caption say 8N2 and the device holds them; "1 stop bit" undoes
+    it."""
+    z = s.start()
+    s.module.read_until(RESET_LINE)
+    for item, letters, two in (("2 stop bits", "8N2", True), ("1 stop bit", "8N1", False)):
+        Zorvane.do_action(z.find(item, "menu item"), "Press", "Click")
+        s.module.read_until(RESET_LINE)
+        status = "COM1 115200 %s- Online" % letters
+        wait_for("the status %r" % status, lambda: pyatspi.findDescendant(
+            z.app, lambda a: a is not None and a.getRoleName() == "label" and a.name == status),
+            timeout=5)
+        wait_for("the caption with %s" % letters,
+                 lambda: z.find_role("frame").name == "Zorvane " + status, timeout=5)
+        held = bool(termios.tcgetattr(s.module.slave)[2] & termios.CSTOPB)
+        check(held == two, "after %r the device holds two stop bits: %s" % (item, held))
+    s.exit(z)
+
+
 SCENARIOS = {
     "hold_while_streaming": (hold_while_streaming, True),
     "send_box": (send_box, True),
@@ -331,6 +353,7 @@ SCENARIOS = {
     "keyboard_menus": (keyboard_menus, True),
     "keyboard_toolbars": (keyboard_toolbars, True),
     "profile_twice": (profile_twice, True),
+    "line_settings": (line_settings, True),
 }
 
 

@@ -44,16 +44,18 @@ private slots:
     void refusedLineSettings();
     void noPortChosen_data();
     void noPortChosen();
-    void parityOutOfRangeIsNone_data();
-    void parityOutOfRangeIsNone();
+    void lineValuesOutOfRange_data();
+    void lineValuesOutOfRange();
     void baudItemReopens();
     void baudItemWithoutPort();
-    void dataStopParityItemsMoveMarksOnly();
+    void lineItemsWithoutPort();
     void autoDetect_data();
     void autoDetect();
     void autoDetectClosesOpenPort();
     void comMenuLayout();
     void lostPortCountsDownAndReopens();
+    void lostPseudoTerminalWaitsForNewPin_data();
+    void lostPseudoTerminalWaitsForNewPin();
     void offlineWithNoPortKnown();
     void baudRateZero();
     void documentsFolderCreatedAtStart();
@@ -300,27 +302,43 @@ void TestConnection::noPortChosen()
     QVERIFY(m_messages.isEmpty());
 }
 
-void TestConnection::parityOutOfRangeIsNone_data()
+void TestConnection::lineValuesOutOfRange_data()
 {
+    // Values only a damaged settings file hands over: the port runs 8N1, and so say the
+    // status and the marks.
+    QTest::addColumn<int>("dataBits");
     QTest::addColumn<int>("parity");
-    QTest::newRow("3") << 3;
-    QTest::newRow("-1") << -1;
+    QTest::addColumn<int>("stopBits");
+    QTest::newRow("parity 3") << 8 << 3 << 1;
+    QTest::newRow("parity -1") << 8 << -1 << 1;
+    QTest::newRow("5 data bits") << 5 << 0 << 1;
+    QTest::newRow("0 data bits") << 0 << 0 << 1;
+    QTest::newRow("3 stop bits") << 8 << 0 << 3;
+    QTest::newRow("0 stop bits") << 8 << 0 << 0;
 }
 
-void TestConnection::parityOutOfRangeIsNone()
+void TestConnection::lineValuesOutOfRange()
 {
+    QFETCH(int, dataBits);
     QFETCH(int, parity);
+    QFETCH(int, stopBits);
     auto module = plugIn(5);
     auto w = makeMain();
+    w->data_bits = dataBits;
     w->parity = parity;
+    w->stop_bits = stopBits;
 
     w->set_comx(5, true);
 
     QCOMPARE(w->StatusBarPanel1->text(), "COM5 115200 8N1- Online");
     QCOMPARE(w->parity, 0);
-    QCOMPARE(w->serial.lastRequested().parity, 0);
+    QCOMPARE(w->data_bits, 8);
+    QCOMPARE(w->stop_bits, 1);
+    QCOMPARE(w->serial.lastRequested(), (LineSettings{115200, 8, 0, 1}));
     QVERIFY(w->NoParity1->isChecked());
     QVERIFY(!w->oddparity1->isChecked() && !w->EvenParity1->isChecked());
+    QVERIFY(w->N8DataBits1->isChecked() && !w->N7DataBits1->isChecked());
+    QVERIFY(w->N1stopbit1->isChecked() && !w->N2stopbits1->isChecked());
 }
 
 void TestConnection::baudItemReopens()
@@ -362,35 +380,24 @@ void TestConnection::baudItemWithoutPort()
     QVERIFY(m_messages.isEmpty());
 }
 
-void TestConnection::dataStopParityItemsMoveMarksOnly()
+void TestConnection::lineItemsWithoutPort()
 {
-    auto module = plugIn(5);
     auto w = makeMain();
-    w->ResetonConnect->setChecked(true);
-    w->set_comx(5, true);
-    QCOMPARE(module->readAtLeast(kResetLine.size()), kResetLine);
-    const QString online = w->StatusBarPanel1->text();
+    w->set_comx(7, true); // absent: the window now shows COM7 off line
+    m_messages.clear();
 
+    w->EvenParity1->trigger();
     w->N7DataBits1->trigger();
     w->N2stopbits1->trigger();
-    w->EvenParity1->trigger();
-    w->oddparity1->trigger();
 
+    QCOMPARE(w->parity, 2);
+    QCOMPARE(w->data_bits, 7);
+    QCOMPARE(w->stop_bits, 2);
+    QVERIFY(w->EvenParity1->isChecked() && !w->NoParity1->isChecked());
     QVERIFY(w->N7DataBits1->isChecked() && !w->N8DataBits1->isChecked());
     QVERIFY(w->N2stopbits1->isChecked() && !w->N1stopbit1->isChecked());
-    QVERIFY(w->NoParity1->isChecked());
-    QVERIFY(!w->EvenParity1->isChecked() && !w->oddparity1->isChecked());
-    QCOMPARE(w->data_bits, 8);
-    QCOMPARE(w->stop_bits, 1);
-    QCOMPARE(w->StatusBarPanel1->text(), online);
-    // Not reopened: no second reset went out.
-    QCOMPARE(sentSoFar(w->serial, *module), QByteArray());
-
-    // The next opening puts the marks back on the settings in force.
-    w->baud_items[7]->trigger();
-    QVERIFY(w->N8DataBits1->isChecked() && !w->N7DataBits1->isChecked());
-    QVERIFY(w->N1stopbit1->isChecked() && !w->N2stopbits1->isChecked());
-    QCOMPARE(w->serial.lastRequested(), (LineSettings{115200, 8, 0, 1}));
+    QCOMPARE(w->StatusBarPanel1->text(), "COM7 - OffLine");
+    QVERIFY(m_messages.isEmpty());
 }
 
 void TestConnection::autoDetect_data()
@@ -570,6 +577,58 @@ void TestConnection::lostPortCountsDownAndReopens()
         w->Timer1Timer();
     QCOMPARE(w->tick_count, 0);
     QCOMPARE(w->StatusBarPanel1->text(), online);
+}
+
+void TestConnection::lostPseudoTerminalWaitsForNewPin_data()
+{
+    QTest::addColumn<bool>("openBeforeLoss");
+    QTest::newRow("lost while open") << true;
+    QTest::newRow("gone before the open") << false;
+}
+
+void TestConnection::lostPseudoTerminalWaitsForNewPin()
+{
+    QFETCH(bool, openBeforeLoss);
+    auto module = plugIn(4);
+    const QString name = module->slavePath();
+    auto w = makeMain();
+    w->ResetonConnect->setChecked(true);
+    if (openBeforeLoss) {
+        w->set_comx(4, true);
+        QCOMPARE(module->readAtLeast(kResetLine.size()), kResetLine);
+        w->tick_count = 0;
+        module->vanish(); // a simulator killed: its pin still names the pseudo-terminal
+        tickUntil(*w, 500);
+        QVERIFY(!w->serial.holdsDevice());
+    } else {
+        module->vanish();
+        w->set_comx(4, true);
+        QCOMPARE(m_messages, QStringList{"Unable to Open Port COM4"});
+        m_messages.clear();
+        w->tick_count = 0;
+        tickUntil(*w, 500);
+    }
+
+    // Another program gets the number; the quiet reopenings leave its terminal alone.
+    auto stranger = ptyNamed(name);
+    if (!stranger)
+        QSKIP("another process took the pseudo-terminal's number first");
+    for (int round = 0; round < 2; ++round) {
+        w->Timer1Timer();
+        QCOMPARE(w->StatusBarPanel1->text(), "COM4 - OffLine");
+        QVERIFY(!w->serial.holdsDevice());
+        tickUntil(*w, 500);
+    }
+    QCOMPARE(stranger->readAvailable(), QByteArray());
+    QVERIFY(m_messages.isEmpty());
+
+    // The simulator starts again and makes its pin anew: the next reopening finds it.
+    auto restarted = plugIn(4);
+    w->Timer1Timer();
+    QCOMPARE(w->StatusBarPanel1->text(), "COM4 115200 8N1- Online");
+    QCOMPARE(restarted->readAtLeast(kResetLine.size()), kResetLine);
+    QCOMPARE(stranger->readAvailable(), QByteArray());
+    QVERIFY(m_messages.isEmpty());
 }
 
 void TestConnection::offlineWithNoPortKnown()

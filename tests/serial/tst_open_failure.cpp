@@ -1,6 +1,7 @@
 // Why an open failed, told on real objects: a missing device, a number with no device, line
 // settings a pseudo-terminal refuses, a pseudo-terminal held by another process (named, with
-// the fix for ModemManager and brltty), and a device only a group may use, tried as `nobody`.
+// the fix for ModemManager and brltty), a device only a group may use, tried as `nobody`, and
+// pins that lead to things other than serial ports: devices, files, named pipes, link circles.
 #include "PtyModule.h"
 #include "serial/OpenFailure.h"
 #include "serial/PortNames.h"
@@ -13,6 +14,8 @@
 #include <QTest>
 
 #include <grp.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 using namespace zorvane::serial;
@@ -31,6 +34,8 @@ private slots:
     void busyNamesHolder_data();
     void busyNamesHolder();
     void permissionNamesGroup();
+    void notSerialPort_data();
+    void notSerialPort();
 
 private:
     QString explain(int port, int dataBits = 8, const QStringList &withDevice = {});
@@ -137,12 +142,13 @@ void TestOpenFailure::permissionNamesGroup()
     if (!dialout)
         QSKIP("this system has no dialout group");
 
-    // A device node open to its group only, reached by nobody through a ports/ link.
+    // A serial device node open to its group only (a private copy of ttyS0's), reached by
+    // nobody through a ports/ link.
     QTemporaryDir dir;
     const QString device = dir.filePath(QStringLiteral("ttyUSB0"));
+    if (::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0600, makedev(4, 64)) != 0)
+        QSKIP("this system does not let a test make a device node");
     QFile node(device);
-    QVERIFY(node.open(QIODevice::WriteOnly));
-    node.close();
     QCOMPARE(::chown(QFile::encodeName(device).constData(), 0, dialout->gr_gid), 0);
     QVERIFY(node.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
                                 QFile::WriteGroup));
@@ -169,6 +175,56 @@ void TestOpenFailure::permissionNamesGroup()
                                  .arg(device)),
              qPrintable(text));
     QVERIFY2(text.contains(QLatin1String("sudo usermod -aG dialout $USER")), qPrintable(text));
+}
+
+void TestOpenFailure::notSerialPort_data()
+{
+    // What COM1 is pinned to; %1 in the text stands for the path the pin names.
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("text");
+    const QString notSerial = QStringLiteral("COM1 leads to %1, which is not a serial port");
+    QTest::newRow("null device") << "/dev/null" << notSerial + ".";
+    QTest::newRow("zero device") << "/dev/zero" << notSerial + ".";
+    QTest::newRow("regular file") << "file" << notSerial + ": it is an ordinary file.";
+    QTest::newRow("named pipe") << "fifo" << notSerial + ": it is a named pipe.";
+    QTest::newRow("folder") << "folder" << notSerial + ": it is a folder.";
+    QTest::newRow("link to itself")
+        << "self"
+        << "The link COM1 leads in a circle (through %1) and never reaches a device.";
+    QTest::newRow("two links in a circle")
+        << "pair"
+        << "The link COM1 leads in a circle (through %1) and never reaches a device.";
+}
+
+void TestOpenFailure::notSerialPort()
+{
+    QFETCH(QString, target);
+    QFETCH(QString, text);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString pin = overrideLinkPath(m_docs, 1);
+    QString path = target;
+    if (target == QLatin1String("file")) {
+        path = dir.filePath(QStringLiteral("notes.txt"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("not a port\n");
+    } else if (target == QLatin1String("fifo")) {
+        // Nobody writes to it: opening it to read would wait for ever.
+        path = dir.filePath(QStringLiteral("pipe"));
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (target == QLatin1String("folder")) {
+        path = dir.path();
+    } else if (target == QLatin1String("self")) {
+        path = pin;
+    } else if (target == QLatin1String("pair")) {
+        path = dir.filePath(QStringLiteral("back"));
+        QVERIFY(QFile::link(pin, path));
+    }
+    QVERIFY(QFile::remove(pin));
+    QVERIFY(QFile::link(path, pin));
+
+    QCOMPARE(explain(1), text.arg(path));
 }
 
 QTEST_GUILESS_MAIN(TestOpenFailure)

@@ -1,12 +1,14 @@
-// The COM menu and the open-failure box on the real main window, used with the mouse: each
-// number shows its device when the menu opens, numbers with a device stand out, and a port
-// that cannot be opened keeps its message and says why below it.
+// The COM and Parameters menus and the open-failure box on the real main window, used with the
+// mouse: each number shows its device when the menu opens, numbers with a device stand out, a
+// port that cannot be opened keeps its message and says why below it, and a line setting chosen
+// reaches the device or is reported as refused.
 #include "WindowFixture.h"
 #include "app/MessageBoxes.h"
 #include "app/main_window/MainForm.h"
 #include "serial/PortNames.h"
 
 #include <QAction>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -23,10 +25,14 @@ private slots:
 
     void menuShowsDevicesAndMarksPresentOnes();
     void openFailureSaysWhy();
+    void lineSettingItemsApply_data();
+    void lineSettingItemsApply();
 
 private:
     // Opens the COM menu as a person does: a click on its title in the menu bar.
     void openComMenu(TMain &w);
+    // Clicks the Parameters item with this text, opening the menu first.
+    void clickParameter(TMain &w, const QString &text);
 
     WindowFixture m_fx;
     QStringList m_informative;
@@ -114,6 +120,111 @@ void TestPortMenu::openFailureSaysWhy()
                          "Numbers with a device now: COM12 (" +
                          module->slavePath() + ")."});
     QCOMPARE(w->StatusBarPanel1->text(), "COM7 - OffLine");
+}
+
+void TestPortMenu::clickParameter(TMain &w, const QString &text)
+{
+    QMenuBar *bar = w.menuBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {},
+                      bar->actionGeometry(w.Parameters->menuAction()).center());
+    QTRY_VERIFY(w.Parameters->isVisible());
+    QAction *item = nullptr;
+    for (QAction *action : w.Parameters->actions()) {
+        if (action->text() == text)
+            item = action;
+    }
+    QVERIFY2(item, qPrintable(text));
+    QTest::mouseClick(w.Parameters, Qt::LeftButton, {},
+                      w.Parameters->actionGeometry(item).center());
+    QTRY_VERIFY(!w.Parameters->isVisible());
+}
+
+void TestPortMenu::lineSettingItemsApply_data()
+{
+    // Pseudo-terminals take two stop bits but refuse parity and seven data bits, as some
+    // adapters refuse settings their chip lacks.
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QString>("back");
+    QTest::addColumn<zorvane::serial::LineSettings>("asked");
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("2 stop bits") << "2 stop bits"
+                                 << "1 stop bit" << zorvane::serial::LineSettings{115200, 8, 0, 2}
+                                 << "";
+    QTest::newRow("Even Parity") << "Even Parity"
+                                 << "No Parity" << zorvane::serial::LineSettings{115200, 8, 2, 1}
+                                 << "115200 8E1";
+    QTest::newRow("Odd Parity") << "Odd Parity"
+                                << "No Parity" << zorvane::serial::LineSettings{115200, 8, 1, 1}
+                                << "115200 8O1";
+    QTest::newRow("7 DataBits") << "7 DataBits"
+                                << "8 Databits" << zorvane::serial::LineSettings{115200, 7, 0, 1}
+                                << "115200 7N1";
+}
+
+void TestPortMenu::lineSettingItemsApply()
+{
+    QFETCH(QString, item);
+    QFETCH(QString, back);
+    QFETCH(zorvane::serial::LineSettings, asked);
+    QFETCH(QString, refusal);
+    const QByteArray reset("\rRESET\r\n\r");
+    auto module = m_fx.plugIn(1);
+    // A new settings file: COM1 at 115200 8N1, opened with a reset.
+    QFile::remove(m_fx.docs + QStringLiteral("zv_settings.xml"));
+    auto w = m_fx.makeMain();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    QCOMPARE(w->StatusBarPanel1->text(), "COM1 115200 8N1- Online");
+    QCOMPARE(module->readAtLeast(reset.size()), reset);
+    m_fx.messages.clear();
+    m_informative.clear();
+
+    clickParameter(*w, item);
+
+    // What was asked of the device, read through the serial unit where a pty cannot hold it.
+    QCOMPARE(w->serial.lastRequested(), asked);
+    const QStringList checked = [&] {
+        QStringList marked;
+        for (QAction *action : w->Parameters->actions()) {
+            if (action->isChecked())
+                marked << action->text();
+        }
+        return marked;
+    }();
+    const QStringList expectedMarks{QStringLiteral("115200"),
+                                    asked.parity == 0 ? QStringLiteral("No Parity") : item,
+                                    asked.dataBits == 8 ? QStringLiteral("8 Databits") : item,
+                                    asked.stopBits == 1 ? QStringLiteral("1 stop bit") : item};
+    QCOMPARE(checked, expectedMarks);
+    if (refusal.isEmpty()) {
+        QCOMPARE(w->StatusBarPanel1->text(), "COM1 115200 8N2- Online");
+        QCOMPARE(w->windowTitle(), "Zorvane COM1 115200 8N2- Online");
+        QVERIFY(module->programSideSettings().c_cflag & CSTOPB);
+        // Reopened like a baud item: the reset goes out again.
+        QCOMPARE(module->readAtLeast(reset.size()), reset);
+        QVERIFY(m_fx.messages.isEmpty());
+    } else {
+        QCOMPARE(m_fx.messages, QStringList{"Unable to Open Port COM1"});
+        QCOMPARE(m_informative,
+                 QStringList{module->slavePath() + " opened, but refused the line settings " +
+                             refusal + "."});
+        QCOMPARE(w->StatusBarPanel1->text(), "COM1 - OffLine");
+        QCOMPARE(w->windowTitle(), "Zorvane COM1 - OffLine");
+        QVERIFY(!w->serial.holdsDevice());
+    }
+
+    // Its opposite puts the port back on 8N1. After a refusal the port is off line: the item
+    // moves the mark, and the link check's next quiet reopening uses it.
+    m_fx.messages.clear();
+    clickParameter(*w, back);
+    if (!refusal.isEmpty()) {
+        QCOMPARE(w->StatusBarPanel1->text(), "COM1 - OffLine");
+        QVERIFY(tickUntil(*w, [&] { return w->serial.holdsDevice(); }));
+    }
+    QCOMPARE(w->serial.lastRequested(), (zorvane::serial::LineSettings{115200, 8, 0, 1}));
+    QCOMPARE(w->StatusBarPanel1->text(), "COM1 115200 8N1- Online");
+    QVERIFY(!(module->programSideSettings().c_cflag & CSTOPB));
+    QVERIFY(m_fx.messages.isEmpty());
 }
 
 QTEST_MAIN(TestPortMenu)

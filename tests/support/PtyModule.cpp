@@ -18,6 +18,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <vector>
+
 PtyModule::PtyModule()
 {
     char name[256] = {};
@@ -136,11 +138,34 @@ void PtyModule::unplug()
         }
     }
     m_links.clear();
+    vanish();
+}
+
+void PtyModule::vanish()
+{
     if (m_master >= 0)
         ::close(m_master);
     if (m_slave >= 0)
         ::close(m_slave);
     m_master = m_slave = -1;
+}
+
+std::unique_ptr<PtyModule> ptyNamed(const QString &path)
+{
+    const auto number = [](const QString &name) {
+        return name.section(QLatin1Char('/'), -1).toInt();
+    };
+    // The kernel gives the lowest free number: hold the lower ones until the wanted one comes.
+    std::vector<std::unique_ptr<PtyModule>> lower;
+    for (int tries = 0; tries < 256; ++tries) {
+        auto next = std::make_unique<PtyModule>();
+        if (!next->isValid() || number(next->slavePath()) > number(path))
+            return nullptr;
+        if (next->slavePath() == path)
+            return next;
+        lower.push_back(std::move(next));
+    }
+    return nullptr;
 }
 
 void isolatePorts(const QString &documentsFolder)

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 #include <termios.h>
 
 // Plays the radio module at the far end of a pseudo-terminal: the program opens the slave
@@ -42,6 +44,9 @@ public:
     // nowhere, as a vanished device's name does. (The kernel soon hands the pseudo-terminal's
     // number to the next one opened, perhaps by another test running at the same time.)
     void unplug();
+    // The program at this end is killed: the pseudo-terminal goes, and the ports linked to it
+    // still name it, as a killed simulator leaves its pin.
+    void vanish();
 
 private:
     int m_master = -1;
@@ -50,6 +55,10 @@ private:
     QByteArray m_received;
     QStringList m_links;
 };
+
+// A new pseudo-terminal under the name `path`, as the kernel hands a freed number to the next
+// program that asks; null when another process took that number first.
+std::unique_ptr<PtyModule> ptyNamed(const QString &path);
 
 namespace zorvane::serial {
 class SerialIo;

@@ -78,9 +78,9 @@ QStringList TMain::portsWithDevice() const
     return ports;
 }
 
-bool TMain::openPort(int port, int dataBits, int parityCode, int stopBits)
+bool TMain::openPort(int port, int dataBits, int parityCode, int stopBits, SerialIo::OpenKind kind)
 {
-    const bool opened = serial.c_open(port, baud_rate, dataBits, parityCode, stopBits);
+    const bool opened = serial.c_open(port, baud_rate, dataBits, parityCode, stopBits, kind);
     if (baud_rate == 0)
         zorvane::app::showMessage(this, QStringLiteral("Zorvane Error - Baud rate=0!"));
     return opened;
@@ -93,6 +93,11 @@ void TMain::set_com(bool show)
         serial.com_port = 0;
     if (parity < 0 || parity > 2)
         parity = 0;
+    // The device runs 8 data bits and 1 stop bit for any other count; say so.
+    if (data_bits != 7 && data_bits != 8)
+        data_bits = 8;
+    if (stop_bits != 1 && stop_bits != 2)
+        stop_bits = 1;
 
     for (int port = 1; port <= kPortCount; ++port)
         com_items[static_cast<size_t>(port)]->setChecked(false);
@@ -116,7 +121,10 @@ void TMain::set_com(bool show)
     serial.com_port = port;
     serial.last_com_port = port;
 
-    const bool opened = openPort(port, data_bits, parity, stop_bits);
+    // Only the link check opens without showing a failure: that is the quiet reopening.
+    const bool opened =
+        openPort(port, data_bits, parity, stop_bits,
+                 show ? SerialIo::OpenKind::Chosen : SerialIo::OpenKind::QuietReopen);
     if (opened) {
         StatusBarPanel1->setText(
             onlineText(comItemName(port), {baud_rate, data_bits, parity, stop_bits}));
@@ -154,6 +162,24 @@ void TMain::COMxClick(QAction *sender)
 void TMain::BaudClick(int baudRate)
 {
     baud_rate = baudRate;
+    set_com(true);
+}
+
+void TMain::ParityClick(int parityCode)
+{
+    parity = parityCode;
+    set_com(true);
+}
+
+void TMain::DataBitsClick(int count)
+{
+    data_bits = count;
+    set_com(true);
+}
+
+void TMain::StopBitsClick(int count)
+{
+    stop_bits = count;
     set_com(true);
 }
 

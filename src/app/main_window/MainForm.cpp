@@ -239,10 +239,13 @@ void TMain::buildMenus()
     Parameters->addSeparator();
     N1stopbit1 = addCheckItem(Parameters, QStringLiteral("1 stop bit"), false);
     N2stopbits1 = addCheckItem(Parameters, QStringLiteral("2 stop bits"), false);
-    connect(N7DataBits1, &QAction::triggered, this, [this] { ShowDataBits(7); });
-    connect(N8DataBits1, &QAction::triggered, this, [this] { ShowDataBits(8); });
-    connect(N1stopbit1, &QAction::triggered, this, [this] { ShowStopBits(1); });
-    connect(N2stopbits1, &QAction::triggered, this, [this] { ShowStopBits(2); });
+    connect(NoParity1, &QAction::triggered, this, [this] { ParityClick(0); });
+    connect(EvenParity1, &QAction::triggered, this, [this] { ParityClick(2); });
+    connect(oddparity1, &QAction::triggered, this, [this] { ParityClick(1); });
+    connect(N7DataBits1, &QAction::triggered, this, [this] { DataBitsClick(7); });
+    connect(N8DataBits1, &QAction::triggered, this, [this] { DataBitsClick(8); });
+    connect(N1stopbit1, &QAction::triggered, this, [this] { StopBitsClick(1); });
+    connect(N2stopbits1, &QAction::triggered, this, [this] { StopBitsClick(2); });
 
     Options = menuBar()->addMenu(QStringLiteral("Options"));
     SPP1 = addCheckItem(Options, QStringLiteral("Show SPP Toolbar"), false);

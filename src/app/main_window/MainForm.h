@@ -67,6 +67,11 @@ public:
     void set_comx(int com, bool show);
     void COMxClick(QAction *sender);
     void BaudClick(int baudRate);
+    // The parity, data-bits and stop-bits items set their value and reopen the port as the
+    // baud items do, so the marks, the status and the device always agree.
+    void ParityClick(int parityCode);
+    void DataBitsClick(int count);
+    void StopBitsClick(int count);
     void ShowBaudRate();
     void ShowParity();
     void ShowDataBits(int count);
@@ -400,7 +405,8 @@ private:
     void keyPressEvent(QKeyEvent *event) override;
     // Shows the terminal list's new lines and keeps the last one selected and in view.
     void refreshTerminalView();
-    bool openPort(int port, int dataBits, int parity, int stopBits);
+    bool openPort(int port, int dataBits, int parity, int stopBits,
+                  zorvane::serial::SerialIo::OpenKind kind);
 
     // The receive tick's line assembly; its text buffer is set up once, not per tick.
     zorvane::terminal::LineAssembly m_lineAssembly;
