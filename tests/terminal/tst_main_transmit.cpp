@@ -206,7 +206,11 @@ private slots:
         // A typed character beyond one byte goes out as the '?' the echo shows.
         w.HexModeWrite1->setChecked(false);
         w.Clear1Click();
-        QTest::keyClicks(w.ListBox1, QString::fromUtf8("\xc3\xa9\xe2\x82\xac"));
+        sentSoFar(w.serial, *m_fx.module);
+        QTest::sendKeyEvent(QTest::Click, w.ListBox1, Qt::Key_Eacute, QStringLiteral("\u00e9"),
+                            Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Click, w.ListBox1, Qt::Key(0x20AC), QStringLiteral("\u20ac"),
+                            Qt::NoModifier);
         QTest::keyClick(w.ListBox1, Qt::Key_Return);
         QCOMPARE(sentSoFar(w.serial, *m_fx.module), QByteArray("\xe9?\r"));
         QCOMPARE(comboEntries(w.SendString).first(), QString::fromUtf8("\xc3\xa9?\r"));
@@ -244,7 +248,8 @@ private slots:
 
         // Up sends a character beyond one byte as the '?' its echo shows.
         w.Clear1Click();
-        QTest::keyClicks(w.SendString->lineEdit(), QString::fromUtf8("\xe2\x82\xac"));
+        QTest::sendKeyEvent(QTest::Click, w.SendString->lineEdit(), Qt::Key(0x20AC),
+                            QStringLiteral("\u20ac"), Qt::NoModifier);
         QTest::keyClick(w.ListBox1, Qt::Key_Up);
         QCOMPARE(sentSoFar(w.serial, *m_fx.module), QByteArray("old0?\r"));
         QCOMPARE(listLines(w), QStringList{"TX=> old0?38"});
