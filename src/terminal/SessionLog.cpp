@@ -85,17 +85,16 @@ SessionLog::Failure openLog(QFile &file, const QString &path, bool append)
 {
 #ifdef Q_OS_UNIX
     // Not blocking: a named pipe put in the file's place must not stall the receive loop.
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC |
-                              (append ? O_APPEND : 0),
-                          0666);
+    const int fd = ::open(
+        QFile::encodeName(path).constData(),
+        O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (append ? O_APPEND : 0), 0666);
     if (fd < 0) {
         const int error = errno;
         if (error == ELOOP)
             return QStringLiteral("it is a symbolic link, which the log does not follow");
         return QString::fromLocal8Bit(std::strerror(error));
     }
-    struct stat info{};
+    struct stat info = {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
         return QStringLiteral("not a regular file");
@@ -106,8 +105,8 @@ SessionLog::Failure openLog(QFile &file, const QString &path, bool append)
         ::close(fd);
         return QString::fromLocal8Bit(std::strerror(error));
     }
-    const QIODevice::OpenMode mode =
-        QIODevice::WriteOnly | QIODevice::Unbuffered | (append ? QIODevice::Append : QIODevice::NotOpen);
+    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered |
+                                     (append ? QIODevice::Append : QIODevice::NotOpen);
     if (!file.open(fd, mode, QFileDevice::AutoCloseHandle))
         return file.errorString();
     return std::nullopt;

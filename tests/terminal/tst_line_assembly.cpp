@@ -276,11 +276,10 @@ private slots:
         QTest::addColumn<QStringList>("shown");
         QTest::addColumn<QByteArrayList>("logged");
         QTest::addColumn<QByteArrayList>("inquiries");
-        QTest::newRow("three pieces")
-            << QByteArrayList{"INQ", "UIRY 00:07:8", "0:12:34:56 x\r"} << kWide
-            << QStringList{"INQUIRY 00:07:80:12:34:56 x", ""}
-            << QByteArrayList{"[t]INQUIRY 00:07:80:12:34:56 x"}
-            << QByteArrayList{"INQUIRY 00:07:80:12:34:56 x"};
+        QTest::newRow("three pieces") << QByteArrayList{"INQ", "UIRY 00:07:8", "0:12:34:56 x\r"}
+                                      << kWide << QStringList{"INQUIRY 00:07:80:12:34:56 x", ""}
+                                      << QByteArrayList{"[t]INQUIRY 00:07:80:12:34:56 x"}
+                                      << QByteArrayList{"INQUIRY 00:07:80:12:34:56 x"};
         QTest::newRow("byte by byte, an escape shown as the list shows it")
             << QByteArrayList{"a", "\x07", "\x1b", "[1m", "\r", "\n", "b", "\r"} << kWide
             << QStringList{"a<07>\x1b[1m", "b", ""} << QByteArrayList{"[t]a<07>\x1b[1m", "[t]b"}

@@ -173,8 +173,12 @@ private slots:
             << false << QStringList{"a b", ""} << QByteArray("a\nb\r\n\r");
         // A character beyond one byte is one '?' in the list and on the wire alike.
         QTest::newRow("beyond Latin-1")
-            << QString::fromUtf8("A\xe2\x80\x99" "B\xe2\x82\xac" "C\xf0\x9f\x98\x80" "D\xc3\xa9")
-            << false << QStringList{QString::fromUtf8("A?B?C?D\xc3\xa9")} << QByteArray("A?B?C?D\xe9\r");
+            << QString::fromUtf8("A\xe2\x80\x99"
+                                 "B\xe2\x82\xac"
+                                 "C\xf0\x9f\x98\x80"
+                                 "D\xc3\xa9")
+            << false << QStringList{QString::fromUtf8("A?B?C?D\xc3\xa9")}
+            << QByteArray("A?B?C?D\xe9\r");
     }
 
     void paste()

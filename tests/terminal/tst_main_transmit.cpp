@@ -103,8 +103,12 @@ private slots:
         // What goes out, the echo and the history agree: a '?' for each character beyond
         // one byte.
         QTest::newRow("Send beyond Latin-1")
-            << "Send" << QString::fromUtf8("A\xe2\x82\xac" "B\xf0\x9f\x98\x80" "\xc3\xa9") << false
-            << 0 << false << QByteArray("\rA?B?\xe9\r\n\r") << QString::fromUtf8("A?B?\xc3\xa9")
+            << "Send"
+            << QString::fromUtf8("A\xe2\x82\xac"
+                                 "B\xf0\x9f\x98\x80"
+                                 "\xc3\xa9")
+            << false << 0 << false << QByteArray("\rA?B?\xe9\r\n\r")
+            << QString::fromUtf8("A?B?\xc3\xa9")
             << QStringList{QString::fromUtf8("TX=> A?B?\xc3\xa9")} << 0;
         QTest::newRow("Hex Write A") << "Hex"
                                      << "A" << false << 0 << false << QByteArray("41 \r") << "41 "

@@ -178,8 +178,11 @@ private slots:
         QTest::addColumn<QString>("wire");
         const QString latin1 = QString::fromUtf8("a\r\n\xc3\xa9\xc3\xbf");
         QTest::newRow("Latin-1 stays") << latin1 << latin1;
-        QTest::newRow("quote, euro, emoji")
-            << QString::fromUtf8("A\xe2\x80\x99" "B\xe2\x82\xac" "C\xf0\x9f\x98\x80" "D") << "A?B?C?D";
+        QTest::newRow("quote, euro, emoji") << QString::fromUtf8("A\xe2\x80\x99"
+                                                                 "B\xe2\x82\xac"
+                                                                 "C\xf0\x9f\x98\x80"
+                                                                 "D")
+                                            << "A?B?C?D";
         // A pair, then a low and a high half on their own: a '?' each.
         const QChar high(0xD83D);
         const QChar low(0xDE00);
