@@ -53,13 +53,15 @@ public:
     // bgapi_packet_done.
     bool bgapi_packet_done() const { return m_packetDone; }
     // For the receive loop: reports whether a packet was completed since the last call, and
-    // if so clears the flag and empties the buffer.
+    // if so clears the flag and drops that packet. Bytes taken after it (an escape sequence
+    // reads three more) already began the next packet, which is kept.
     bool takePacketDone()
     {
         if (!m_packetDone)
             return false;
         m_packetDone = false;
-        clear();
+        if (m_complete)
+            clear();
         return true;
     }
     // Empties the buffer.

@@ -1,5 +1,7 @@
 #include "KeyCodes.h"
 
+#include "WireText.h"
+
 namespace zorvane::terminal {
 
 namespace {
@@ -52,9 +54,10 @@ QList<TerminalKey> terminalKeys(int qtKey, QStringView text, Qt::KeyboardModifie
     }
 
     // Printable characters only: what some platforms report as the text of Delete or of a
-    // function key is not something the user typed.
+    // function key is not something the user typed. A character beyond one byte goes out as
+    // the '?' the list would show for it, once even when it takes two UTF-16 units.
     QList<TerminalKey> keys;
-    for (const QChar ch : text) {
+    for (const QChar ch : wireText(text)) {
         if (ch.unicode() < 32 || ch.unicode() == 127)
             return {};
         keys.append({Kind::Byte, ch.unicode()});

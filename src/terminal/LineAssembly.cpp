@@ -79,38 +79,49 @@ void LineAssembly::show(LineStore &lines, int newLine, const ReceiveOptions &opt
 void LineAssembly::flush(LineStore &lines, int newLine, const ReceiveOptions &options)
 {
     show(lines, newLine, options);
+    m_lineStart.append(m_pending.view());
     m_pending.truncate(0);
 }
 
 void LineAssembly::wrap(LineStore &lines, const ReceiveOptions &options, ReceiveHooks &hooks)
 {
     if (options.log) {
-        // Logged before it is shown, so stamps the log writer adds show on screen too.
+        // Logged before it is shown, so stamps the log writer adds show on screen too; they
+        // can lead the line there only while no earlier piece of it is in the list.
         QByteArray &text = logText();
         hooks.logLine(text);
-        addToList(lines, 0, QByteArrayView(text), options);
+        const qsizetype shownFrom = m_lineStart.isEmpty() ? 0 : text.size() - m_pending.size();
+        addToList(lines, 0, QByteArrayView(text).sliced(shownFrom), options);
         m_pending.truncate(0);
     } else {
         flush(lines, 0, options);
     }
+    m_lineStart.truncate(0);
     addToList(lines, 1, QByteArrayView(), options);
 }
 
 void LineAssembly::endLine(LineStore &lines, const ReceiveOptions &options, ReceiveHooks &hooks)
 {
     show(lines, 1, options);
-    if (isInquiryLine(m_pending.view()))
-        hooks.captureInquiry(m_pending.view());
+    // The whole line, however many ticks it took; a line that came in one needs no copy.
+    const bool pieces = !m_lineStart.isEmpty();
+    if (pieces || options.log)
+        logText();
+    const QByteArrayView line = pieces ? QByteArrayView(m_logText) : m_pending.view();
+    if (isInquiryLine(line))
+        hooks.captureInquiry(line);
     // Logged after it is shown, so stamps stay out of the list.
     if (options.log)
-        hooks.logLine(logText());
+        hooks.logLine(m_logText);
     m_pending.truncate(0);
+    m_lineStart.truncate(0);
 }
 
 QByteArray &LineAssembly::logText()
 {
     // Refilled in place: a logged line costs no allocation once the buffer has grown.
     m_logText.resize(0);
+    m_logText.append(m_lineStart);
     m_logText.append(m_pending.view());
     return m_logText;
 }

@@ -96,10 +96,14 @@ private:
     void endLine(LineStore &lines, const ReceiveOptions &options, ReceiveHooks &hooks);
     void packetBoundary(LineStore &lines, const ReceiveOptions &options);
 
-    // The pending text as the log writer gets it, to stamp in place.
+    // The whole line as the log writer and the inquiry capture get it (what earlier ticks
+    // moved into the list since the last line end, then the pending text), to stamp in place.
     QByteArray &logText();
 
     PendingText m_pending;
+    // The received text of the current line that earlier ticks already moved into the list:
+    // a slow link hands a line over in pieces, one tick each.
+    QByteArray m_lineStart;
     QByteArray m_logText;
 };
 
@@ -176,6 +180,10 @@ void LineAssembly::tick(int first, Source &source, LineStore &lines, const Recei
         if (options.bgapi)
             hooks.bgapiDecode(static_cast<quint8>(byte & 0xFF));
         showRxChar(byte, m_pending, source, options, hooks);
+        // ESC [ 2 J empties the pending text (any other escape adds four characters): the
+        // line's start went with the list.
+        if (byte == 27 && m_pending.isEmpty())
+            m_lineStart.truncate(0);
         if (m_pending.size() > options.wrapChars)
             wrap(lines, options, hooks);
         if (byte == 13 || (byte == 10 && options.lineFeedEndsLine)) {

@@ -5,6 +5,14 @@
 
 #include <limits>
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace zorvane::terminal {
 
 namespace {
@@ -70,6 +78,48 @@ QDateTime systemClock()
     return local;
 }
 
+// Opens the log for writing, creating it when missing. A symbolic link or anything but a
+// regular file put where the log lies is refused, not written through: the lines would land
+// in whatever it names. The folder may still be a link; only the file's own name is checked.
+SessionLog::Failure openLog(QFile &file, const QString &path, bool append)
+{
+#ifdef Q_OS_UNIX
+    // Not blocking: a named pipe put in the file's place must not stall the receive loop.
+    const int fd = ::open(
+        QFile::encodeName(path).constData(),
+        O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (append ? O_APPEND : 0), 0666);
+    if (fd < 0) {
+        const int error = errno;
+        if (error == ELOOP)
+            return QStringLiteral("it is a symbolic link, which the log does not follow");
+        return QString::fromLocal8Bit(std::strerror(error));
+    }
+    struct stat info = {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return QStringLiteral("not a regular file");
+    }
+    // Emptied only once it is known to be the log's own file.
+    if (!append && ::ftruncate(fd, 0) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return QString::fromLocal8Bit(std::strerror(error));
+    }
+    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered |
+                                     (append ? QIODevice::Append : QIODevice::NotOpen);
+    if (!file.open(fd, mode, QFileDevice::AutoCloseHandle))
+        return file.errorString();
+    return std::nullopt;
+#else
+    file.setFileName(path);
+    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered |
+                                     (append ? QIODevice::Append : QIODevice::Truncate);
+    if (!file.open(mode))
+        return file.errorString();
+    return std::nullopt;
+#endif
+}
+
 } // namespace
 
 SessionLog::SessionLog() : m_clock(systemClock) {}
@@ -130,9 +180,9 @@ void SessionLog::stamp(QByteArray &line, bool time, bool date) const
 
 SessionLog::Failure SessionLog::start(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-        return file.errorString();
+    QFile file;
+    if (Failure failure = openLog(file, path, false))
+        return failure;
     if (file.write(" \r\n", 3) != 3) {
         const QString reason = file.errorString();
         file.resize(0);
@@ -153,9 +203,9 @@ SessionLog::Failure SessionLog::append(const QString &path)
         return std::nullopt;
     // Emptied but not freed: the next event's lines reuse the buffer.
     const auto forget = qScopeGuard([this] { m_queued.truncate(0); });
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        return file.errorString();
+    QFile file;
+    if (Failure failure = openLog(file, path, true))
+        return failure;
     const qint64 before = file.size();
     if (file.write(m_queued) == m_queued.size())
         return std::nullopt;

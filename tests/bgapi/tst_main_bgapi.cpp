@@ -68,6 +68,31 @@ private slots:
         QVERIFY(w.bgapi.rx.bgapi_rx_buffer().size() <= 1);
     }
 
+    // 0x1B is ESC to the terminal, which then reads three more bytes itself: those reach the
+    // decoder once, and when they begin the next packet that packet is kept.
+    void escapeByteNearAPacketEnd_data()
+    {
+        QTest::addColumn<QByteArray>("first");
+        // The scan response with its data array holding 0x1B, bond 0x1B, address type 0x1B.
+        QTest::newRow("last byte")
+            << QByteArray::fromHex("80 0C 06 00 C4 00 3C 2B 1A 80 07 00 00 FF 01 1B");
+        QTest::newRow("second-to-last byte")
+            << QByteArray::fromHex("80 0B 06 00 C4 00 3C 2B 1A 80 07 00 00 1B 00");
+        QTest::newRow("third-to-last byte")
+            << QByteArray::fromHex("80 0B 06 00 C4 00 3C 2B 1A 80 07 00 1B FF 00");
+    }
+
+    void escapeByteNearAPacketEnd()
+    {
+        QFETCH(QByteArray, first);
+        TMain &w = *m_fx.window;
+        QVERIFY(m_fx.module->write(first + kOtherScanResponse + "done\r"));
+        QVERIFY(tickUntil(w, [&] { return listLines(w).join(QString()).contains("done"); }));
+        QCOMPARE(comboEntries(w.MAC_Address),
+                 (QStringList{"00:07:80:1A:2B:3C", "06:05:04:03:02:01"}));
+        QCOMPARE(w.bgapi.addresses.bgapi_address_count(), 2);
+    }
+
     // Inquiry results and scan responses fill one list: an address either way is listed once,
     // and the last entry is selected.
     void inquiryResultsAndScanResponsesShareTheList()

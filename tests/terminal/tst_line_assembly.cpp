@@ -268,6 +268,50 @@ private slots:
                                                "[12:00] INQUIRY 2", "[12:00] x:y"}));
     }
 
+    // A line that reaches the port in pieces, one tick each, is logged and scanned whole.
+    void lineInPieces_data()
+    {
+        QTest::addColumn<QByteArrayList>("chunks");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QByteArrayList>("logged");
+        QTest::addColumn<QByteArrayList>("inquiries");
+        QTest::newRow("three pieces") << QByteArrayList{"INQ", "UIRY 00:07:8", "0:12:34:56 x\r"}
+                                      << kWide << QStringList{"INQUIRY 00:07:80:12:34:56 x", ""}
+                                      << QByteArrayList{"[t]INQUIRY 00:07:80:12:34:56 x"}
+                                      << QByteArrayList{"INQUIRY 00:07:80:12:34:56 x"};
+        QTest::newRow("byte by byte, an escape shown as the list shows it")
+            << QByteArrayList{"a", "\x07", "\x1b", "[1m", "\r", "\n", "b", "\r"} << kWide
+            << QStringList{"a<07>\x1b[1m", "b", ""} << QByteArrayList{"[t]a<07>\x1b[1m", "[t]b"}
+            << QByteArrayList{};
+        // The list lost the line's start with the clear-screen sequence.
+        QTest::newRow("clear screen")
+            << QByteArrayList{"old", "\x1b[2Jnew\r"} << kWide << QStringList{"new", ""}
+            << QByteArrayList{"[t]new"} << QByteArrayList{};
+        // The cut piece is logged whole; its stamp cannot lead a line already on screen.
+        QTest::newRow("cut after an earlier piece")
+            << QByteArrayList{"ab", "cdefghi\r"} << 48 << QStringList{"abcdefghi", "", ""}
+            << QByteArrayList{"[t]abcdefghi", "[t]"} << QByteArrayList{};
+    }
+
+    void lineInPieces()
+    {
+        QFETCH(QByteArrayList, chunks);
+        QFETCH(int, width);
+        QFETCH(QStringList, shown);
+        QFETCH(QByteArrayList, logged);
+        QFETCH(QByteArrayList, inquiries);
+        LineStore store;
+        RecordingHooks hooks(store);
+        hooks.logStamp = "[t]";
+        LineAssembly assembly;
+        ScriptedPort port(chunks);
+        runTicks(port, assembly, store, optionsFrom("log", width), hooks);
+        QCOMPARE(textsOf(store), shown);
+        QCOMPARE(hooks.logged, logged);
+        QCOMPARE(hooks.inquiries, inquiries);
+    }
+
     void wrapLogsBeforeShowing()
     {
         // A wrapped piece is logged first, so its stamp shows on screen as well.

@@ -174,6 +174,14 @@ private slots:
         QTest::newRow("a lone LF stays in its line")
             << "a\nb\r\n"
             << false << QStringList{"a b", ""} << QByteArray("a\nb\r\n\r");
+        // A character beyond one byte is one '?' in the list and on the wire alike.
+        QTest::newRow("beyond Latin-1")
+            << QString::fromUtf8("A\xe2\x80\x99"
+                                 "B\xe2\x82\xac"
+                                 "C\xf0\x9f\x98\x80"
+                                 "D\xc3\xa9")
+            << false << QStringList{QString::fromUtf8("A?B?C?D\xc3\xa9")}
+            << QByteArray("A?B?C?D\xe9\r");
     }
 
     void paste()

@@ -1,8 +1,9 @@
 // The session log through the real main window, with a pseudo-terminal as its port and the
 // log clock set by the test: file names, restarting within a minute, the four stamp
 // combinations, a cut over-long line, the status panel, a "Log" restored from the settings,
-// a file deleted or a folder made read-only while logging, a disk that fills up, and a log
-// file that cannot be created.
+// a file deleted or a folder made read-only while logging, a disk that fills up, a log
+// file that cannot be created, lines that reach the port in pieces, and a symbolic link put
+// where the log lies.
 #include "FileFaults.h"
 #include "WindowFixture.h"
 #include "WindowText.h"
@@ -11,13 +12,18 @@
 #include "terminal/view/TerminalModel.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -162,6 +168,107 @@ private slots:
         QTRY_COMPARE(contents(m_docs + kMorningFile),
                      " \r\n" + crlfLines({"09:07:45," + burst, "09:07:45,y"}));
         QCOMPARE(listLines(w), (QStringList{QString::fromLatin1("09:07:45," + burst), "y", ""}));
+    }
+
+    // A slow link hands a line over a few bytes at a time, each piece read in a receive event
+    // of its own: the log and the inquiry capture still get the whole line as the list shows
+    // it, stamped when it ended.
+    void linesInPieces_data()
+    {
+        QTest::addColumn<int>("piece");
+        QTest::addColumn<int>("gapMs");
+        QTest::newRow("whole") << 0 << 0;
+        QTest::newRow("1-byte pieces") << 1 << 10;
+        QTest::newRow("3-byte pieces") << 3 << 6;
+        QTest::newRow("2,400 baud") << 1 << 4;
+        QTest::newRow("9,600 baud") << 1 << 1;
+    }
+
+    void linesInPieces()
+    {
+        QFETCH(int, piece);
+        QFETCH(int, gapMs);
+        TMain &w = *m_fx.window;
+        w.TimeStamp1->trigger();
+        w.Log1->trigger();
+        const QByteArray bytes = "THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG, TWICE: OK\r\n"
+                                 "INQUIRY 00:07:80:8A:BC:DE 240404\r\n"
+                                 "bell \x07 and \xE9 \x1b[1m bold\r\n"
+                                 "\r\n"
+                                 "END OF TEXT\r\n";
+        const QByteArrayList shown = {"THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG, TWICE: OK",
+                                      "INQUIRY 00:07:80:8A:BC:DE 240404",
+                                      "bell <07> and <E9> \x1b[1m bold", "", "END OF TEXT"};
+        // The module writes from a thread of its own, as another process would: a read that
+        // waits (the escape's) must see the next piece arrive meanwhile.
+        std::atomic<bool> written = true;
+        std::jthread module;
+        if (piece == 0) {
+            receive(bytes);
+        } else {
+            module = std::jthread([&] {
+                for (qsizetype at = 0; at < bytes.size(); at += piece) {
+                    written = written && m_fx.module->write(bytes.mid(at, piece));
+                    std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
+                }
+            });
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(listLines(w).contains("END OF TEXT"), 20000);
+        QVERIFY(written);
+        QByteArrayList stamped;
+        for (const QByteArray &line : shown)
+            stamped << "09:07:45," + line;
+        QTRY_COMPARE(contents(m_docs + kMorningFile), " \r\n" + crlfLines(stamped));
+        QStringList lines;
+        for (const QByteArray &line : shown)
+            lines << QString::fromLatin1(line);
+        QCOMPARE(listLines(w), lines << "");
+        QCOMPARE(w.MAC->text(), QStringLiteral("00:07:80:8A:BC:DE"));
+        QCOMPARE(comboEntries(w.MAC_Address), QStringList{"00:07:80:8A:BC:DE"});
+    }
+
+    // A link put where the log lies is not written through, whether it came while logging
+    // or was there before: what it names keeps its content.
+    void linkInPlaceOfTheLog_data()
+    {
+        QTest::addColumn<bool>("whileLogging");
+        QTest::newRow("swapped in while logging") << true;
+        QTest::newRow("there before logging starts") << false;
+    }
+
+    void linkInPlaceOfTheLog()
+    {
+        QFETCH(bool, whileLogging);
+        TMain &w = *m_fx.window;
+        const QString log = m_docs + kMorningFile;
+        const QString unrelated = m_fx.homePath() + "/unrelated.txt";
+        QFile::remove(unrelated);
+        {
+            QFile file(unrelated);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("mine\n");
+        }
+        if (whileLogging) {
+            w.Log1->trigger();
+            receive("first\r");
+            QTRY_COMPARE(contents(log), QByteArray(" \r\nfirst\r\n"));
+            QVERIFY(QFile::remove(log));
+        }
+        QVERIFY(QFile::link(unrelated, log));
+        if (whileLogging) {
+            receive("second\r");
+            QTRY_COMPARE(m_fx.messages, QStringList{"???"});
+            QVERIFY(w.Log1->isChecked());
+        } else {
+            w.Log1->trigger();
+            QVERIFY(!w.Log1->isChecked());
+            QCOMPARE(m_fx.messages.size(), 1);
+            QVERIFY2(m_fx.messages[0].startsWith("Unable to create log file: " + log + " ("),
+                     qPrintable(m_fx.messages[0]));
+        }
+        QCOMPARE(contents(unrelated), QByteArray("mine\n"));
+        QVERIFY(QFileInfo(log).isSymLink());
+        QFile::remove(log);
     }
 
     void restoredLogAppends()

@@ -100,6 +100,16 @@ private slots:
             << "Send"
             << "AT" << true << 255 << false << frame(255, "AT\r") << "AT\r"
             << QStringList{"TX=><0xbf><FF><0x00><03>AT <00>", "RX<= "} << 255;
+        // What goes out, the echo and the history agree: a '?' for each character beyond
+        // one byte.
+        QTest::newRow("Send beyond Latin-1")
+            << "Send"
+            << QString::fromUtf8("A\xe2\x82\xac"
+                                 "B\xf0\x9f\x98\x80"
+                                 "\xc3\xa9")
+            << false << 0 << false << QByteArray("\rA?B?\xe9\r\n\r")
+            << QString::fromUtf8("A?B?\xc3\xa9")
+            << QStringList{QString::fromUtf8("TX=> A?B?\xc3\xa9")} << 0;
         QTest::newRow("Hex Write A") << "Hex"
                                      << "A" << false << 0 << false << QByteArray("41 \r") << "41 "
                                      << QStringList{"TX=> "} << 0;
@@ -196,6 +206,19 @@ private slots:
         w.Clear1Click();
         QTest::keyClick(w.ListBox1, Qt::Key_Return);
         QCOMPARE(listLines(w), QStringList{" D "});
+
+        // A typed character beyond one byte goes out as the '?' the echo shows.
+        w.HexModeWrite1->setChecked(false);
+        w.Clear1Click();
+        sentSoFar(w.serial, *m_fx.module);
+        QTest::sendKeyEvent(QTest::Click, w.ListBox1, Qt::Key_Eacute, QStringLiteral("\u00e9"),
+                            Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Click, w.ListBox1, Qt::Key(0x20AC), QStringLiteral("\u20ac"),
+                            Qt::NoModifier);
+        QTest::keyClick(w.ListBox1, Qt::Key_Return);
+        QCOMPARE(sentSoFar(w.serial, *m_fx.module), QByteArray("\xe9?\r"));
+        QCOMPARE(comboEntries(w.SendString).first(), QString::fromUtf8("\xc3\xa9?\r"));
+        QCOMPARE(listLines(w), QStringList{"2336313"});
     }
 
     void historyKeys()
@@ -226,6 +249,14 @@ private slots:
         // Enter in the send box sends it.
         QTest::keyClick(w.SendString->lineEdit(), Qt::Key_Return);
         QCOMPARE(sentSoFar(w.serial, *m_fx.module), QByteArray("\rold0\r\n\r"));
+
+        // Up sends a character beyond one byte as the '?' its echo shows.
+        w.Clear1Click();
+        QTest::sendKeyEvent(QTest::Click, w.SendString->lineEdit(), Qt::Key(0x20AC),
+                            QStringLiteral("\u20ac"), Qt::NoModifier);
+        QTest::keyClick(w.ListBox1, Qt::Key_Up);
+        QCOMPARE(sentSoFar(w.serial, *m_fx.module), QByteArray("old0?\r"));
+        QCOMPARE(listLines(w), QStringList{"TX=> old0?38"});
     }
 
     void multiplexingMode()

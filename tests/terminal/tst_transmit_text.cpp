@@ -1,8 +1,10 @@
 // The widget-free rules of the transmit side: the multiplexing frame and its echo line, the
-// send history push, Hex Write's pieces, and which key press sends which code.
+// send history push, Hex Write's pieces, which key press sends which code, and text beyond
+// one byte a character.
 #include "terminal/KeyCodes.h"
 #include "terminal/MuxFrame.h"
 #include "terminal/SendHistory.h"
+#include "terminal/WireText.h"
 
 #include <QTest>
 
@@ -146,6 +148,10 @@ private slots:
         QTest::newRow("Ctrl+Z") << int(Qt::Key_Z) << "\x1a" << ctrl << byte(26);
         QTest::newRow("Ctrl+[") << int(Qt::Key_BracketLeft) << "\x1b" << ctrl << byte(27);
         QTest::newRow("e acute") << int(Qt::Key_Eacute) << "\u00e9" << none << byte(0xE9);
+        // Beyond one byte: the '?' the list shows, not the code's low byte.
+        QTest::newRow("euro") << 0 << "\u20ac" << none << byte('?');
+        QTest::newRow("emoji, one character in two units")
+            << 0 << QString::fromUtf8("\xf0\x9f\x98\x80") << none << byte('?');
         // Keys that produce no character send nothing.
         for (const auto &[name, key] : {std::pair{"Left", Qt::Key_Left},
                                         {"Right", Qt::Key_Right},
@@ -172,6 +178,32 @@ private slots:
         QTest::newRow("Ctrl+Up") << int(Qt::Key_Up) << "" << ctrl << QList<TerminalKey>{};
         QTest::newRow("Alt+F") << int(Qt::Key_F) << "f" << int(Qt::AltModifier)
                                << QList<TerminalKey>{};
+    }
+
+    void wireText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("wire");
+        const QString latin1 = QString::fromUtf8("a\r\n\xc3\xa9\xc3\xbf");
+        QTest::newRow("Latin-1 stays") << latin1 << latin1;
+        QTest::newRow("quote, euro, emoji") << QString::fromUtf8("A\xe2\x80\x99"
+                                                                 "B\xe2\x82\xac"
+                                                                 "C\xf0\x9f\x98\x80"
+                                                                 "D")
+                                            << "A?B?C?D";
+        // A pair, then a low and a high half on their own: a '?' each.
+        const QChar high(0xD83D);
+        const QChar low(0xDE00);
+        QTest::newRow("pair and lone halves")
+            << QString(QChar(u'x')) + high + low + low + high << "x???";
+        QTest::newRow("empty") << QString() << QString();
+    }
+
+    void wireText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, wire);
+        QCOMPARE(zorvane::terminal::wireText(text), wire);
     }
 
     void keys()

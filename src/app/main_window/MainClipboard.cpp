@@ -2,6 +2,7 @@
 // text and sends it; and the list's context menu, which a released mouse button opens.
 #include "app/main_window/MainForm.h"
 
+#include "terminal/WireText.h"
 #include "terminal/view/TerminalModel.h"
 
 #include <QAction>
@@ -126,7 +127,8 @@ void TMain::PasteClick()
     const QMimeData *content = clipboard->mimeData();
     if (!content || !content->hasText())
         return;
-    const QString text = content->text();
+    // Shown and sent alike: a character the port cannot carry as one byte is a '?' in both.
+    const QString text = zorvane::terminal::wireText(content->text());
     AddString(text);
     c_puts(text);
 }

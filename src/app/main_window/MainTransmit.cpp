@@ -9,6 +9,7 @@
 #include "terminal/KeyCodes.h"
 #include "terminal/MuxFrame.h"
 #include "terminal/SendHistory.h"
+#include "terminal/WireText.h"
 #include "terminal/view/TerminalModel.h"
 
 #include <QAction>
@@ -21,6 +22,7 @@
 using zorvane::terminal::hexWritePiece;
 using zorvane::terminal::MuxFrame;
 using zorvane::terminal::TerminalKey;
+using zorvane::terminal::wireText;
 
 namespace {
 // The module takes "+++" as the escape only with this much silence on either side.
@@ -90,12 +92,12 @@ bool TMain::ListBox1KeyDown(int key, const QString &text, Qt::KeyboardModifiers 
     for (const TerminalKey &pressed : keys) {
         switch (pressed.kind) {
         case TerminalKey::Kind::HistoryUp:
-            c_puts(SendString->currentText());
+            c_puts(wireText(SendString->currentText()));
             if (historyIndex() < lastEntry)
                 selectHistory(historyIndex() + 1);
             break;
         case TerminalKey::Kind::HistoryDown:
-            c_puts(SendString->currentText());
+            c_puts(wireText(SendString->currentText()));
             if (historyIndex() > 0)
                 selectHistory(historyIndex() - 1);
             break;
@@ -123,8 +125,9 @@ bool TMain::ListBox1KeyDown(int key, const QString &text, Qt::KeyboardModifiers 
 
 void TMain::SendClick()
 {
-    const QString text =
-        SendString->currentText() + (MUX1->isChecked() ? QStringLiteral("\r") : QString());
+    // What goes out, what the echo shows and what the history keeps are the same text.
+    const QString text = wireText(SendString->currentText()) +
+                         (MUX1->isChecked() ? QStringLiteral("\r") : QString());
     if (!HexModeWrite1->isChecked()) {
         mc_puts(text);
         return;
