@@ -277,16 +277,8 @@ private slots:
         QTRY_COMPARE(w.ListModel->rowCount(), 3);
         QTest::qWait(100);
 
-        const QString pdf = m_fx.homePath() + "/printout.pdf";
         QList<PrintDialog> dialogs;
-        // The user picks printing to a file and portrait; printing turns it to landscape.
-        zorvane::app::setPrintDialogHandler([&](PrintDialog dialog, QPrinter &printer) {
-            dialogs << dialog;
-            printer.setOutputFileName(pdf);
-            printer.setPageOrientation(QPageLayout::Portrait);
-            return true;
-        });
-        w.Print1->trigger();
+        const QString pdf = printToFile(w, &dialogs);
         QCOMPARE(dialogs, QList<PrintDialog>{PrintDialog::Print});
         const QMap<QString, QString> info = pdfInfo(pdf);
         QVERIFY2(!info.isEmpty(), "pdfinfo (poppler-utils) could not read the printout");
@@ -297,24 +289,53 @@ private slots:
                  qPrintable(info.value("Page size")));
 
         // The page is the terminal area's top-left part as large as the list: toolbars on top.
-        const QString png = m_fx.homePath() + "/page";
-        QCOMPARE(QProcess::execute("pdftoppm", {"-r", "40", "-png", "-singlefile", pdf, png}), 0);
-        QImage page(png + ".png");
+        const QImage page = printedPage(w, pdf);
         QVERIFY(!page.isNull());
-        const QRectF paint = w.Printer->pageLayout().paintRect(QPageLayout::Point);
-        const double scale = 40.0 / 72.0;
-        page = page.copy(QRectF(paint.topLeft() * scale, paint.size() * scale).toRect());
-        const int top = w.menuBar()->geometry().bottom() + 1;
-        const QImage area = w.grab(QRect(0, top, w.width(), w.height() - top)).toImage();
-        const QImage expected = area.copy(QRect(QPoint(0, 0), w.ListBox1->size()));
-        const QImage listAlone = w.ListBox1->grab().toImage();
-        const double near = difference(page, expected);
-        const double far = difference(page, listAlone);
+        const double near = difference(page, terminalArea(w));
+        const double far = difference(page, w.ListBox1->grab().toImage());
         QVERIFY2(near < 6 && far > 2 * near,
                  qPrintable(QStringLiteral("difference %1 from the expected picture, %2 from the "
                                            "list alone")
                                 .arg(near)
                                 .arg(far)));
+    }
+
+    void printLeavesOutArrivalTimes()
+    {
+        TMain &w = *m_fx.window;
+        QVERIFY(m_fx.module->write(QByteArray(40, 'w') + "\r" + QByteArray(40, 'x') + "\r"));
+        QTRY_COMPARE(w.ListModel->rowCount(), 3);
+        w.ListBox1->setFocus();
+        QTest::keyClick(w.ListBox1, Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(w.ArrivalTimes1->isChecked());
+        QTest::qWait(100);
+        const QImage withTimes = terminalArea(w);
+        w.ArrivalTimes1->trigger();
+        const QImage withoutTimes = terminalArea(w);
+        w.ArrivalTimes1->trigger();
+        QVERIFY(w.ArrivalTimes1->isChecked());
+
+        const QImage page = printedPage(w, printToFile(w));
+        QVERIFY(!page.isNull());
+        // Where the column would be: the left part of the list's rows, below the toolbars.
+        const int top = w.menuBar()->geometry().bottom() + 1;
+        const int listTop = w.ListBox1->mapTo(&w, QPoint(0, 0)).y() - top;
+        const QRect strip(0, listTop, w.ListBox1->width() / 4, w.ListBox1->height() - listTop);
+        const auto left = [&](const QImage &picture) {
+            return picture.scaled(w.ListBox1->size(), Qt::IgnoreAspectRatio,
+                                  Qt::SmoothTransformation)
+                .copy(strip);
+        };
+        const double near = difference(left(page), left(withoutTimes));
+        const double far = difference(left(page), left(withTimes));
+        QVERIFY2(far > 1.5 * near,
+                 qPrintable(QStringLiteral("difference %1 from the list without times, %2 from "
+                                           "the list with them")
+                                .arg(near)
+                                .arg(far)));
+        // The column is back on screen after the job.
+        QVERIFY(w.ArrivalTimes1->isChecked());
+        QCOMPARE(difference(terminalArea(w), withTimes), 0.0);
     }
 
     void printSetupAndCancel()
@@ -348,6 +369,44 @@ private slots:
     }
 
 private:
+    // Prints through the print dialog's seam to a PDF file, as a user printing to a file does,
+    // in portrait, which printing turns to landscape.
+    QString printToFile(TMain &w, QList<PrintDialog> *dialogs = nullptr)
+    {
+        const QString pdf = m_fx.homePath() + "/printout.pdf";
+        QFile::remove(pdf);
+        zorvane::app::setPrintDialogHandler([&](PrintDialog dialog, QPrinter &printer) {
+            if (dialogs)
+                *dialogs << dialog;
+            printer.setOutputFileName(pdf);
+            printer.setPageOrientation(QPageLayout::Portrait);
+            return true;
+        });
+        w.Print1->trigger();
+        zorvane::app::setPrintDialogHandler({});
+        return pdf;
+    }
+
+    // The printed area of the page at 40 dots per inch.
+    QImage printedPage(TMain &w, const QString &pdf)
+    {
+        const QString png = m_fx.homePath() + "/page";
+        if (QProcess::execute("pdftoppm", {"-r", "40", "-png", "-singlefile", pdf, png}) != 0)
+            return {};
+        const QImage page(png + ".png");
+        const QRectF paint = w.Printer->pageLayout().paintRect(QPageLayout::Point);
+        const double scale = 40.0 / 72.0;
+        return page.copy(QRectF(paint.topLeft() * scale, paint.size() * scale).toRect());
+    }
+
+    // What the printout should show: the area under the menu bar, as large as the list.
+    static QImage terminalArea(TMain &w)
+    {
+        const int top = w.menuBar()->geometry().bottom() + 1;
+        const QImage area = w.grab(QRect(0, top, w.width(), w.height() - top)).toImage();
+        return area.copy(QRect(QPoint(0, 0), w.ListBox1->size()));
+    }
+
     WindowFixture m_fx;
 };
 

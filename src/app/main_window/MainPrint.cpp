@@ -3,6 +3,8 @@
 #include "app/main_window/MainForm.h"
 
 #include "app/MessageBoxes.h"
+#include "terminal/view/NewLinesMarker.h"
+#include "terminal/view/TerminalView.h"
 
 #include <QListView>
 #include <QMenuBar>
@@ -10,6 +12,8 @@
 #include <QPrinter>
 
 using zorvane::app::PrintDialog;
+using zorvane::terminal::TerminalView;
+using zorvane::terminal::TimeColumn;
 
 namespace {
 
@@ -20,6 +24,37 @@ QPrinter &printerOf(TMain &window)
         window.Printer = std::make_shared<QPrinter>();
     return *window.Printer;
 }
+
+// The list as the printout shows it, for as long as this lives: the arrival-time column and
+// the new-lines marker are reading aids on screen, never part of the printed lines.
+class PrintedLook
+{
+public:
+    PrintedLook(TerminalView *view, QWidget *marker)
+        : m_view(view), m_column(view->timeColumn()), m_marker(marker),
+          m_markerShown(marker && marker->isVisible())
+    {
+        if (m_column != TimeColumn::Hidden)
+            m_view->setTimeColumn(TimeColumn::Hidden);
+        if (m_markerShown)
+            m_marker->hide();
+    }
+    ~PrintedLook()
+    {
+        if (m_column != TimeColumn::Hidden)
+            m_view->setTimeColumn(m_column);
+        if (m_markerShown)
+            m_marker->show();
+    }
+    PrintedLook(const PrintedLook &) = delete;
+    PrintedLook &operator=(const PrintedLook &) = delete;
+
+private:
+    TerminalView *m_view;
+    TimeColumn m_column;
+    QWidget *m_marker;
+    bool m_markerShown;
+};
 
 } // namespace
 
@@ -33,7 +68,11 @@ void TMain::MPrintClick()
 
     // The terminal area: the client area below the menu, toolbars on top, as it looks now.
     const int top = menuBar()->isVisible() ? menuBar()->geometry().bottom() + 1 : 0;
-    QImage area = grab(QRect(0, top, width(), height() - top)).toImage();
+    QImage area;
+    {
+        const PrintedLook look(static_cast<TerminalView *>(ListBox1), NewLines);
+        area = grab(QRect(0, top, width(), height() - top)).toImage();
+    }
     // Its top-left part as large as the terminal list: the toolbars above the list come out
     // at the top, and as much of the list's bottom is left out.
     const qreal scale = area.devicePixelRatio();
