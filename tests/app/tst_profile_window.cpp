@@ -1,6 +1,7 @@
 // A profile seen from its window: the caption and the log names carry it, and a second
 // instance on a file another instance holds says it will not save, leaves the file as the
 // first one writes it, and names that instance on the port it holds.
+#include "WholeFiles.h"
 #include "WindowFixture.h"
 
 #include "app/MessageBoxes.h"
@@ -20,10 +21,21 @@
 
 namespace {
 
-QByteArray readFile(const QString &path)
+// The profile "central" keeps COM5 and resets the module on connect, so a start is seen at
+// the module's end.
+const QByteArray kCentralOnCom5 =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n"
+    "<ZVSettings><COMPORT><com>5</com></COMPORT>"
+    "<Options><ResetOnConnect>true</ResetOnConnect></Options></ZVSettings>\n";
+
+// Starts the real program offscreen with the given options.
+void startProgram(QProcess &program, const QStringList &arguments)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    program.setProcessEnvironment(env);
+    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    program.start(QStringLiteral(ZORVANE_EXE), arguments);
 }
 
 } // namespace
@@ -104,20 +116,11 @@ void TestProfileWindow::secondInstanceLeavesTheFileAlone()
 {
     m_fx.module = m_fx.plugIn(5);
     const QString file = m_fx.docs + QStringLiteral("zv_settings-central.xml");
-    QFile settings(file);
-    QVERIFY(settings.open(QIODevice::WriteOnly));
-    settings.write("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n"
-                   "<ZVSettings><COMPORT><com>5</com></COMPORT>"
-                   "<Options><ResetOnConnect>true</ResetOnConnect></Options></ZVSettings>\n");
-    settings.close();
+    QVERIFY(writeFile(file, kCentralOnCom5));
 
     // The first instance: the real program, holding the file and COM5.
     QProcess first;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    first.setProcessEnvironment(env);
-    first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    first.start(QStringLiteral(ZORVANE_EXE), {QStringLiteral("--profile"), QStringLiteral("central")});
+    startProgram(first, {QStringLiteral("--profile"), QStringLiteral("central")});
     QVERIFY(m_fx.module->readAtLeast(7, 30000).contains("RESET"));
 
     // The second, on the same profile.
@@ -160,18 +163,10 @@ void TestProfileWindow::killedInstanceLeavesNoClaim()
 {
     m_fx.module = m_fx.plugIn(5);
     const QString file = m_fx.docs + QStringLiteral("zv_settings-central.xml");
-    QFile settings(file);
-    QVERIFY(settings.open(QIODevice::WriteOnly));
-    settings.write("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n"
-                   "<ZVSettings><COMPORT><com>5</com></COMPORT>"
-                   "<Options><ResetOnConnect>true</ResetOnConnect></Options></ZVSettings>\n");
-    settings.close();
+    QVERIFY(writeFile(file, kCentralOnCom5));
 
     QProcess crashed;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    crashed.setProcessEnvironment(env);
-    crashed.start(QStringLiteral(ZORVANE_EXE), {QStringLiteral("-p"), QStringLiteral("central")});
+    startProgram(crashed, {QStringLiteral("-p"), QStringLiteral("central")});
     QVERIFY(m_fx.module->readAtLeast(7, 30000).contains("RESET"));
     ::kill(static_cast<pid_t>(crashed.processId()), SIGKILL);
     QVERIFY(crashed.waitForFinished(10000));

@@ -1,6 +1,7 @@
 // Profiles from outside: real program processes, each with its own settings file and port,
 // and a settings lock left by a killed instance that the next start takes over.
 #include "PtyModule.h"
+#include "WholeFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,18 +22,6 @@ QByteArray settingsNaming(int port, int baud)
         .arg(port)
         .arg(baud)
         .toUtf8();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // while a message box waits for OK at start-up or would open at shutdown.
 #include "FileFaults.h"
 #include "PtyModule.h"
+#include "WholeFiles.h"
 #include "serial/PortNames.h"
 
 #include <QDir>
@@ -51,12 +52,6 @@ bool endsWithinASecond(QProcess &program, int signalNumber)
     program.kill();
     program.waitForFinished();
     return false;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 const QByteArray kWindowShown = "This plugin does not support propagateSizeHints()";

@@ -2,6 +2,7 @@
 // files carried into the window and written back, damaged and read-only files, a file kept
 // behind a link, and the shutdown order with a pseudo-terminal as the saved port.
 #include "PtyModule.h"
+#include "WholeFiles.h"
 #include "WindowFixture.h"
 #include "XmlCheck.h"
 #include "app/MessageBoxes.h"
@@ -145,18 +146,6 @@ QString fileWith(const QString &docs, const QMap<QString, QString> &changes)
             text = changes.value(leaf, text);
     }
     return fileText(groups);
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace

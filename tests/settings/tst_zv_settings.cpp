@@ -2,6 +2,7 @@
 // which texts survive a write and a fresh parse, and how a rewrite treats the file itself: a
 // full disk, links and files it did not read, files near the load's limits.
 #include "FileFaults.h"
+#include "WholeFiles.h"
 #include "XmlCheck.h"
 #include "settings/zv_settings.h"
 
@@ -38,18 +39,6 @@ QVariant readLeaf(TXMLZVSettingsType &root, const QString &group, const QString 
         {"Data/logdir", [](auto &r) { return r.Data().logdir(); }},
     };
     return readers.value(group + u'/' + leaf)(root);
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // Every leaf set, as the window does at exit.
