@@ -30,6 +30,18 @@ public:
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
+        // Only the events handled here look at the window: the list's children are removed
+        // while the window is already being torn down, and their events pass through here too.
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseMove:
+        case QEvent::MouseButtonRelease:
+        case QEvent::KeyPress:
+        case QEvent::ContextMenu:
+            break;
+        default:
+            return false;
+        }
         const bool onLines = watched == m_window.ListBox1->viewport();
         if (onLines && event->type() == QEvent::MouseButtonPress) {
             m_pressedAt = static_cast<QMouseEvent *>(event)->position().toPoint();
