@@ -3,6 +3,7 @@
 #include "DeviceKind.h"
 #include "PortNames.h"
 
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QFileInfo>
 
@@ -247,6 +248,7 @@ int SerialIo::refillAndGet(ReadWait wait)
     resetChunk(m_device.read(kReadChunkBytes));
     if (m_inNext == m_inEnd)
         return -1;
+    m_lastReadMs = QDateTime::currentMSecsSinceEpoch();
     return static_cast<unsigned char>(*m_inNext++);
 }
 

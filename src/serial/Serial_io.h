@@ -76,6 +76,9 @@ public:
     // Bytes handed out by c_getc so far; a caller compares two readings to see whether
     // anything arrived in between.
     qint64 bytesTaken() const { return m_takenBefore + (m_inNext - m_in.constData()); }
+    // When the bytes being handed out were read from the device, in ms since the epoch: the
+    // arrival time of every line they hold, noted once per read.
+    const qint64 &lastReadMs() const { return m_lastReadMs; }
 
     // What the last c_open asked of the device, and which device it was; kept so the
     // settings a device refused can still be checked.
@@ -113,6 +116,7 @@ private:
     const char *m_inNext = nullptr;
     const char *m_inEnd = nullptr;
     qint64 m_takenBefore = 0;
+    qint64 m_lastReadMs = 0;
     bool m_resting = false;
     std::function<void()> m_wake;
     // Tells other instances which device is held, from a successful open to the close.

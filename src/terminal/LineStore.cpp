@@ -22,7 +22,7 @@ qint64 LineStore::systemClock()
 void LineStore::stampIfEmpty()
 {
     if (length(size() - 1) == 0)
-        m_times.setLast(m_clock());
+        m_times.setLast(now());
 }
 
 const char *LineStore::lineData(qsizetype row) const
@@ -70,10 +70,10 @@ std::optional<QByteArrayView> LineStore::latin1(qsizetype row) const
 
 void LineStore::addLine(QStringView text)
 {
-    const qint64 now = m_clock();
+    const qint64 at = now();
     // A line that ends before it holds anything got its first byte, the line end, now.
     if (!m_entries.empty() && length(size() - 1) == 0)
-        m_times.setLast(now);
+        m_times.setLast(at);
     if (m_blocks.empty() || m_blocks.back().used == m_blocks.back().capacity) {
         Block block;
         block.capacity = kBlockBytes;
@@ -82,7 +82,7 @@ void LineStore::addLine(QStringView text)
     }
     const quint64 blockIndex = m_blocks.size() - 1;
     m_entries.push_back((blockIndex << kBlockShift) | m_blocks.back().used);
-    m_times.append(now);
+    m_times.append(at);
     if (!text.isEmpty())
         appendToLast(text);
 }

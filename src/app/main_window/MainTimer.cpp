@@ -57,6 +57,7 @@ void TMain::onTimer1()
     m_logBatching = true;
     const auto writeLog = qScopeGuard([this] {
         m_logBatching = false;
+        ListModel->lines().setReadTime(nullptr);
         flushLog();
     });
     if (!serial.holdsDevice()) {
@@ -72,6 +73,8 @@ void TMain::onTimer1()
         if (sinceLastMs == 0)
             m_paceClock.start();
         const qint64 takenBefore = serial.bytesTaken();
+        // The lines these ticks show arrived when the serial unit read their bytes.
+        ListModel->lines().setReadTime(&serial.lastReadMs());
         bool flooded = false;
         QElapsedTimer clock;
         clock.start();
