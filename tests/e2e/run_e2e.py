@@ -291,6 +291,25 @@ def hold_while_streaming(s):
     s.exit(z)
 
 
+def list_menu(s):
+    """The list's pop-up menu, opened with the real right button, is found on the bus under
+    the window and its items work from there."""
+    z = s.start()
+    s.module.read_until(RESET_LINE)
+    os.write(s.module.master, b"one\rtwo\r")
+    terminal = z.find("Terminal", "list")
+    wait_for("the two lines", lambda: terminal.childCount >= 3)
+    menu = z.find("Terminal menu", "popup menu")
+    check(not Zorvane.has_state(menu, pyatspi.STATE_SHOWING), "the menu shows before a click")
+    x, y, w, h = Zorvane.extents(terminal)
+    move_mouse(x + 30, y + 10)
+    xdotool("click", "3")
+    wait_for("the menu to open", lambda: Zorvane.has_state(menu, pyatspi.STATE_SHOWING), timeout=5)
+    Zorvane.do_action(z.find("Clear", "menu item", within=menu), "Press", "Click")
+    wait_for("the list to empty", lambda: terminal.childCount <= 1, timeout=5)
+    s.exit(z)
+
+
 def profile_twice(s):
     """Two instances of one profile: the captions name it, the second says it will not save
     and names the first on the port the first holds, and the file keeps the first's state
@@ -352,6 +371,7 @@ SCENARIOS = {
     "window_place_without_wm": (window_place_without_wm, False),
     "keyboard_menus": (keyboard_menus, True),
     "keyboard_toolbars": (keyboard_toolbars, True),
+    "list_menu": (list_menu, True),
     "profile_twice": (profile_twice, True),
     "line_settings": (line_settings, True),
 }

@@ -8,6 +8,7 @@
 #include "app/main_window/MainForm.h"
 #include "terminal/view/TerminalModel.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -25,6 +26,7 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <functional>
 #include <memory>
 
 using zorvane::app::PrintDialog;
@@ -266,6 +268,47 @@ private slots:
                           w.PopupMenu1->actionGeometry(clear).center());
         QTRY_VERIFY(!w.PopupMenu1->isVisible());
         QVERIFY(listLines(w).isEmpty());
+    }
+
+    // Screen readers walk down from the window: the list's pop-up menu has to be on that path,
+    // open or closed, and its items' actions run the same handlers as a click.
+    void contextMenuOnAccessibilityTree()
+    {
+        TMain &w = *m_fx.window;
+        QVERIFY(m_fx.module->write("one\r"));
+        QTRY_COMPARE(w.ListModel->rowCount(), 2);
+        const std::function<QAccessibleInterface *(QAccessibleInterface *, int)> findMenu =
+            [&](QAccessibleInterface *node, int depth) -> QAccessibleInterface * {
+            if (!node || depth > 12)
+                return nullptr;
+            if (node->role() == QAccessible::PopupMenu &&
+                node->text(QAccessible::Name) == QLatin1String("Terminal menu"))
+                return node;
+            // The lines of the list are not walked: they hold no menus.
+            if (node->role() == QAccessible::List)
+                return nullptr;
+            for (int i = 0; i < node->childCount(); ++i) {
+                if (QAccessibleInterface *found = findMenu(node->child(i), depth + 1))
+                    return found;
+            }
+            return nullptr;
+        };
+        QAccessibleInterface *menu = findMenu(QAccessible::queryAccessibleInterface(&w), 0);
+        QVERIFY(menu);
+        QStringList items;
+        QAccessibleInterface *copy = nullptr;
+        for (int i = 0; i < menu->childCount(); ++i) {
+            QAccessibleInterface *item = menu->child(i);
+            items << item->text(QAccessible::Name);
+            if (item->text(QAccessible::Name) == QLatin1String("Copy"))
+                copy = item;
+        }
+        QCOMPARE(items.mid(0, 4), (QStringList{"Clear", "Copy", "Paste", "Print"}));
+        QVERIFY(items.contains(QLatin1String("Copy Selected Lines")));
+        QVERIFY(copy && copy->actionInterface());
+        QApplication::clipboard()->clear();
+        copy->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QTRY_COMPARE(QApplication::clipboard()->text(), QStringLiteral("one\r\n\r\n"));
     }
 
     void print()

@@ -92,8 +92,10 @@ private:
 
 void TMain::buildPopupMenu()
 {
-    PopupMenu1 = new QMenu(this);
+    // Held by the list's area, which lists it among its accessible children.
+    PopupMenu1 = new QMenu(ListBox1->parentWidget());
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    PopupMenu1->setAccessibleName(QStringLiteral("Terminal menu"));
     PopupMenu1->addAction(QStringLiteral("Clear"), this, &TMain::Clear1Click);
     PopupMenu1->addAction(QStringLiteral("Copy"), this, &TMain::CopyClick);
     PopupMenu1->addAction(QStringLiteral("Paste"), this, &TMain::PasteClick);

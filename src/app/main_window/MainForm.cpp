@@ -6,6 +6,7 @@
 #include "app/main_window/ClickFirstCheckBox.h"
 #include "app/main_window/ComboBoxNames.h"
 #include "app/main_window/FindBar.h"
+#include "app/main_window/ListArea.h"
 #include "app/main_window/KeyboardMenus.h"
 #include "serial/PortNames.h"
 #include "settings/DocumentsFolder.h"
@@ -442,7 +443,7 @@ void TMain::buildTerminalArea()
     ListBox1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListBox1->setMinimumWidth(20);
     // The list with the find bar under it, which shows only while a search is open.
-    auto *listArea = new QWidget(area);
+    auto *listArea = new zorvane::app::ListArea(area);
     auto *listLayout = new QVBoxLayout(listArea);
     listLayout->setContentsMargins(0, 0, 0, 0);
     listLayout->setSpacing(0);
