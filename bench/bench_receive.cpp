@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QListView>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -54,6 +55,7 @@ struct FloodCase
     std::function<std::unique_ptr<Payload>()> make;
     qint64 bytesPerSecond; // 0: as fast as the pseudo-terminal takes them
     int idleSeconds = 0;   // for a port that stays silent: how long to watch it
+    bool held = false;     // the reader has scrolled up: the view holds while lines arrive
 };
 
 const std::vector<FloodCase> &floodCases()
@@ -62,6 +64,8 @@ const std::vector<FloodCase> &floodCases()
         {'a', "20-character lines", [] { return makeLines(20, 4'000'000); }, 0},
         {'b', "200-character lines", [] { return makeLines(200, 1'000'000); }, 0},
         {'c', "binary noise, no line ends", [] { return makeNoise(64'000'000); }, 0},
+        {'h', "20-character lines under a view held at the top",
+         [] { return makeLines(20, 4'000'000); }, 0, 0, true},
         {'d', "20-character lines paced at 921600 baud",
          [] { return makeLines(20, kPacedRate * kPacedSeconds / 22); }, kPacedRate},
         {'i', "an idle port", [] { return makeLines(20, 0); }, kPacedRate, kIdleSeconds},
@@ -120,6 +124,27 @@ void silenceMessages()
     zorvane::app::setMessageHandler([](QWidget *, const QString &) {});
 }
 
+// Fills a few screens, then scrolls to the top as a reader would; `top` is the first line in
+// view, which must stay there while the flood arrives.
+bool holdView(TMain &window, PtyFeeder &feeder, QModelIndex &top)
+{
+    std::unique_ptr<Payload> screens = makeLines(20, 2'000);
+    const qint64 bytes = screens->totalBytes();
+    const qint64 takenBefore = window.serial.bytesTaken();
+    feeder.start(std::move(screens));
+    const bool arrived = waitFor([&] {
+        return window.serial.bytesTaken() - takenBefore >= bytes &&
+               !window.ListModel->hasUnpublished();
+    }, 10'000);
+    feeder.join();
+    if (!arrived)
+        return false;
+    window.ListBox1->verticalScrollBar()->setValue(0);
+    waitFor([] { return false; }, 100);
+    top = window.ListBox1->indexAt(QPoint(2, 2));
+    return top.isValid() && top.row() == 0 && !window.follow.following();
+}
+
 int runFlood(const FloodCase &flood)
 {
     QTemporaryDir home;
@@ -145,6 +170,11 @@ int runFlood(const FloodCase &flood)
     feeder.discardInput();
 
     const LineStore &lines = window.ListModel->lines();
+    QModelIndex heldTop;
+    if (flood.held && !holdView(window, feeder, heldTop)) {
+        std::printf("case %c: the view did not hold\n", flood.id);
+        return 1;
+    }
     const qsizetype rowsBefore = lines.size();
     const qsizetype lastLengthBefore = rowsBefore > 0 ? lines.length(rowsBefore - 1) : 0;
     const qint64 heapBefore = heapInUse();
@@ -196,6 +226,10 @@ int runFlood(const FloodCase &flood)
         _exit(2); // the writer may be blocked on a full pseudo-terminal
     }
     feeder.join();
+    if (flood.held && window.ListBox1->indexAt(QPoint(2, 2)) != heldTop) {
+        std::printf("case %c: the held view moved during the flood\n", flood.id);
+        return 3;
+    }
 
     const double wall = double(end - start) * 1e-9;
     const qint64 rows = lines.size() - rowsBefore;
@@ -354,7 +388,7 @@ int main(int argc, char *argv[])
     for (int i = 1; i < argc; ++i)
         ids.push_back(argv[i][0]);
     if (ids.empty())
-        ids = {'a', 'b', 'c', 'd', 'i', 'v'};
+        ids = {'a', 'b', 'c', 'h', 'd', 'i', 'v'};
     setvbuf(stdout, nullptr, _IOLBF, 0);
     printLoad("before");
     int failures = 0;
