@@ -22,6 +22,8 @@ public:
     PtyFeeder &operator=(const PtyFeeder &) = delete;
 
     bool isValid() const { return m_master >= 0; }
+    // The device a reader opens: the program through a ports/ link, or a plain `cat`.
+    QString slavePath() const { return m_slavePath; }
     bool linkAs(const QString &documentsFolder, int port) const;
     // Makes `home` the home of this process and of the programs it starts, with every port
     // leading nowhere except `port`, which leads here; false without a pseudo-terminal.

@@ -1,7 +1,8 @@
 // Idle and slow-link benchmark. Starts the real program in a window of the current display
 // (run it under `xvfb-run -a`) on a pseudo-terminal, and reads its CPU time and voluntary
 // context switches from /proc while its port is idle and while a module sends 20-byte lines
-// paced at 921600 and at 115200 baud. A last case, in this process, times each of 1,000
+// paced at 921600 and at 115200 baud, each stream also read by `cat` on a pseudo-terminal of
+// its own: the least a reader of that stream can cost on this machine. A last case, in this process, times each of 1,000
 // single lines sent 50 ms apart from the moment it was written to the moment its row reached
 // the terminal list's model.
 //
@@ -77,6 +78,39 @@ void report(const char *title, const ProcessSample &a, const ProcessSample &b, d
     std::fflush(stdout);
 }
 
+const char *pacedTitle(qint64 rate, bool cat)
+{
+    if (rate > 20'000)
+        return cat ? "  the same read by cat" : "20-byte lines paced at 921600 baud";
+    return cat ? "  the same read by cat" : "20-byte lines paced at 115200 baud";
+}
+
+// The paced streams again, read by `cat` from a pseudo-terminal in raw mode.
+int runCat(int pacedSeconds)
+{
+    for (const qint64 rate : {qint64(92'160), qint64(11'520)}) {
+        PtyFeeder feeder;
+        QProcess cat;
+        cat.setStandardOutputFile(QProcess::nullDevice());
+        cat.start(QStringLiteral("cat"), {feeder.slavePath()});
+        if (!feeder.isValid() || !cat.waitForStarted(5000)) {
+            std::printf("cannot start cat on a pseudo-terminal\n");
+            return 1;
+        }
+        const qint64 pid = cat.processId();
+        const ProcessSample before = sample(pid);
+        const qint64 start = nowNs();
+        feeder.start(makeLines(20, rate * pacedSeconds / 22), rate);
+        feeder.join();
+        QThread::msleep(200);
+        const ProcessSample after = sample(pid);
+        report(pacedTitle(rate, true), before, after, double(nowNs() - start) * 1e-9);
+        cat.kill();
+        cat.waitForFinished(5000);
+    }
+    return 0;
+}
+
 // The real program on a pseudo-terminal: idle, then two paced streams.
 int runProgram(const QString &program, int idleSeconds, int pacedSeconds)
 {
@@ -119,13 +153,11 @@ int runProgram(const QString &program, int idleSeconds, int pacedSeconds)
         QThread::msleep(200); // the last lines
         after = sample(pid);
         const double seconds = double(nowNs() - start) * 1e-9;
-        report(rate > 20'000 ? "20-byte lines paced at 921600 baud"
-                             : "20-byte lines paced at 115200 baud",
-               before, after, seconds);
+        report(pacedTitle(rate, false), before, after, seconds);
     }
     zorvane.terminate();
     zorvane.waitForFinished(5000);
-    return 0;
+    return runCat(pacedSeconds);
 }
 
 // In this process: when does a single line sent on a quiet link reach the model?
