@@ -7,11 +7,20 @@ JOBS ?= $(shell nproc)
 
 all: build
 
-deps:
+# Extra settings for the first configure, such as -DZORVANE_WARNINGS_AS_ERRORS=ON (CI) or
+# -DBUILD_TESTING=OFF.
+CMAKE_FLAGS ?=
+
+# The packages are checked once, and again only when the list of them changed.
+DEPS_STAMP := $(BUILD_DIR)/.packages-checked
+deps: $(DEPS_STAMP)
+
+$(DEPS_STAMP): scripts/install-deps.sh
 	@scripts/install-deps.sh
+	@mkdir -p $(BUILD_DIR) && touch $@
 
 $(BUILD_DIR)/CMakeCache.txt: | deps
-	cmake -S . -B $(BUILD_DIR)
+	cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS)
 
 build: deps $(BUILD_DIR)/CMakeCache.txt
 	cmake --build $(BUILD_DIR) -j $(JOBS)
