@@ -116,12 +116,23 @@ bool NetworkLink::negotiate(const LineSettings &settings)
     m_socket->write(m_codec.greeting());
     m_socket->flush();
     QDeadlineTimer deadline(m_target->timeoutMs);
+    QByteArray pending;
     for (;;) {
-        if (m_socket->bytesAvailable() > 0) {
-            const Decoded decoded = m_codec.decode(m_socket->readAll());
+        // One byte at a time while the options are agreed, so the device's bytes that follow
+        // the last answer in the same read are told apart from a banner before it.
+        if (pending.isEmpty() && m_socket->bytesAvailable() > 0)
+            pending = m_socket->readAll();
+        qsizetype used = 0;
+        while (used < pending.size() && !(settingsSent && m_awaited.isEmpty()) &&
+               !m_codec.comPortRefused() && m_refusedAnswers.isEmpty()) {
+            const Decoded decoded = m_codec.decode(QByteArrayView(pending).sliced(used, 1));
+            ++used;
             heardTelnet = heardTelnet || decoded.sawCommand;
             handle(decoded);
+            if (m_codec.comPortAccepted() && !settingsSent)
+                break;
         }
+        pending.remove(0, used);
         if (m_codec.comPortRefused()) {
             m_negotiating = false;
             return fail(QSerialPort::UnsupportedOperationError,
@@ -142,12 +153,14 @@ bool NetworkLink::negotiate(const LineSettings &settings)
         if (!m_refusedAnswers.isEmpty()) {
             m_negotiating = false;
             return fail(QSerialPort::UnsupportedOperationError,
-                        QStringLiteral("%1 did not accept the line settings (it set %2)")
-                            .arg(where, valueText(m_refusedAnswers.first())),
+                        QStringLiteral("%1 did not accept the line settings (it set %2); %3")
+                            .arg(where, valueText(m_refusedAnswers.first()), accepterHint()),
                         true);
         }
         if (settingsSent && m_awaited.isEmpty())
             break;
+        if (!pending.isEmpty())
+            continue;
         if (m_socket->state() != QAbstractSocket::ConnectedState) {
             m_negotiating = false;
             return fail(QSerialPort::ResourceError,
@@ -171,6 +184,7 @@ bool NetworkLink::negotiate(const LineSettings &settings)
         m_socket->waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
     }
     m_negotiating = false;
+    handle(m_codec.decode(pending));
     return true;
 }
 
