@@ -40,6 +40,7 @@ bench: build
 	$(BUILD_DIR)/bench/bench_log
 	$(BUILD_DIR)/bench/bench_bgapi_flood
 	$(BUILD_DIR)/bench/bench_settings_load
+	$(BUILD_DIR)/bench/bench_network_echo
 
 # The decoders' fuzz targets (BGAPI, then the network port's telnet codec), in their own build
 # folder with clang and the sanitizers; not part of `make test`. FUZZ_SECONDS sets how long
