@@ -1,8 +1,14 @@
 // The network port's codec on bytes: telnet option replies, 0xFF doubling, com-port commands
-// and answers split at every byte, and the network port addresses a pin may hold.
+// and answers split at every byte, and the network port addresses a pin may hold, read from
+// real links as written.
 #include "serial/network/NetworkTarget.h"
 #include "serial/network/Rfc2217Codec.h"
 
+#include "serial/PortNames.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace zorvane::serial;
@@ -45,6 +51,8 @@ private slots:
     void targets();
     void badTargets_data();
     void badTargets();
+    void pins_data();
+    void pins();
 };
 
 void TestNetworkCodec::replies_data()
@@ -270,6 +278,31 @@ void TestNetworkCodec::badTargets()
     QString error;
     QVERIFY(!parseNetworkTarget(text, &error));
     QVERIFY2(error.contains(reason), qPrintable(error));
+}
+
+void TestNetworkCodec::pins_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<bool>("network");
+
+    QTest::newRow("rfc2217") << "rfc2217://lab-pi:4001" << true;
+    QTest::newRow("socket, ipv6 and options") << "socket://[::1]:7000?timeout=2" << true;
+    QTest::newRow("device") << "/dev/ttyUSB3" << false;
+}
+
+// A pin's network address comes back exactly as written, never cleaned as a path.
+void TestNetworkCodec::pins()
+{
+    QFETCH(QString, target);
+    QFETCH(bool, network);
+
+    QTemporaryDir docs;
+    QVERIFY(docs.isValid());
+    const QString folder = docs.path() + QLatin1Char('/');
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("ports")));
+    QVERIFY(QFile::link(target, overrideLinkPath(folder, 12)));
+    QCOMPARE(port_names(12, folder), target);
+    QCOMPARE(isNetworkTarget(port_names(12, folder)), network);
 }
 
 QTEST_APPLESS_MAIN(TestNetworkCodec)

@@ -8,6 +8,7 @@
 #include "serial/PortClaim.h"
 #include "serial/PortNames.h"
 #include "serial/TxEcho.h"
+#include "serial/network/NetworkTarget.h"
 
 #include "terminal/view/TerminalModel.h"
 
@@ -224,10 +225,14 @@ void TMain::AutoDetectClick()
     }
 
     refreshPortDevices();
-    // A present port is one that opens and takes 8N1; nothing is sent or read.
+    // A present port is one that opens and takes 8N1; nothing is sent or read. A number
+    // pinned to a network port stays listed unprobed: a connection to every server behind
+    // the list would cost seconds and wake machines for nothing.
     for (int port = 1; port <= kPortCount; ++port) {
         QAction *item = com_items[static_cast<size_t>(port)];
-        if (serial.c_open(port, baud_rate, 8, 0, 1)) {
+        if (zorvane::serial::network::isNetworkTarget(port_names(port, DocumentsFolder))) {
+            item->setVisible(true);
+        } else if (serial.c_open(port, baud_rate, 8, 0, 1)) {
             item->setVisible(true);
             serial.c_close();
         } else {
