@@ -3,6 +3,7 @@
 #include "DeviceKind.h"
 #include "LinkFactory.h"
 #include "PortNames.h"
+#include "network/NetworkLink.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -127,6 +128,18 @@ QByteArray byteValued(QStringView text)
     for (qsizetype i = 0; i < text.size(); ++i)
         bytes[i] = static_cast<char>(text[i].unicode() & 0xFF);
     return bytes;
+}
+
+bool SerialIo::lineSettingsFixedByServer() const
+{
+    const auto *link = qobject_cast<const network::NetworkLink *>(m_link.get());
+    return m_held && link && link->lineSettingsFixedByServer();
+}
+
+QByteArray SerialIo::takeBanner()
+{
+    auto *link = qobject_cast<network::NetworkLink *>(m_link.get());
+    return link ? link->takeBanner() : QByteArray();
 }
 
 bool SerialIo::isAlive() const

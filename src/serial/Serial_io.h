@@ -84,6 +84,11 @@ public:
     QString lastDevice() const { return m_lastDevice; }
     // How the last c_open failed, for a message that says why.
     OpenFailure lastOpenFailure() const { return m_failure; }
+    // A network port's server fixes the line settings itself (socket://).
+    bool lineSettingsFixedByServer() const;
+    // Text a network port's server sent before the port was ready (a greeting), never the
+    // module's bytes; taken once.
+    QByteArray takeBanner();
 
     // Session variables the link shares with connection control: the port in use (0 none)
     // and the port most recently opened or closed, the target of quiet reopening. Connection

@@ -1,6 +1,6 @@
 #!/usr/bin/python3
-"""Servers for the network port tests, on 127.0.0.1 at a port the system picks, printed on
-the first line of standard output.
+"""Servers for the network port tests, on 127.0.0.1 at the port given after the mode or else
+one the system picks, printed on the first line of standard output.
 
   pyserial  pyserial's RFC 2217 port manager over a loop:// port: what is sent comes back,
             DTR shows as DSR and RTS as CTS.
@@ -68,7 +68,9 @@ def serve_telnet(conn, greeting, baud_answer):
 def main():
     mode = sys.argv[1]
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    listener.bind(("127.0.0.1", 0))
+    # A server started again on its old port while the old connections linger.
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind(("127.0.0.1", int(sys.argv[2]) if len(sys.argv) > 2 else 0))
     listener.listen(4)
     print(listener.getsockname()[1], flush=True)
     while True:

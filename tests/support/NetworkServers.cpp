@@ -31,12 +31,13 @@ quint16 unusedTcpPort()
     return server.serverPort();
 }
 
-bool NetworkServer::startPeer(const QString &mode)
+bool NetworkServer::startPeer(const QString &mode, quint16 port)
 {
+    kill();
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     dieWithParent(m_process);
     m_process.start(QStringLiteral("/usr/bin/python3"),
-                    {QStringLiteral(NETWORK_PEER), mode});
+                    {QStringLiteral(NETWORK_PEER), mode, QString::number(port)});
     if (!m_process.waitForStarted(5000))
         return false;
     QDeadlineTimer deadline(10000);

@@ -14,8 +14,9 @@ public:
     NetworkServer(const NetworkServer &) = delete;
     NetworkServer &operator=(const NetworkServer &) = delete;
 
-    // The test peer in one of its modes: "pyserial", "silent", "refuse" or "banner".
-    bool startPeer(const QString &mode);
+    // The test peer in one of its modes: "pyserial", "silent", "refuse" or "banner", on the
+    // port given (a server back where it was) or on one the system picks.
+    bool startPeer(const QString &mode, quint16 port = 0);
     // ser2net with one accepter of the kind given ("telnet(rfc2217),tcp" or "tcp") in front
     // of the device.
     bool startSer2net(const QString &accepterKind, const QString &device);

@@ -129,6 +129,7 @@ void TMain::set_com(bool show)
     if (opened) {
         StatusBarPanel1->setText(
             onlineText(comItemName(port), {baud_rate, data_bits, parity, stop_bits}));
+        networkPortNotes(show);
     } else {
         StatusBarPanel1->setText(offlineText(comItemName(port)));
         serial.com_port = 0;
@@ -141,6 +142,22 @@ void TMain::set_com(bool show)
     if (!opened && show)
         zorvane::app::showMessage(this, QStringLiteral("Unable to Open Port ") + comItemName(port),
                                   explainOpenFailure(serial.lastOpenFailure(), portsWithDevice()));
+}
+
+void TMain::networkPortNotes(bool chosen)
+{
+    // A server's greeting is text for the user, never bytes for the decoders.
+    const QByteArray banner = serial.takeBanner();
+    for (QByteArray line : banner.split('\n')) {
+        line = line.trimmed();
+        if (!line.isEmpty())
+            AddtoList(1, QString::fromLatin1(line));
+    }
+    // Said at the open the user chose, not at every quiet reopen.
+    if (chosen)
+        StatusBarPanel5->setText(serial.lineSettingsFixedByServer()
+                                     ? QStringLiteral("Line settings fixed by the server")
+                                     : QString());
 }
 
 void TMain::set_comx(int com, bool show)
