@@ -49,9 +49,11 @@ bench: build
 	$(BUILD_DIR)/bench/bench_log
 	$(BUILD_DIR)/bench/bench_bgapi_flood
 	$(BUILD_DIR)/bench/bench_settings_load
+	$(BUILD_DIR)/bench/bench_network_echo
 
-# The decoder's fuzz target, in its own build folder with clang and the sanitizers; not part of
-# `make test`. FUZZ_SECONDS sets how long it runs; the corpus it grows stays in its folder.
+# The decoders' fuzz targets (BGAPI, then the network port's telnet codec), in their own build
+# folder with clang and the sanitizers; not part of `make test`. FUZZ_SECONDS sets how long
+# each runs; the corpora they grow stay in that folder.
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 600
 fuzz:
@@ -61,6 +63,9 @@ fuzz:
 	mkdir -p $(FUZZ_DIR)/corpus
 	$(FUZZ_DIR)/fuzz_bgapi_decoder -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 		$(FUZZ_DIR)/corpus fuzz/seeds
+	mkdir -p $(FUZZ_DIR)/corpus-rfc2217
+	$(FUZZ_DIR)/fuzz_rfc2217_codec -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+		$(FUZZ_DIR)/corpus-rfc2217 fuzz/seeds-rfc2217
 
 # The README's pictures in docs/: the program in a virtual display against the module
 # simulator, driven as the end-to-end tests drive it, each window cut out of a screen dump.

@@ -14,6 +14,8 @@ packages=(
   xvfb xauth
   # End-to-end tests: a window manager, typed keys and the accessibility bus.
   openbox xdotool python3-pyatspi at-spi2-core dbus-x11
+  # Network ports: the servers their tests start (ser2net, pyserial's RFC 2217 server).
+  ser2net python3-serial
   # make screenshots: a screen dump, the windows' frames, and the font the pictures show.
   x11-apps x11-utils fonts-dejavu-core
   dpkg-dev desktop-file-utils appstream

@@ -3,6 +3,7 @@
 #include "DeviceKind.h"
 #include "PortClaim.h"
 #include "PortNames.h"
+#include "network/NetworkTarget.h"
 
 #include <QDir>
 #include <QFile>
@@ -229,6 +230,10 @@ QList<DeviceHolder> deviceHolders(const QString &device)
 
 QString explainOpenFailure(const OpenFailure &failure, const QStringList &portsWithDevice)
 {
+    // A network port's reason is the link's own: the host, the server or the settings.
+    if (network::isNetworkTarget(failure.device))
+        return QStringLiteral("%1 leads to %2: %3.")
+            .arg(portName(failure.port), failure.device, failure.errorText);
     if (failure.device.isEmpty())
         return QStringLiteral("No device belongs to %1. To use it, make a link named %1 to the "
                               "device in the ports folder of Zorvane's documents folder.")

@@ -1,6 +1,12 @@
 #include "PortNames.h"
 
+#include "network/NetworkTarget.h"
+
+#include <QFile>
 #include <QFileInfo>
+
+#include <climits>
+#include <unistd.h>
 
 namespace zorvane::serial {
 
@@ -36,6 +42,19 @@ QString defaultDevice(int port)
 #endif
 }
 
+namespace {
+
+// The link's text exactly as written: a network address such as "rfc2217://lab-pi:4001" is
+// no path, and cleaning it as one would fold its "//" and put the folder in front.
+QString rawLinkTarget(const QString &link)
+{
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink(QFile::encodeName(link).constData(), target, sizeof target);
+    return n > 0 ? QFile::decodeName(QByteArray(target, n)) : QString();
+}
+
+} // namespace
+
 QString overrideLinkPath(const QString &documentsFolder, int port)
 {
     return documentsFolder + QStringLiteral("ports/") + portName(port);
@@ -47,8 +66,10 @@ QString port_names(int port, const QString &documentsFolder)
         return {};
     if (!documentsFolder.isEmpty()) {
         const QFileInfo link(overrideLinkPath(documentsFolder, port));
-        if (link.isSymLink())
-            return link.symLinkTarget();
+        if (link.isSymLink()) {
+            const QString raw = rawLinkTarget(link.filePath());
+            return network::isNetworkTarget(raw) ? raw : link.symLinkTarget();
+        }
     }
     return defaultDevice(port);
 }

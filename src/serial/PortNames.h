@@ -16,8 +16,8 @@ QString defaultDevice(int port);
 // Where a user pins port n to a device of their choice: <documents>/ports/COMn.
 QString overrideLinkPath(const QString &documentsFolder, int port);
 
-// The device port n opens now: the override link's target when the link exists, else the
-// platform's device. Read at every call, so a link made while the program runs counts.
+// The device port n opens now: the override link's target when the link exists (a network
+// address such as "rfc2217://lab-pi:4001" as written), else the platform's device. Read at every call, so a link made while the program runs counts.
 QString port_names(int port, const QString &documentsFolder);
 
 } // namespace zorvane::serial

@@ -3,11 +3,14 @@
 under a window manager. As a Bluetooth module: the start-up banner, Inquiry filling the address
 list, and a command round trip in the multiplexing mode. As a BLE dongle: the BGAPI window
 scanning, connecting to a device picked from the address list and reading the sensor logger.
+Over the network: the module's checks again with COM1 pinned to rfc2217://127.0.0.1:PORT,
+ser2net serving the simulator's pseudo-terminal there.
 
-Usage: sim_e2e.py PATH_TO_ZORVANE PATH_TO_ZORVANE_SIM module|ble"""
+Usage: sim_e2e.py PATH_TO_ZORVANE PATH_TO_ZORVANE_SIM module|ble|network"""
 
 import os
 import re
+import socket
 import subprocess
 import sys
 
@@ -134,18 +137,50 @@ def ble(z):
     read_logger(z, window)
 
 
-SCENARIOS = {"module": ([], module), "ble": (["--ble"], ble)}
+SCENARIOS = {"module": ([], module), "ble": (["--ble"], ble), "network": ([], module)}
+
+
+def unused_tcp_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def serve_over_rfc2217(home, device):
+    """ser2net in front of the simulator's pseudo-terminal, and COM1 pinned to it."""
+    port = unused_tcp_port()
+    config = ("connection: &sim#  accepter: telnet(rfc2217),tcp,127.0.0.1,%d#"
+              "  connector: serialdev,%s,115200n81,local#  options:#    kickolduser: true"
+              % (port, device))
+    server = subprocess.Popen(["ser2net", "-n", "-u", "-P", os.path.join(home.path, "ser2net.pid"),
+                               "-Y", config], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def listening():
+        try:
+            socket.create_connection(("127.0.0.1", port), timeout=0.2).close()
+            return True
+        except OSError:
+            return False
+
+    wait_for("ser2net listening on %d" % port, listening, timeout=10)
+    home.link_port(1, "rfc2217://127.0.0.1:%d" % port)
+    return server
 
 
 def scenario(binary, sim_binary, home, name):
     sim_options, steps = SCENARIOS[name]
     env = dict(os.environ, HOME=home.path)
-    # The simulator replaces the dangling COM1 link the home starts with.
-    sim = subprocess.Popen([sim_binary, *sim_options, "--port", "1"], env=env,
+    # The simulator replaces the dangling link the home starts with; over the network it takes
+    # COM2, and COM1 leads to ser2net in front of it.
+    sim_port = "2" if name == "network" else "1"
+    sim = subprocess.Popen([sim_binary, *sim_options, "--port", sim_port], env=env,
                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    server = None
     try:
         first = sim.stdout.readline()
         check(" is /dev/" in first, "simulator did not start: %r" % first)
+        if name == "network":
+            server = serve_over_rfc2217(home, re.search(r"/dev/\S+", first).group(0).rstrip(".,"))
         z = Zorvane(binary, home)
         try:
             steps(z)
@@ -160,10 +195,14 @@ def scenario(binary, sim_binary, home, name):
         finally:
             z.kill()
     finally:
+        if server:
+            server.kill()
+            server.wait(timeout=10)
         sim.terminate()
         out, _ = sim.communicate(timeout=10)
     check(sim.returncode == 0, "simulator ended with %s: %s" % (sim.returncode, out))
-    check(not os.path.lexists(os.path.join(home.ports, "COM1")), "simulator left its link")
+    check(not os.path.lexists(os.path.join(home.ports, "COM" + sim_port)),
+          "simulator left its link")
 
 
 def main():

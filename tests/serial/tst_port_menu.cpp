@@ -1,7 +1,8 @@
 // The COM and Parameters menus and the open-failure box on the real main window, used with the
 // mouse: each number shows its device when the menu opens, numbers with a device stand out, a
 // port that cannot be opened keeps its message and says why below it, and a line setting chosen
-// reaches the device or is reported as refused.
+// reaches the device or is reported as refused; a network pin is listed by its address.
+#include "NetworkServers.h"
 #include "WindowFixture.h"
 #include "app/MessageBoxes.h"
 #include "app/main_window/MainForm.h"
@@ -27,6 +28,7 @@ private slots:
     void openFailureSaysWhy();
     void lineSettingItemsApply_data();
     void lineSettingItemsApply();
+    void networkPinListedUnprobed();
 
 private:
     // Opens the COM menu as a person does: a click on its title in the menu bar.
@@ -225,6 +227,26 @@ void TestPortMenu::lineSettingItemsApply()
     QCOMPARE(w->StatusBarPanel1->text(), "COM1 115200 8N1- Online");
     QVERIFY(!(module->programSideSettings().c_cflag & CSTOPB));
     QVERIFY(m_fx.messages.isEmpty());
+}
+
+// A number pinned to a network port shows its address and stays listed: AutoDetect does not
+// connect to it (nothing listens at this address, so a probe would hide it).
+void TestPortMenu::networkPinListedUnprobed()
+{
+    const QString url = QStringLiteral("rfc2217://127.0.0.1:%1?timeout=0.5").arg(unusedTcpPort());
+    const QString pin = zorvane::serial::overrideLinkPath(m_fx.docs, 12);
+    QFile::remove(pin);
+    QVERIFY(QFile::link(url, pin));
+    auto w = m_fx.makeMain();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    QVERIFY(w->com_items[0]->isChecked());
+
+    openComMenu(*w);
+    QVERIFY(w->com_items[12]->isVisible());
+    QVERIFY(!w->com_items[13]->isVisible());
+    QCOMPARE(w->com_items[12]->text(), "COM12\t" + url);
+    QTest::keyClick(w->COM, Qt::Key_Escape);
 }
 
 QTEST_MAIN(TestPortMenu)

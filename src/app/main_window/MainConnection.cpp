@@ -8,6 +8,7 @@
 #include "serial/PortClaim.h"
 #include "serial/PortNames.h"
 #include "serial/TxEcho.h"
+#include "serial/network/NetworkTarget.h"
 
 #include "terminal/view/TerminalModel.h"
 
@@ -128,6 +129,7 @@ void TMain::set_com(bool show)
     if (opened) {
         StatusBarPanel1->setText(
             onlineText(comItemName(port), {baud_rate, data_bits, parity, stop_bits}));
+        networkPortNotes(show);
     } else {
         StatusBarPanel1->setText(offlineText(comItemName(port)));
         serial.com_port = 0;
@@ -140,6 +142,22 @@ void TMain::set_com(bool show)
     if (!opened && show)
         zorvane::app::showMessage(this, QStringLiteral("Unable to Open Port ") + comItemName(port),
                                   explainOpenFailure(serial.lastOpenFailure(), portsWithDevice()));
+}
+
+void TMain::networkPortNotes(bool chosen)
+{
+    // A server's greeting is text for the user, never bytes for the decoders.
+    const QByteArray banner = serial.takeBanner();
+    for (QByteArray line : banner.split('\n')) {
+        line = line.trimmed();
+        if (!line.isEmpty())
+            AddtoList(1, QString::fromLatin1(line));
+    }
+    // Said at the open the user chose, not at every quiet reopen.
+    if (chosen)
+        StatusBarPanel5->setText(serial.lineSettingsFixedByServer()
+                                     ? QStringLiteral("Line settings fixed by the server")
+                                     : QString());
 }
 
 void TMain::set_comx(int com, bool show)
@@ -224,10 +242,14 @@ void TMain::AutoDetectClick()
     }
 
     refreshPortDevices();
-    // A present port is one that opens and takes 8N1; nothing is sent or read.
+    // A present port is one that opens and takes 8N1; nothing is sent or read. A number
+    // pinned to a network port stays listed unprobed: a connection to every server behind
+    // the list would cost seconds and wake machines for nothing.
     for (int port = 1; port <= kPortCount; ++port) {
         QAction *item = com_items[static_cast<size_t>(port)];
-        if (serial.c_open(port, baud_rate, 8, 0, 1)) {
+        if (zorvane::serial::network::isNetworkTarget(port_names(port, DocumentsFolder))) {
+            item->setVisible(true);
+        } else if (serial.c_open(port, baud_rate, 8, 0, 1)) {
             item->setVisible(true);
             serial.c_close();
         } else {

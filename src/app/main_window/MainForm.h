@@ -95,6 +95,9 @@ public:
     void ShowRxChar(int &byte, QByteArray &pending);
     void HandleEscape(QByteArray &pending);
     void AddtoList(int newLine, const QString &text);
+    // After a network port opened: the server's greeting into the list as text, and for a
+    // socket:// port the note that its server fixes the line settings.
+    void networkPortNotes(bool chosen);
     void CaptureInquiry(QByteArrayView line);
     void AddString(const QString &text);
     int SplitString(const QString &delimiter, const QString &text);

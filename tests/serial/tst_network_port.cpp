@@ -1,0 +1,171 @@
+// A network port on the real main window: a pin to a server opens it like any port, its open
+// failures keep their message and give the server's reason, a server that goes is an unplugged
+// port counted down and reopened quietly when it is back, a greeting is shown as text, and a
+// raw TCP port says once that its server fixes the line settings.
+#include "NetworkServers.h"
+#include "WindowFixture.h"
+#include "WindowText.h"
+#include "app/MessageBoxes.h"
+#include "app/main_window/MainForm.h"
+#include "serial/PortNames.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QTest>
+
+class TestNetworkPort : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void openFailureSaysWhy_data();
+    void openFailureSaysWhy();
+    void lostServerCountsDownAndReopens();
+    void greetingAndFixedSettings();
+
+private:
+    void pin(int port, const QString &url);
+    static void tickUntil(TMain &w, int tick, QStringList *statuses = nullptr);
+
+    WindowFixture m_fx;
+    QStringList m_informative;
+};
+
+void TestNetworkPort::initTestCase()
+{
+    QVERIFY(m_fx.setUp());
+    zorvane::app::setDetailedMessageHandler(
+        [this](QWidget *, const QString &text, const QString &informative) {
+            m_fx.messages << text;
+            m_informative << informative;
+        });
+}
+
+void TestNetworkPort::init()
+{
+    m_fx.reset();
+    m_informative.clear();
+}
+
+void TestNetworkPort::cleanup()
+{
+    m_fx.tearDown();
+}
+
+void TestNetworkPort::pin(int port, const QString &url)
+{
+    const QString link = zorvane::serial::overrideLinkPath(m_fx.docs, port);
+    QFile::remove(link);
+    QVERIFY(QFile::link(url, link));
+}
+
+void TestNetworkPort::tickUntil(TMain &w, int tick, QStringList *statuses)
+{
+    while (w.tick_count < tick) {
+        w.Timer1Timer();
+        if (statuses && (statuses->isEmpty() || statuses->last() != w.StatusBarPanel1->text()))
+            *statuses << w.StatusBarPanel1->text();
+    }
+}
+
+void TestNetworkPort::openFailureSaysWhy_data()
+{
+    QTest::addColumn<QString>("peer");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("refused") << "" << "connection refused by 127.0.0.1:";
+    QTest::newRow("settings refused")
+        << "refuse" << "did not accept the line settings (it set 9600 baud); ser2net's accepter "
+                       "must be telnet(rfc2217),tcp,PORT.";
+}
+
+void TestNetworkPort::openFailureSaysWhy()
+{
+    QFETCH(QString, peer);
+    QFETCH(QString, reason);
+
+    NetworkServer server;
+    QString url = QStringLiteral("rfc2217://127.0.0.1:%1").arg(unusedTcpPort());
+    if (!peer.isEmpty()) {
+        QVERIFY(server.startPeer(peer));
+        url = server.url(QStringLiteral("rfc2217"));
+    }
+    pin(12, url);
+    auto w = m_fx.makeMain();
+    m_fx.messages.clear();
+    m_informative.clear();
+    w->set_comx(12, true);
+
+    QCOMPARE(m_fx.messages, QStringList{"Unable to Open Port COM12"});
+    QCOMPARE(m_informative.size(), 1);
+    QVERIFY2(m_informative[0].startsWith("COM12 leads to " + url + ": "),
+             qPrintable(m_informative[0]));
+    QVERIFY2(m_informative[0].contains(reason), qPrintable(m_informative[0]));
+    QCOMPARE(w->StatusBarPanel1->text(), "COM12 - OffLine");
+}
+
+void TestNetworkPort::lostServerCountsDownAndReopens()
+{
+    NetworkServer server;
+    QVERIFY(server.startPeer(QStringLiteral("pyserial")));
+    const quint16 port = server.port();
+    pin(12, server.url(QStringLiteral("rfc2217")));
+    auto w = m_fx.makeMain();
+    w->set_comx(12, true);
+    const QString online = "COM12 115200 8N1- Online";
+    QCOMPARE(w->StatusBarPanel1->text(), online);
+    w->tick_count = 0;
+
+    server.kill();
+    QTRY_VERIFY(!w->serial.isAlive());
+    QStringList statuses;
+    tickUntil(*w, 500, &statuses);
+    QCOMPARE(statuses.first(), online);
+    QCOMPARE(statuses.last(), "COM12 Offline 0s");
+    QVERIFY(statuses.contains("COM12 Offline 9s"));
+    QCOMPARE(w->serial.com_port, 0);
+
+    // Still gone at the reopening: quietly off line, and counted down again.
+    w->Timer1Timer();
+    QCOMPARE(w->StatusBarPanel1->text(), "COM12 - OffLine");
+    QVERIFY(m_fx.messages.isEmpty());
+
+    // The server is back at its address: the next reopening finds it, without a word.
+    QVERIFY(server.startPeer(QStringLiteral("pyserial"), port));
+    tickUntil(*w, 500);
+    w->Timer1Timer();
+    QCOMPARE(w->StatusBarPanel1->text(), online);
+    QVERIFY(w->serial.holdsDevice());
+    QVERIFY(m_fx.messages.isEmpty());
+}
+
+void TestNetworkPort::greetingAndFixedSettings()
+{
+    NetworkServer greeter;
+    QVERIFY(greeter.startPeer(QStringLiteral("banner")));
+    pin(12, greeter.url(QStringLiteral("rfc2217")));
+    NetworkServer raw;
+    QVERIFY(raw.startPeer(QStringLiteral("silent")));
+    pin(13, raw.url(QStringLiteral("socket")));
+
+    auto w = m_fx.makeMain();
+    w->set_comx(12, true);
+    QCOMPARE(w->StatusBarPanel1->text(), "COM12 115200 8N1- Online");
+    QVERIFY(listLines(*w).contains("Welcome to the rack"));
+    QCOMPARE(w->StatusBarPanel5->text(), QString());
+    // The module's first bytes, after the greeting, arrive as received text at the next ticks.
+    QTRY_VERIFY((w->Timer1Timer(), listLines(*w).join(QString()).contains("ready")));
+    QCOMPARE(listLines(*w).count("Welcome to the rack"), 1);
+
+    w->set_comx(13, true);
+    QCOMPARE(w->StatusBarPanel1->text(), "COM13 115200 8N1- Online");
+    QCOMPARE(w->StatusBarPanel5->text(), "Line settings fixed by the server");
+    QVERIFY(m_fx.messages.isEmpty());
+}
+
+QTEST_MAIN(TestNetworkPort)
+#include "tst_network_port.moc"
