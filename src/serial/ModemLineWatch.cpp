@@ -34,15 +34,17 @@ void ModemLineWatch::read()
 {
     std::optional<ModemInputs> in;
     std::optional<ModemOutputs> out;
-    if (m_link && m_link->isOpen()) {
+    const bool open = m_link && m_link->isOpen();
+    if (open) {
         in = m_link->inputs();
         out = m_link->outputs();
     } else {
         // The port went away between two readings: nothing more to poll.
         m_poll.stop();
     }
-    if (in == m_inputs && out == m_outputs)
+    if (in == m_inputs && out == m_outputs && open == m_open)
         return;
+    m_open = open;
     m_inputs = in;
     m_outputs = out;
     emit changed();

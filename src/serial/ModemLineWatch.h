@@ -32,7 +32,8 @@ public:
     std::optional<ModemOutputs> outputs() const { return m_outputs; }
 
 signals:
-    // The inputs or outputs differ from the last reading (including becoming unknown).
+    // The inputs or outputs differ from the last reading (including becoming unknown), or
+    // the link was opened or closed since.
     void changed();
 
 private:
@@ -42,6 +43,7 @@ private:
     QTimer m_poll;
     std::optional<ModemInputs> m_inputs;
     std::optional<ModemOutputs> m_outputs;
+    bool m_open = false;
 };
 
 } // namespace zorvane::serial

@@ -4,6 +4,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace zorvane::settings {
 
 namespace {
@@ -102,6 +104,14 @@ void ModemLineSettings::load(TXMLZVSettingsType &root)
 
 void ModemLineSettings::save(TXMLZVSettingsType &root) const
 {
+    // A file that never had the group keeps lacking it until something differs from the
+    // defaults, so a user who does not use the lines finds the file as before.
+    const bool anyChoice = pulseMs != serial::kDefaultPulseMs ||
+                           breakMs != serial::kDefaultBreakMs ||
+                           std::any_of(m_ports.begin(), m_ports.end(),
+                                       [](const auto &p) { return !p.second.isDefault(); });
+    if (!anyChoice && root.element().firstChildElement(kGroup).isNull())
+        return;
     root.setLeaf(kGroup, QStringLiteral("pulse"), pulseMs);
     root.setLeaf(kGroup, QStringLiteral("break"), breakMs);
     const QDomElement group = root.element().firstChildElement(kGroup);

@@ -47,7 +47,8 @@ public:
     ModemLineSettings();
     // Reads the group; missing or unreadable values are the defaults.
     void load(TXMLZVSettingsType &root);
-    // Writes the lengths and every port that has a choice or had leaves in the file.
+    // Writes the lengths and every port that has a choice or had leaves in the file; nothing
+    // while the file lacks the group and every value is the default.
     void save(TXMLZVSettingsType &root) const;
 
     static QString lineAtOpenText(LineAtOpen v);

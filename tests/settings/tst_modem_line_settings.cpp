@@ -62,7 +62,13 @@ void TestModemLineSettings::olderFileReadsDefaultsAndKeepsItsOrder()
     QVERIFY(lines.port(3).isDefault());
     QVERIFY(!lines.port(3).atOpen().dtr && !lines.port(3).atOpen().rts);
 
+    // Nothing chosen: the file stays without the group.
     saveTo(path, lines);
+    QVERIFY(!readFile(path).contains("ModemLines"));
+
+    ModemLineSettings chosen = lines;
+    chosen.breakMs = 300;
+    saveTo(path, chosen);
     const QString written = QString::fromUtf8(readFile(path));
     // The group goes after everything that was there, holding the lengths and no port.
     const qsizetype data = written.indexOf(QStringLiteral("</Data>"));
@@ -70,7 +76,7 @@ void TestModemLineSettings::olderFileReadsDefaultsAndKeepsItsOrder()
     QVERIFY(data > 0 && group > data);
     QVERIFY(written.indexOf(QStringLiteral("<com>3</com>")) < data);
     QVERIFY(written.contains(QStringLiteral("<pulse>100</pulse>")));
-    QVERIFY(written.contains(QStringLiteral("<break>250</break>")));
+    QVERIFY(written.contains(QStringLiteral("<break>300</break>")));
     QVERIFY(!written.contains(QStringLiteral("dtr")));
 }
 

@@ -67,6 +67,7 @@ TMain::TMain(QWidget *parent) : QMainWindow(parent)
     buildTerminalArea();
     buildStatusBar();
     buildModuleCommands();
+    buildModemLines();
     keepControlsReachable();
 
     Timer1 = new QTimer(this);
