@@ -1,20 +1,22 @@
 #pragma once
 
 #include "LineSettings.h"
+#include "Link.h"
 #include "OpenFailure.h"
 #include "ReopenGuard.h"
 #include "PortClaim.h"
 
 #include <QByteArray>
-#include <QSerialPort>
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 namespace zorvane::serial {
 
-// Owns the one open serial device: opening by port number, byte reads and writes, and the
-// liveness query that notices an unplugged adapter. Nothing else touches the device.
+// Owns the one open link: opening by port number, byte reads and writes, and the liveness
+// query that notices an unplugged adapter. The link behind it does the device's own work;
+// nothing else touches it.
 class SerialIo
 {
 public:
@@ -23,10 +25,6 @@ public:
 
     // A one-byte read gives up after 25 ms per byte plus 50 ms when nothing arrives.
     static constexpr int kReadTimeoutMs = 75;
-    // Received bytes wait here while the display catches up; beyond it the device is left
-    // unread, so the kernel's flow control slows the sender instead of memory growing.
-    static constexpr qint64 kReadBufferBytes = 32 * 1024 * 1024;
-
     SerialIo();
     ~SerialIo();
     SerialIo(const SerialIo &) = delete;
@@ -98,11 +96,12 @@ private:
     int refillAndGet(ReadWait wait);
     // Drops the chunk in hand, keeping the count of what was taken from it.
     void resetChunk(QByteArray chunk = {});
-    bool applyLineSettings(const LineSettings &settings);
     // Opens the device at m_lastDevice; false with m_failure filled when it cannot be used.
     bool openDevice();
+    // Puts a link fit for the target in place of the one held, wired to the wake-up.
+    void replaceLink(const QString &target);
 
-    QSerialPort m_device;
+    std::unique_ptr<Link> m_link;
     QString m_documentsFolder;
     bool m_held = false;
     bool m_portOpen = false;

@@ -1,0 +1,179 @@
+#include "LocalSerialLink.h"
+
+#include "DeviceKind.h"
+
+#include <QDeadlineTimer>
+#include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <termios.h>
+#endif
+
+namespace zorvane::serial {
+
+namespace {
+
+QSerialPort::Parity toQtParity(int parity)
+{
+    switch (parity) {
+    case 1:
+        return QSerialPort::OddParity;
+    case 2:
+        return QSerialPort::EvenParity;
+    default:
+        return QSerialPort::NoParity;
+    }
+}
+
+} // namespace
+
+LocalSerialLink::LocalSerialLink(QObject *parent) : Link(parent)
+{
+    connect(&m_device, &QSerialPort::readyRead, this, &Link::readyRead);
+    connect(&m_device, &QSerialPort::errorOccurred, this,
+            [this](QSerialPort::SerialPortError error) {
+                if (error != QSerialPort::NoError && error != QSerialPort::TimeoutError)
+                    emit failed();
+            });
+}
+
+LocalSerialLink::~LocalSerialLink()
+{
+    if (m_device.isOpen())
+        m_device.close();
+}
+
+bool LocalSerialLink::open(const QString &target, const LineSettings &settings)
+{
+    m_error = {};
+    if (m_device.isOpen())
+        m_device.close();
+    const DeviceKind kind = deviceKind(target);
+    if (kind != DeviceKind::Terminal && kind != DeviceKind::Missing) {
+        // Not opened at all: a named pipe would wait for a writer, and a device of another
+        // kind may act on being opened.
+        m_error.error = QSerialPort::UnsupportedOperationError;
+        m_error.text = QStringLiteral("not a serial port");
+        return false;
+    }
+    // QSerialPort opens exclusively: TIOCEXCL plus a lock file named after the path. The
+    // path is resolved first so that two links to one device share that lock; TIOCEXCL
+    // alone does not stop a second open by root.
+    const QString resolved = QFileInfo(target).canonicalFilePath();
+    m_device.setPortName(resolved.isEmpty() ? target : resolved);
+    // The port object applies the settings it kept from the device before while it opens;
+    // start from 9600 8N1, which every device takes, so a parity that device took cannot
+    // fail this open before the settings asked for now are tried.
+    m_device.setBaudRate(QSerialPort::Baud9600);
+    m_device.setDataBits(QSerialPort::Data8);
+    m_device.setParity(QSerialPort::NoParity);
+    m_device.setStopBits(QSerialPort::OneStop);
+    if (!m_device.open(QIODevice::ReadWrite)) {
+        m_error.error = m_device.error();
+        m_error.text = m_device.errorString();
+        return false;
+    }
+    if (!applyLineSettings(settings)) {
+        // A port the program shows as off line must not stay locked by it.
+        m_error.settingsRefused = true;
+        m_device.close();
+        return false;
+    }
+    m_device.setReadBufferSize(kReadBufferBytes);
+    return true;
+}
+
+bool LocalSerialLink::applyLineSettings(const LineSettings &s)
+{
+    if (s.baudRate <= 0)
+        return false;
+    const auto dataBits = s.dataBits == 7 ? QSerialPort::Data7 : QSerialPort::Data8;
+    const auto stopBits = s.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop;
+    if (!(m_device.setBaudRate(s.baudRate) && m_device.setDataBits(dataBits) &&
+          m_device.setParity(toQtParity(s.parity)) && m_device.setStopBits(stopBits)))
+        return false;
+#ifdef Q_OS_UNIX
+    // tcsetattr succeeds when any part of the change was made, so a driver may drop the
+    // parity or the byte size and still report success: read back what the device holds.
+    termios held{};
+    if (::tcgetattr(m_device.handle(), &held) != 0)
+        return false;
+    const bool parityOn = (held.c_cflag & PARENB) != 0;
+    if ((held.c_cflag & CSIZE) != (s.dataBits == 7 ? CS7 : CS8) || parityOn != (s.parity != 0) ||
+        (parityOn && ((held.c_cflag & PARODD) != 0) != (s.parity == 1)) ||
+        ((held.c_cflag & CSTOPB) != 0) != (s.stopBits == 2))
+        return false;
+#endif
+    return true;
+}
+
+void LocalSerialLink::close()
+{
+    if (!m_device.isOpen())
+        return;
+    m_device.flush();
+    m_device.close();
+}
+
+bool LocalSerialLink::isAlive() const
+{
+    if (!m_device.isOpen())
+        return false;
+#ifdef Q_OS_UNIX
+    termios settings{};
+    return ::tcgetattr(m_device.handle(), &settings) == 0;
+#else
+    return m_device.error() != QSerialPort::ResourceError;
+#endif
+}
+
+bool LocalSerialLink::waitForReadyRead(int ms)
+{
+    // Asks the device at least once, so a wait of 0 takes what the kernel holds now.
+    const QDeadlineTimer deadline(ms);
+    while (m_device.bytesAvailable() == 0) {
+        if (!m_device.waitForReadyRead(static_cast<int>(deadline.remainingTime())) &&
+            m_device.error() != QSerialPort::TimeoutError)
+            return false; // the device failed: the link check will say so
+        if (deadline.hasExpired())
+            break;
+    }
+    return m_device.bytesAvailable() > 0;
+}
+
+void LocalSerialLink::write(QByteArrayView bytes)
+{
+    if (bytes.isEmpty())
+        return;
+    m_device.write(bytes.data(), bytes.size());
+    m_device.flush();
+}
+
+void LocalSerialLink::setResting(bool resting)
+{
+    // QSerialPort stops reading once its buffer holds this much, until the next read.
+    m_device.setReadBufferSize(resting ? 1 : kReadBufferBytes);
+}
+
+// The modem lines are not driven yet: a local device answers as one without them.
+bool LocalSerialLink::setOutputs(const ModemLineChange &)
+{
+    return false;
+}
+
+std::optional<ModemOutputs> LocalSerialLink::outputs() const
+{
+    return std::nullopt;
+}
+
+std::optional<ModemInputs> LocalSerialLink::inputs() const
+{
+    return std::nullopt;
+}
+
+bool LocalSerialLink::setBreak(bool)
+{
+    return false;
+}
+
+} // namespace zorvane::serial
