@@ -1,7 +1,12 @@
 // The modem-line calls on a real pseudo-terminal, which cannot tell or drive its lines: the
-// lines read as unknown, a change is refused without a write, and break still works.
+// lines read as unknown, a change is refused without a write, and break still works; the same
+// through the local link, and the watch that polls the lines only while the link is open.
 #include "PtyModule.h"
+#include "serial/LocalSerialLink.h"
+#include "serial/ModemLineWatch.h"
 #include "serial/ModemLinesIo.h"
+
+#include <QSignalSpy>
 
 #include <QTest>
 
@@ -17,6 +22,7 @@ class TestModemLinesIo : public QObject
 private slots:
     void pseudoTerminalCannotTell();
     void noDeviceAnswersNothing();
+    void localLinkAndWatch();
 };
 
 void TestModemLinesIo::pseudoTerminalCannotTell()
@@ -57,6 +63,37 @@ void TestModemLinesIo::noDeviceAnswersNothing()
         QVERIFY(!modem_io::setOutputs(gone, ModemLineChange{true, true}));
         QVERIFY(!modem_io::setBreak(gone, true));
     }
+}
+
+void TestModemLinesIo::localLinkAndWatch()
+{
+    PtyModule module;
+    LocalSerialLink link;
+    ModemLineWatch watch;
+    QSignalSpy changed(&watch, &ModemLineWatch::changed);
+    watch.setLink(&link);
+    QVERIFY(!watch.isPolling()); // closed: no timer at all
+
+    QVERIFY(link.open(module.slavePath(), LineSettings{115200}));
+    QVERIFY(!link.outputs() && !link.inputs());
+    QVERIFY(!link.setOutputs(ModemLineChange{true, std::nullopt}));
+    QVERIFY(link.setBreak(true));
+    QVERIFY(link.setBreak(false));
+    QVERIFY(module.readAvailable().isEmpty());
+
+    watch.refresh();
+    QVERIFY(watch.isPolling());
+    QCOMPARE(changed.size(), 1); // opened, with nothing to tell
+    QVERIFY(!watch.inputs() && !watch.outputs());
+    const int seen = changed.size();
+    QTest::qWait(3 * ModemLineWatch::kPollMs);
+    QCOMPARE(changed.size(), seen); // nothing changed, nothing told
+
+    // Closed behind the watch's back: the next poll notices and stops polling.
+    link.close();
+    QVERIFY(!link.setBreak(true));
+    QTRY_VERIFY_WITH_TIMEOUT(!watch.isPolling(), 4 * ModemLineWatch::kPollMs);
+    QCOMPARE(changed.size(), seen + 1);
 }
 
 QTEST_GUILESS_MAIN(TestModemLinesIo)

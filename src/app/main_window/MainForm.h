@@ -152,6 +152,7 @@ public:
     void buildModemLines();
     void applyModemLineSettings();
     void saveModemLineSettings();
+    void modemLinesPortOpened(int port);
     zorvane::app::ModemToolbar *ToolBar_ModemLines = nullptr;
     QAction *ModemLines1 = nullptr;
     void iWrap_ListBoxClick();

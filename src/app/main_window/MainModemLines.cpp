@@ -36,3 +36,8 @@ void TMain::saveModemLineSettings()
 {
     ToolBar_ModemLines->lineSettings().save(*SettingsRoot);
 }
+
+void TMain::modemLinesPortOpened(int port)
+{
+    ToolBar_ModemLines->portOpened(port, serial.link());
+}

@@ -27,10 +27,25 @@ QToolButton *button(const QString &text, const QString &tip, QToolBar *bar)
 }
 
 // An indicator looks like a switch and says checked when its line is active, but nothing
-// the user does changes it.
+// the user does changes it: no click lands on it, and a press from a screen reader leaves
+// its mark alone.
+class Indicator : public QToolButton
+{
+public:
+    using QToolButton::QToolButton;
+
+protected:
+    bool hitButton(const QPoint &) const override { return false; }
+    void nextCheckState() override {}
+};
+
 QToolButton *indicator(const QString &name, const QString &meaning, QToolBar *bar)
 {
-    QToolButton *b = button(name, meaning, bar);
+    QToolButton *b = new Indicator(bar);
+    b->setText(name);
+    b->setAccessibleName(name);
+    b->setToolTip(meaning);
+    bar->addWidget(b);
     b->setCheckable(true);
     b->setFocusPolicy(Qt::NoFocus);
     b->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -142,20 +157,15 @@ ModemToolbar::ModemToolbar(QWidget *parent) : QToolBar(QStringLiteral("Modem lin
     showLines();
 }
 
-void ModemToolbar::setLink(Link *link)
-{
-    m_link = link;
-    m_watch.setLink(link);
-    showLines();
-}
-
 bool ModemToolbar::linkOpen() const
 {
     return m_link && m_link->isOpen();
 }
 
-void ModemToolbar::portOpened(int port)
+void ModemToolbar::portOpened(int port, Link *link)
 {
+    m_link = link;
+    m_watch.setLink(link);
     m_port = port;
     showSettings();
     Status->clear();

@@ -4,6 +4,7 @@
 #include "serial/ModemSequenceRunner.h"
 #include "settings/ModemLineSettings.h"
 
+#include <QPointer>
 #include <QToolBar>
 
 class QComboBox;
@@ -24,12 +25,12 @@ class ModemToolbar : public QToolBar
 public:
     explicit ModemToolbar(QWidget *parent = nullptr);
 
-    // The link the port is opened on; it stays the same while ports open and close.
-    void setLink(serial::Link *link);
-    // A port was opened: its choices are shown and its DTR and RTS set as chosen.
-    void portOpened(int port);
+    // A port was opened on `link`: its choices are shown and its DTR and RTS set as chosen.
+    void portOpened(int port, serial::Link *link);
 
     settings::ModemLineSettings &lineSettings() { return m_settings; }
+    // Whether the input lines are being polled: only while a port is open.
+    bool isPolling() const { return m_watch.isPolling(); }
     // Shows what the settings hold; after they were loaded.
     void showSettings();
 
@@ -61,7 +62,8 @@ private:
     void play(serial::ModemSteps steps, const QString &what);
     bool linkOpen() const;
 
-    serial::Link *m_link = nullptr;
+    // Each open brings a new link; one that is gone reads as closed.
+    QPointer<serial::Link> m_link;
     serial::ModemLineWatch m_watch;
     serial::ModemSequenceRunner m_runner;
     settings::ModemLineSettings m_settings;
