@@ -1,5 +1,7 @@
 #include "LocalSerialLink.h"
 
+#include "ModemLinesIo.h"
+
 #include "DeviceKind.h"
 
 #include <QDeadlineTimer>
@@ -155,25 +157,29 @@ void LocalSerialLink::setResting(bool resting)
     m_device.setReadBufferSize(resting ? 1 : kReadBufferBytes);
 }
 
-// The modem lines are not driven yet: a local device answers as one without them.
-bool LocalSerialLink::setOutputs(const ModemLineChange &)
+// A device that cannot tell its lines (a pseudo-terminal) answers nothing; see ModemLinesIo.
+bool LocalSerialLink::setOutputs(const ModemLineChange &change)
 {
-    return false;
+    return isOpen() && modem_io::setOutputs(int(m_device.handle()), change);
 }
 
 std::optional<ModemOutputs> LocalSerialLink::outputs() const
 {
-    return std::nullopt;
+    if (!isOpen())
+        return std::nullopt;
+    return modem_io::outputs(int(m_device.handle()));
 }
 
 std::optional<ModemInputs> LocalSerialLink::inputs() const
 {
-    return std::nullopt;
+    if (!isOpen())
+        return std::nullopt;
+    return modem_io::inputs(int(m_device.handle()));
 }
 
-bool LocalSerialLink::setBreak(bool)
+bool LocalSerialLink::setBreak(bool on)
 {
-    return false;
+    return isOpen() && modem_io::setBreak(int(m_device.handle()), on);
 }
 
 } // namespace zorvane::serial

@@ -78,6 +78,10 @@ public:
     // arrival time of every line they hold, noted once per read.
     const qint64 &lastReadMs() const { return m_lastReadMs; }
 
+    // The link of the last c_open, for its modem lines; a new one replaces it at every open,
+    // so a holder keeps it in a QPointer.
+    Link *link() const { return m_link.get(); }
+
     // What the last c_open asked of the device, and which device it was; kept so the
     // settings a device refused can still be checked.
     LineSettings lastRequested() const { return m_requested; }

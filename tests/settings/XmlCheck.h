@@ -46,7 +46,7 @@ inline QString canonicalFile(const QList<std::pair<QString, Leaves>> &groups)
     return out + QStringLiteral("</ZVSettings>");
 }
 
-// The 35 leaves of a new file, in order, for the documents folder `docs`.
+// The leaves of a new file, in order, for the documents folder `docs`.
 inline QList<std::pair<QString, Leaves>> newFileLeaves(const QString &docs)
 {
     Leaves data{{"mac", "Unknown Mac"}, {"send1", "SET"}};
@@ -58,7 +58,11 @@ inline QList<std::pair<QString, Leaves>> newFileLeaves(const QString &docs)
         {"COMPORT",
          {{"com", "1"}, {"baud", "115200"}, {"dataBits", "8"}, {"parity", "0"}, {"stopbits", "1"}}},
         {"Toolbars",
-         {{"spp", "false"}, {"BGIO", "false"}, {"HID", "false"}, {"GainSpan", "false"}}},
+         {{"spp", "false"},
+          {"BGIO", "false"},
+          {"HID", "false"},
+          {"GainSpan", "false"},
+          {"modem", "false"}}},
         {"Options",
          {{"echo", "false"},
           {"hexmoder", "false"},

@@ -82,6 +82,8 @@ QStringList TMain::portsWithDevice() const
 bool TMain::openPort(int port, int dataBits, int parityCode, int stopBits, SerialIo::OpenKind kind)
 {
     const bool opened = serial.c_open(port, baud_rate, dataBits, parityCode, stopBits, kind);
+    if (opened)
+        modemLinesPortOpened(port);
     if (baud_rate == 0)
         zorvane::app::showMessage(this, QStringLiteral("Zorvane Error - Baud rate=0!"));
     return opened;

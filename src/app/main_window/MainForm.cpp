@@ -68,6 +68,7 @@ TMain::TMain(QWidget *parent) : QMainWindow(parent)
     buildTerminalArea();
     buildStatusBar();
     buildModuleCommands();
+    buildModemLines();
     keepControlsReachable();
 
     Timer1 = new QTimer(this);

@@ -37,7 +37,8 @@ class TForm_BGAPI;
 
 namespace zorvane::app {
 class FindBar;
-}
+class ModemToolbar;
+} // namespace zorvane::app
 
 namespace zorvane::terminal {
 class NewLinesMarker;
@@ -150,6 +151,13 @@ public:
     // An Options item that shows or hides its toolbar; the mark follows the toolbar.
     void ToolbarSwitchClick(QAction *item, QToolBar *bar);
     void iWrapClick();
+    // --- modem lines: the toolbar of DTR, RTS, the input lines, pulse, break and reset
+    void buildModemLines();
+    void applyModemLineSettings();
+    void saveModemLineSettings();
+    void modemLinesPortOpened(int port);
+    zorvane::app::ModemToolbar *ToolBar_ModemLines = nullptr;
+    QAction *ModemLines1 = nullptr;
     void iWrap_ListBoxClick();
     // Set by Call BGIO: the PIO icon buttons then also send BGIO packets.
     bool bgio_called = false;

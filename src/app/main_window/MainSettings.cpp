@@ -3,6 +3,7 @@
 #include "app/main_window/MainForm.h"
 
 #include "app/MessageBoxes.h"
+#include "app/main_window/ModemToolbar.h"
 #include "app/main_window/WindowPlace.h"
 
 #include <QAction>
@@ -156,6 +157,13 @@ const std::vector<SettingsLeaf> &settingsLeaves()
             [](const TMain &w) {
                 return !w.ArrivalTimes1->isChecked() ? 0 : w.SincePrevious1->isChecked() ? 2 : 1;
             }));
+        // Added later too: the "Modem lines" toolbar, after the four command toolbars.
+        t.push_back({QStringLiteral("Toolbars"), QStringLiteral("modem"),
+                     [](const TMain &) { return NewFileValues::toolbar; },
+                     [](TMain &w, const LeafValue &v) {
+                         w.ToolBar_ModemLines->setHidden(!std::get<bool>(v));
+                     },
+                     [](const TMain &w) { return !w.ToolBar_ModemLines->isHidden(); }});
         return t;
     }();
     return leaves;
@@ -230,6 +238,7 @@ void TMain::ApplySettings()
 {
     for (const SettingsLeaf &leaf : settingsLeaves())
         leaf.apply(*this, SettingsRoot->leaf(leaf.group, leaf.name, leaf.newFileValue(*this)));
+    applyModemLineSettings();
     applyRestoredPlace();
     // The file holds ten entries; the eleventh repeats the newest.
     SendString->setItemText(SendString->count() - 1, SendString->itemText(0));
@@ -255,6 +264,7 @@ void TMain::SaveSettings()
         return;
     for (const SettingsLeaf &leaf : settingsLeaves())
         SettingsRoot->setLeaf(leaf.group, leaf.name, leaf.read(*this));
+    saveModemLineSettings();
 
     // The permission bits decide, not whether this process could write anyway (root can).
     if (SettingsDocument::isReadOnly(XMLDocument1.FileName)) {

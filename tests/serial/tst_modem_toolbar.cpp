@@ -1,0 +1,253 @@
+// The "Modem lines" toolbar in the real window, on a pseudo-terminal (which cannot tell or
+// drive its lines): shown from Options and remembered, the lines shown as unavailable, clicks
+// that send nothing wrong, break, the reset sequence field, polling only while a port is open,
+// and the per-port choices kept in the settings file.
+#include "PtyModule.h"
+#include "WholeFiles.h"
+#include "WindowFixture.h"
+#include "app/main_window/MainForm.h"
+#include "app/main_window/ModemToolbar.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSpinBox>
+#include <QTest>
+#include <QToolButton>
+
+using zorvane::app::ModemToolbar;
+
+class TestModemToolbar : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void shownFromOptionsAndRemembered();
+    void pseudoTerminalLinesUnavailable();
+    void clickedSwitchSendsNothing_data();
+    void clickedSwitchSendsNothing();
+    void breakHeldThenReleased();
+    void resetSequenceField();
+    void pollsOnlyWhileOpen();
+    void portChoicesKept();
+
+private:
+    // The window shown, its saved port COM1 opened on a module when `plugged`.
+    TMain &start(bool plugged = true);
+    ModemToolbar &bar() { return *m_fx.window->ToolBar_ModemLines; }
+    void showBar();
+    QString settingsPath() const { return m_fx.docs + QStringLiteral("zv_settings.xml"); }
+
+    WindowFixture m_fx;
+};
+
+void TestModemToolbar::initTestCase()
+{
+    QVERIFY(m_fx.setUp());
+}
+
+void TestModemToolbar::init()
+{
+    m_fx.reset();
+    QFile::remove(settingsPath());
+}
+
+void TestModemToolbar::cleanup()
+{
+    m_fx.tearDown();
+}
+
+TMain &TestModemToolbar::start(bool plugged)
+{
+    if (plugged && !m_fx.module)
+        m_fx.module = m_fx.plugIn(1);
+    m_fx.window = m_fx.makeMain();
+    m_fx.window->show();
+    if (!QTest::qWaitForWindowExposed(m_fx.window.get()))
+        qWarning() << "window not exposed";
+    return *m_fx.window;
+}
+
+void TestModemToolbar::showBar()
+{
+    if (!bar().isVisible())
+        m_fx.window->ModemLines1->trigger();
+}
+
+void TestModemToolbar::shownFromOptionsAndRemembered()
+{
+    TMain &w = start(false);
+    // The menu's own items keep their places; the new one follows a separator at the end.
+    const QList<QAction *> items = w.Options->actions();
+    QCOMPARE(items.last(), w.ModemLines1);
+    QVERIFY(items[items.size() - 2]->isSeparator());
+    QCOMPARE(items[items.size() - 3], w.ResetonConnect);
+    QCOMPARE(w.ModemLines1->text(), QStringLiteral("Show Modem Lines ToolBar"));
+    QVERIFY(!bar().isVisible());
+    QVERIFY(!w.ModemLines1->isChecked());
+
+    w.ModemLines1->trigger();
+    QVERIFY(bar().isVisible());
+    QVERIFY(w.ModemLines1->isChecked());
+    m_fx.window.reset();
+    QVERIFY(readFile(settingsPath()).contains("<modem>true</modem>"));
+
+    TMain &again = start(false);
+    QVERIFY(again.ToolBar_ModemLines->isVisible());
+    QVERIFY(again.ModemLines1->isChecked());
+    again.ModemLines1->trigger();
+    QVERIFY(!again.ToolBar_ModemLines->isVisible());
+    QVERIFY(!again.ModemLines1->isChecked());
+}
+
+void TestModemToolbar::pseudoTerminalLinesUnavailable()
+{
+    start();
+    showBar();
+    QVERIFY(m_fx.window->serial.holdsDevice());
+    for (QToolButton *line : {bar().DtrSwitch, bar().RtsSwitch, bar().Cts, bar().Dsr, bar().Dcd,
+                              bar().Ri}) {
+        QVERIFY(line->isCheckable());
+        QVERIFY(!line->isChecked());
+        QCOMPARE(line->accessibleDescription(), QStringLiteral("unavailable"));
+        QVERIFY(line->toolTip().endsWith(QStringLiteral(": unavailable")));
+    }
+    QCOMPARE(bar().DtrSwitch->accessibleName(), QStringLiteral("DTR"));
+    QCOMPARE(bar().Ri->accessibleName(), QStringLiteral("RI"));
+    // Switches and buttons work while the port is open; indicators take no click.
+    QVERIFY(bar().DtrSwitch->isEnabled() && bar().Break->isEnabled());
+    QTest::mouseClick(bar().Cts, Qt::LeftButton);
+    bar().Dsr->click(); // as a screen reader presses it
+    QVERIFY(!bar().Cts->isChecked() && !bar().Dsr->isChecked());
+}
+
+void TestModemToolbar::clickedSwitchSendsNothing_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("byKey");
+
+    QTest::newRow("DTR clicked") << "DTR" << false;
+    QTest::newRow("RTS by Space") << "RTS" << true;
+    QTest::newRow("Pulse clicked") << "Pulse" << false;
+}
+
+void TestModemToolbar::clickedSwitchSendsNothing()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, byKey);
+    start();
+    showBar();
+    QToolButton *control = name == u"DTR"   ? bar().DtrSwitch
+                           : name == u"RTS" ? bar().RtsSwitch
+                                            : bar().Pulse;
+    sentSoFar(m_fx.window->serial, *m_fx.module); // the reset sent on connecting
+    const termios before = m_fx.module->programSideSettings();
+    if (byKey) {
+        control->setFocus();
+        QTRY_VERIFY(control->hasFocus());
+        QTest::keyClick(control, Qt::Key_Space);
+    } else {
+        QTest::mouseClick(control, Qt::LeftButton);
+    }
+    // The device refused the change: the switch shows what it reads back, and says so.
+    QTRY_VERIFY(bar().Status->text().contains(QStringLiteral("failed")));
+    QVERIFY(!control->isChecked());
+    QVERIFY(sentSoFar(m_fx.window->serial, *m_fx.module).isEmpty());
+    QCOMPARE(m_fx.module->programSideSettings().c_cflag, before.c_cflag);
+}
+
+void TestModemToolbar::breakHeldThenReleased()
+{
+    start();
+    showBar();
+    QSpinBox *length = bar().BreakLength;
+    QCOMPARE(length->value(), 250);
+    length->setFocus();
+    QTRY_VERIFY(length->hasFocus());
+    QTest::keyClick(length, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(length, QStringLiteral("120"));
+    QCOMPARE(length->value(), 120);
+
+    QTest::mouseClick(bar().Break, Qt::LeftButton);
+    // While the break is held nothing else may change the lines.
+    QCOMPARE(bar().Status->text(), QStringLiteral("Break..."));
+    QVERIFY(!bar().Break->isEnabled() && !bar().DtrSwitch->isEnabled());
+    QTRY_COMPARE_WITH_TIMEOUT(bar().Status->text(), QStringLiteral("Break done"), 3000);
+    QVERIFY(bar().Break->isEnabled());
+
+    // The length is a setting of its own.
+    m_fx.window.reset();
+    QVERIFY(readFile(settingsPath()).contains("<break>120</break>"));
+}
+
+void TestModemToolbar::resetSequenceField()
+{
+    start();
+    showBar();
+    QLineEdit *field = bar().ResetSequence;
+    QVERIFY(field->isEnabled());
+    QVERIFY(!bar().ResetModule->isEnabled()); // nothing to play yet
+    QTest::mouseClick(field, Qt::LeftButton);
+    QTest::keyClicks(field, QStringLiteral("Dx"));
+    QVERIFY(field->toolTip().startsWith(QStringLiteral("Character 2:")));
+    QVERIFY(!bar().ResetModule->isEnabled());
+
+    QTest::keyClick(field, Qt::Key_Backspace);
+    QTest::keyClicks(field, QStringLiteral("r50R"));
+    QCOMPARE(field->text(), QStringLiteral("Dr50R"));
+    QVERIFY(field->accessibleDescription().isEmpty());
+    QVERIFY(bar().ResetModule->isEnabled());
+    sentSoFar(m_fx.window->serial, *m_fx.module);
+    QTest::mouseClick(bar().ResetModule, Qt::LeftButton);
+    // A pseudo-terminal refuses the first change, and the rest is not tried.
+    QCOMPARE(bar().Status->text(), QStringLiteral("Reset failed: the device refused it"));
+    QVERIFY(sentSoFar(m_fx.window->serial, *m_fx.module).isEmpty());
+}
+
+void TestModemToolbar::pollsOnlyWhileOpen()
+{
+    start();
+    QVERIFY(bar().isPolling());
+    // The module goes away and the port is chosen again where nothing is: no more polling.
+    m_fx.module->unplug();
+    m_fx.window->set_comx(1, false);
+    QVERIFY(!m_fx.window->serial.holdsDevice());
+    QTRY_VERIFY_WITH_TIMEOUT(!bar().isPolling(), 500);
+    QVERIFY(!bar().DtrSwitch->isEnabled() && !bar().ResetModule->isEnabled());
+}
+
+void TestModemToolbar::portChoicesKept()
+{
+    start();
+    showBar();
+    QComboBox *dtr = bar().DtrAtOpen;
+    QCOMPARE(dtr->currentText(), QStringLiteral("leave"));
+    dtr->setFocus();
+    QTRY_VERIFY(dtr->hasFocus());
+    QTest::keyClick(dtr, Qt::Key_End); // the last entry, "off"
+    QCOMPARE(dtr->currentText(), QStringLiteral("off"));
+    QTest::mouseClick(bar().ResetSequence, Qt::LeftButton);
+    QTest::keyClicks(bar().ResetSequence, QStringLiteral("d100D"));
+    m_fx.window.reset();
+    const QByteArray file = readFile(settingsPath());
+    QVERIFY(file.contains("<dtr1>off</dtr1>"));
+    QVERIFY(file.contains("<reset1>d100D</reset1>"));
+
+    // At the next start the choices come back, and the open tries DTR off and says that the
+    // device cannot.
+    start();
+    QCOMPARE(bar().DtrAtOpen->currentText(), QStringLiteral("off"));
+    QCOMPARE(bar().ResetSequence->text(), QStringLiteral("d100D"));
+    QCOMPARE(bar().Status->text(),
+             QStringLiteral("DTR and RTS at open: the device cannot set them"));
+}
+
+QTEST_MAIN(TestModemToolbar)
+#include "tst_modem_toolbar.moc"
