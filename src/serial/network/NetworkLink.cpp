@@ -67,7 +67,12 @@ bool NetworkLink::open(const QString &target, const LineSettings &settings)
     m_alive = true;
     connect(m_socket, &QTcpSocket::readyRead, this, &NetworkLink::onSocketReadyRead);
     connect(m_socket, &QTcpSocket::disconnected, this, &NetworkLink::onSocketGone);
-    connect(m_socket, &QTcpSocket::errorOccurred, this, &NetworkLink::onSocketGone);
+    // A wait that timed out is reported as an error too, and leaves the connection as it was.
+    connect(m_socket, &QTcpSocket::errorOccurred, this,
+            [this](QAbstractSocket::SocketError error) {
+                if (error != QAbstractSocket::SocketTimeoutError)
+                    onSocketGone();
+            });
     // Bytes that came with the last answer are the device's: the options are agreed now.
     if (!m_buffer.isEmpty() || m_socket->bytesAvailable() > 0)
         QMetaObject::invokeMethod(this, &NetworkLink::onSocketReadyRead, Qt::QueuedConnection);
