@@ -147,7 +147,7 @@ ModemToolbar::ModemToolbar(QWidget *parent) : QToolBar(QStringLiteral("Modem lin
 
     connect(&m_watch, &ModemLineWatch::changed, this, &ModemToolbar::showLines);
     connect(&m_runner, &ModemSequenceRunner::finished, this, [this](bool ok) {
-        Status->setText(ok ? m_running + QStringLiteral(" done")
+        setStatus(ok ? m_running + QStringLiteral(" done")
                            : m_running + QStringLiteral(" failed: the device refused it"));
         m_running.clear();
         m_watch.refresh();
@@ -155,6 +155,13 @@ ModemToolbar::ModemToolbar(QWidget *parent) : QToolBar(QStringLiteral("Modem lin
     });
     showSettings();
     showLines();
+}
+
+void ModemToolbar::setStatus(const QString &text)
+{
+    Status->setText(text);
+    // A label offers screen readers its name only; the news goes in its description.
+    Status->setAccessibleDescription(text);
 }
 
 bool ModemToolbar::linkOpen() const
@@ -168,10 +175,10 @@ void ModemToolbar::portOpened(int port, Link *link)
     m_watch.setLink(link);
     m_port = port;
     showSettings();
-    Status->clear();
+    setStatus(QString());
     const ModemLineChange change = m_settings.port(port).atOpen();
     if (linkOpen() && (change.dtr || change.rts) && !m_link->setOutputs(change))
-        Status->setText(QStringLiteral("DTR and RTS at open: the device cannot set them"));
+        setStatus(QStringLiteral("DTR and RTS at open: the device cannot set them"));
     m_watch.refresh();
     showLines();
 }
@@ -243,7 +250,7 @@ void ModemToolbar::switchClick(ModemLine line, bool on)
     ModemLineChange change;
     (line == ModemLine::Dtr ? change.dtr : change.rts) = on;
     const QString name = line == ModemLine::Dtr ? QStringLiteral("DTR") : QStringLiteral("RTS");
-    Status->setText(m_link->setOutputs(change)
+    setStatus(m_link->setOutputs(change)
                         ? QString()
                         : name + QStringLiteral(" failed: the device cannot set it"));
     // The switch shows what the device reads back, not what was asked.
@@ -282,7 +289,7 @@ void ModemToolbar::play(ModemSteps steps, const QString &what)
         return;
     }
     if (m_runner.isRunning())
-        Status->setText(what + QStringLiteral("..."));
+        setStatus(what + QStringLiteral("..."));
     showLines();
 }
 
