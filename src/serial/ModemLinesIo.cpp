@@ -56,8 +56,8 @@ std::optional<ModemInputs> inputs(int fd)
     const auto bits = lineBits(fd);
     if (!bits)
         return std::nullopt;
-    return ModemInputs{(*bits & TIOCM_CTS) != 0, (*bits & TIOCM_DSR) != 0,
-                       (*bits & TIOCM_CAR) != 0, (*bits & TIOCM_RNG) != 0};
+    return ModemInputs{(*bits & TIOCM_CTS) != 0, (*bits & TIOCM_DSR) != 0, (*bits & TIOCM_CAR) != 0,
+                       (*bits & TIOCM_RNG) != 0};
 }
 
 bool setOutputs(int fd, const ModemLineChange &change)

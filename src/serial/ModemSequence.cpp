@@ -4,7 +4,10 @@ namespace zorvane::serial {
 
 namespace {
 
-ModemStep linesStep() { return ModemStep{}; }
+ModemStep linesStep()
+{
+    return ModemStep{};
+}
 
 ModemStep pauseStep(int ms)
 {
@@ -59,16 +62,15 @@ ParsedSequence parseModemSequence(QStringView text)
             while (i < text.size() && text[i] >= u'0' && text[i] <= u'9') {
                 ms = ms * 10 + (text[i].unicode() - u'0');
                 if (ms > kMaxPauseMs)
-                    return failure(int(start), QStringLiteral("a pause lasts at most %1 ms")
-                                                   .arg(kMaxPauseMs));
+                    return failure(int(start),
+                                   QStringLiteral("a pause lasts at most %1 ms").arg(kMaxPauseMs));
                 ++i;
             }
             steps.push_back(pauseStep(int(ms)));
             openRun = false;
             continue;
         }
-        return failure(int(i), QStringLiteral("\"%1\" is not D, d, R, r or a number of ms")
-                                   .arg(c));
+        return failure(int(i), QStringLiteral("\"%1\" is not D, d, R, r or a number of ms").arg(c));
     }
     return parsed;
 }

@@ -28,8 +28,7 @@ serial::ModemLineChange PortModemLines::atOpen() const
 
 ModemLineSettings::ModemLineSettings()
     : pulseMs(serial::kDefaultPulseMs), breakMs(serial::kDefaultBreakMs)
-{
-}
+{}
 
 PortModemLines ModemLineSettings::port(int n) const
 {

@@ -203,7 +203,7 @@ private slots:
     void tabReachesEveryCommand()
     {
         TMain &w = *m_window;
-        for (QAction *item : {w.SPP1, w.BGIO1, w.HID1, w.GainSpan1})
+        for (QAction *item : {w.SPP1, w.BGIO1, w.HID1, w.GainSpan1, w.ModemLines1})
             item->trigger();
         QTRY_VERIFY(w.ToolBar_GainSpan->isVisible());
         QList<QWidget *> expected{w.MAC_Address, w.SendString, w.Channel};

@@ -4,8 +4,8 @@ the send box typed into with real keys, the MUX box changed in every way a perso
 window's place over several starts with and without a window manager, the menus reached
 from the keyboard while the terminal list has the focus, the command toolbars reached with
 Tab while the boxes and letter buttons say what they are, the list holding still under
-the real mouse wheel while the module keeps sending, two instances of one profile, and a
-Parameters item reaching the device.
+the real mouse wheel while the module keeps sending, two instances of one profile, a
+Parameters item reaching the device, and the Modem lines toolbar on a pseudo-terminal.
 
 Usage: run_e2e.py PATH_TO_ZORVANE SCENARIO"""
 
@@ -363,7 +363,35 @@ def line_settings(s):
     s.exit(z)
 
 
+def modem_lines(s):
+    """The Modem lines toolbar, shown from Options, names its lines for a screen reader and
+    says a pseudo-terminal's are unavailable; a real click on DTR sends the module nothing and
+    the toolbar says the device refused it. Its visibility is saved."""
+    z = s.start()
+    s.module.read_until(RESET_LINE)
+    Zorvane.do_action(z.find("Show Modem Lines ToolBar", "menu item"), "Press", "Click")
+    bar = z.find("Modem lines", "tool bar")
+    dtr = z.find("DTR", within=bar)
+    wait_for("the Modem lines toolbar shown", lambda: Zorvane.has_state(dtr, pyatspi.STATE_SHOWING))
+    for name in ("DTR", "RTS", "CTS", "DSR", "DCD", "RI"):
+        line = z.find(name, within=bar)
+        check(line.description == "unavailable",
+              "%s describes itself as %r" % (name, line.description))
+        check(not Zorvane.has_state(line, pyatspi.STATE_CHECKED), "%s shows checked" % name)
+    z.click(dtr)
+    status = z.find("Modem lines status", within=bar)
+    wait_for("the status to say DTR failed",
+             lambda: status.description == "DTR failed: the device cannot set it", timeout=5)
+    check(not Zorvane.has_state(dtr, pyatspi.STATE_CHECKED), "DTR shows checked after the click")
+    got = s.module.drain()
+    check(got == b"", "clicking DTR sent %r" % got)
+    s.exit(z)
+    saved = ET.parse(s.home.settings).getroot().findtext("Toolbars/modem")
+    check(saved == "true", "the toolbar saved as %r" % saved)
+
+
 SCENARIOS = {
+    "modem_lines": (modem_lines, True),
     "hold_while_streaming": (hold_while_streaming, True),
     "send_box": (send_box, True),
     "mux_box": (mux_box, True),

@@ -119,8 +119,8 @@ void TestModemLineSettings::unreadableValues_data()
         << QByteArray("<pulse>0</pulse><break>60001</break><dtr7>OFF</dtr7>") << 100 << 250
         << int(LineAtOpen::Off);
     QTest::newRow("first element counts")
-        << QByteArray("<pulse>7</pulse><pulse>8</pulse><dtr7>on</dtr7><dtr7>off</dtr7>") << 7
-        << 250 << int(LineAtOpen::On);
+        << QByteArray("<pulse>7</pulse><pulse>8</pulse><dtr7>on</dtr7><dtr7>off</dtr7>") << 7 << 250
+        << int(LineAtOpen::On);
     QTest::newRow("port numbers out of range ignored")
         << QByteArray("<dtr0>on</dtr0><dtr101>on</dtr101><dtr007>on</dtr007>") << 100 << 250
         << int(LineAtOpen::Leave);

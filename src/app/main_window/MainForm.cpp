@@ -262,6 +262,9 @@ void TMain::buildMenus()
     AddLineFeedton1 = addCheckItem(Options, QStringLiteral("Add LineFeed to \\n"), true);
     HexMode = addCheckItem(Options, QStringLiteral("HexMode Read"), true);
     ResetonConnect = addCheckItem(Options, QStringLiteral("Send Reset on Connect"), true);
+    // Added after the menu's own items, behind a separator, so they keep their places.
+    Options->addSeparator();
+    ModemLines1 = addCheckItem(Options, QStringLiteral("Show Modem Lines ToolBar"), false);
     connect(GreenonBlack, &QAction::triggered, this, &TMain::GreenonBlackClick);
     connect(Echo1, &QAction::triggered, this, &TMain::Echo1Click);
     connect(Show_BGAPI, &QAction::triggered, this, &TMain::Show_BGAPIClick);

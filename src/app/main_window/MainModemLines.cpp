@@ -5,7 +5,6 @@
 #include "app/main_window/ModemToolbar.h"
 
 #include <QAction>
-#include <QMenu>
 
 void TMain::buildModemLines()
 {
@@ -14,13 +13,8 @@ void TMain::buildModemLines()
     addToolBar(ToolBar_ModemLines);
     ToolBar_ModemLines->hide();
 
-    // After the menu's own items, behind a separator, so they keep their places.
-    Options->addSeparator();
-    ModemLines1 = Options->addAction(QStringLiteral("Show Modem Lines ToolBar"));
-    ModemLines1->setCheckable(true);
-    connect(ModemLines1, &QAction::triggered, this, [this] {
-        ToolbarSwitchClick(ModemLines1, ToolBar_ModemLines);
-    });
+    connect(ModemLines1, &QAction::triggered, this,
+            [this] { ToolbarSwitchClick(ModemLines1, ToolBar_ModemLines); });
     connect(ToolBar_ModemLines->toggleViewAction(), &QAction::toggled, ModemLines1,
             &QAction::setChecked);
 }

@@ -27,8 +27,8 @@ QToolButton *button(const QString &text, const QString &tip, QToolBar *bar)
 }
 
 // An indicator looks like a switch and says checked when its line is active, but nothing
-// the user does changes it: no click lands on it, and a press from a screen reader leaves
-// its mark alone.
+// the user does changes it: no click lands on it, and Space or a press from a screen reader
+// leaves its mark alone. Tab still reaches it, so its state can be heard.
 class Indicator : public QToolButton
 {
 public:
@@ -47,7 +47,6 @@ QToolButton *indicator(const QString &name, const QString &meaning, QToolBar *ba
     b->setToolTip(meaning);
     bar->addWidget(b);
     b->setCheckable(true);
-    b->setFocusPolicy(Qt::NoFocus);
     b->setAttribute(Qt::WA_TransparentForMouseEvents);
     b->setProperty("meaning", meaning);
     return b;
@@ -80,8 +79,9 @@ QComboBox *atOpen(const QString &name, QToolBar *bar)
 void showLine(QToolButton *b, std::optional<bool> active, const QString &meaning)
 {
     b->setChecked(active.value_or(false));
-    const QString state = !active ? kUnavailable : *active ? QStringLiteral("active")
-                                                           : QStringLiteral("inactive");
+    const QString state = !active   ? kUnavailable
+                          : *active ? QStringLiteral("active")
+                                    : QStringLiteral("inactive");
     b->setAccessibleDescription(state);
     b->setToolTip(meaning + QStringLiteral(": ") + state);
 }
@@ -111,8 +111,8 @@ ModemToolbar::ModemToolbar(QWidget *parent) : QToolBar(QStringLiteral("Modem lin
     Ri = indicator(QStringLiteral("RI"), QStringLiteral("Ring Indicator"), this);
     addSeparator();
 
-    Pulse = button(QStringLiteral("Pulse"), QStringLiteral("Turns the line over for a while"),
-                   this);
+    Pulse =
+        button(QStringLiteral("Pulse"), QStringLiteral("Turns the line over for a while"), this);
     PulseLine = new QComboBox(this);
     PulseLine->addItems({QStringLiteral("DTR"), QStringLiteral("RTS")});
     PulseLine->setAccessibleName(QStringLiteral("Pulse line"));
@@ -147,14 +147,21 @@ ModemToolbar::ModemToolbar(QWidget *parent) : QToolBar(QStringLiteral("Modem lin
 
     connect(&m_watch, &ModemLineWatch::changed, this, &ModemToolbar::showLines);
     connect(&m_runner, &ModemSequenceRunner::finished, this, [this](bool ok) {
-        Status->setText(ok ? m_running + QStringLiteral(" done")
-                           : m_running + QStringLiteral(" failed: the device refused it"));
+        setStatus(ok ? m_running + QStringLiteral(" done")
+                     : m_running + QStringLiteral(" failed: the device refused it"));
         m_running.clear();
         m_watch.refresh();
         showLines();
     });
     showSettings();
     showLines();
+}
+
+void ModemToolbar::setStatus(const QString &text)
+{
+    Status->setText(text);
+    // A label offers screen readers its name only; the news goes in its description.
+    Status->setAccessibleDescription(text);
 }
 
 bool ModemToolbar::linkOpen() const
@@ -168,10 +175,10 @@ void ModemToolbar::portOpened(int port, Link *link)
     m_watch.setLink(link);
     m_port = port;
     showSettings();
-    Status->clear();
+    setStatus(QString());
     const ModemLineChange change = m_settings.port(port).atOpen();
     if (linkOpen() && (change.dtr || change.rts) && !m_link->setOutputs(change))
-        Status->setText(QStringLiteral("DTR and RTS at open: the device cannot set them"));
+        setStatus(QStringLiteral("DTR and RTS at open: the device cannot set them"));
     m_watch.refresh();
     showLines();
 }
@@ -197,8 +204,8 @@ void ModemToolbar::portChoiceChanged()
     const ParsedSequence parsed = parseModemSequence(ResetSequence->text());
     // A sequence that does not read turns the field pale red and says why.
     QPalette colours = ResetSequence->palette();
-    colours.setColor(QPalette::Base, parsed.ok() ? palette().color(QPalette::Base)
-                                                 : QColor(0xFF, 0xD0, 0xD0));
+    colours.setColor(QPalette::Base,
+                     parsed.ok() ? palette().color(QPalette::Base) : QColor(0xFF, 0xD0, 0xD0));
     ResetSequence->setPalette(colours);
     ResetSequence->setToolTip(
         parsed.ok() ? QStringLiteral("D / d raise / drop DTR, R / r raise / drop RTS, a number "
@@ -207,8 +214,7 @@ void ModemToolbar::portChoiceChanged()
     ResetSequence->setAccessibleDescription(parsed.ok() ? QString() : ResetSequence->toolTip());
     if (m_port > 0) {
         m_settings.setPort(m_port, {LineAtOpen(DtrAtOpen->currentIndex()),
-                                    LineAtOpen(RtsAtOpen->currentIndex()),
-                                    ResetSequence->text()});
+                                    LineAtOpen(RtsAtOpen->currentIndex()), ResetSequence->text()});
     }
     showLines();
 }
@@ -243,9 +249,9 @@ void ModemToolbar::switchClick(ModemLine line, bool on)
     ModemLineChange change;
     (line == ModemLine::Dtr ? change.dtr : change.rts) = on;
     const QString name = line == ModemLine::Dtr ? QStringLiteral("DTR") : QStringLiteral("RTS");
-    Status->setText(m_link->setOutputs(change)
-                        ? QString()
-                        : name + QStringLiteral(" failed: the device cannot set it"));
+    setStatus(m_link->setOutputs(change)
+                  ? QString()
+                  : name + QStringLiteral(" failed: the device cannot set it"));
     // The switch shows what the device reads back, not what was asked.
     m_watch.refresh();
     showLines();
@@ -282,7 +288,7 @@ void ModemToolbar::play(ModemSteps steps, const QString &what)
         return;
     }
     if (m_runner.isRunning())
-        Status->setText(what + QStringLiteral("..."));
+        setStatus(what + QStringLiteral("..."));
     showLines();
 }
 

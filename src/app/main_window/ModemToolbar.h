@@ -61,6 +61,7 @@ private:
     void showLines();
     void play(serial::ModemSteps steps, const QString &what);
     bool linkOpen() const;
+    void setStatus(const QString &text);
 
     // Each open brings a new link; one that is gone reads as closed.
     QPointer<serial::Link> m_link;
