@@ -176,7 +176,7 @@ int SerialIo::c_getc_link()
 {
     if (!m_held) {
         m_portOpen = false;
-        return -3;
+        return LinkCode::NotOpen;
     }
     // Bytes that arrived before an unplug are still the module's: hand them out first.
     if (m_inNext != m_inEnd || m_link->bytesAvailable() > 0)
@@ -184,7 +184,7 @@ int SerialIo::c_getc_link()
     if (!isAlive()) {
         m_reopenGuard.lost();
         c_close();
-        return -2;
+        return LinkCode::Lost;
     }
     return c_getc();
 }

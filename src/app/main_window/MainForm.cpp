@@ -39,7 +39,6 @@ namespace {
 
 constexpr int kDesignWidth = 834;
 constexpr int kDesignHeight = 611;
-constexpr int kTimer1IntervalMs = 2;
 constexpr int kSendHistoryEntries = 11;
 
 QAction *addCheckItem(QMenu *menu, const QString &text, bool autoCheck)
@@ -71,7 +70,8 @@ TMain::TMain(QWidget *parent) : QMainWindow(parent)
 
     Timer1 = new QTimer(this);
     Timer1->setTimerType(Qt::PreciseTimer);
-    Timer1->setInterval(kTimer1IntervalMs);
+    // The designed 2 ms pace; the pacer slows it or stops it while the link is quiet.
+    Timer1->setInterval(zorvane::session::ReceivePacer::kFloodTickMs);
     connect(Timer1, &QTimer::timeout, this, &TMain::onTimer1);
     setUpReceivePacing();
 
