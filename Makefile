@@ -7,11 +7,17 @@ JOBS ?= $(shell nproc)
 
 all: build
 
-deps:
-	@scripts/install-deps.sh
+# The package check runs again only when its list changed, or once for a new build folder.
+DEPS_STAMP := $(BUILD_DIR)/.packages-checked
+deps: $(DEPS_STAMP)
 
+$(DEPS_STAMP): scripts/install-deps.sh
+	@scripts/install-deps.sh
+	@mkdir -p $(BUILD_DIR) && touch $@
+
+# CMAKE_ARGS: options for a new build folder, e.g. -DBUILD_TESTING=OFF.
 $(BUILD_DIR)/CMakeCache.txt: | deps
-	cmake -S . -B $(BUILD_DIR)
+	cmake -S . -B $(BUILD_DIR) $(CMAKE_ARGS)
 
 build: deps $(BUILD_DIR)/CMakeCache.txt
 	cmake --build $(BUILD_DIR) -j $(JOBS)
