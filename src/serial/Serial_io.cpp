@@ -6,10 +6,14 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QLoggingCategory>
 
 namespace zorvane::serial {
 
 namespace {
+
+// Why a port was opened, refused, dropped or closed; silent unless switched on.
+Q_LOGGING_CATEGORY(lcLink, "zorvane.link", QtWarningMsg)
 
 constexpr qint64 kReadChunkBytes = 64 * 1024;
 
@@ -68,6 +72,14 @@ bool SerialIo::c_open(int port, int baudRate, int dataBits, int parity, int stop
     m_held = accepted;
     // Set even on failure: the next link check finds no device and reports it.
     m_portOpen = true;
+    const char *how = kind == OpenKind::QuietReopen ? "quiet reopening" : "open";
+    if (accepted)
+        qCDebug(lcLink, "%s of COM%d (%s) succeeded", how, port, qPrintable(m_lastDevice));
+    else
+        qCDebug(lcLink, "%s of COM%d (%s) failed: %s%s", how, port,
+                qPrintable(m_lastDevice.isEmpty() ? QStringLiteral("no device") : m_lastDevice),
+                qPrintable(m_failure.errorText),
+                m_failure.settingsRefused ? "the line settings were refused" : "");
     return accepted;
 }
 
@@ -91,6 +103,7 @@ void SerialIo::c_close()
 {
     if (!m_held)
         return;
+    qCDebug(lcLink, "COM%d (%s) closed", com_port, qPrintable(m_lastDevice));
     m_link->close();
     m_claim.release();
     m_held = false;
@@ -182,6 +195,8 @@ int SerialIo::c_getc_link()
     if (m_inNext != m_inEnd || m_link->bytesAvailable() > 0)
         return c_getc();
     if (!isAlive()) {
+        qCDebug(lcLink, "COM%d (%s) failed its liveness check: dropped, to be reopened quietly",
+                com_port, qPrintable(m_lastDevice));
         m_reopenGuard.lost();
         c_close();
         return LinkCode::Lost;

@@ -2,11 +2,16 @@
 
 #include "serial/Serial_io.h"
 
+#include <QLoggingCategory>
+
 #include <algorithm>
 
 namespace zorvane::session {
 
 namespace {
+
+// When the receive timer sleeps and wakes, and what the link check decided.
+Q_LOGGING_CATEGORY(lcReceive, "zorvane.receive", QtWarningMsg)
 
 constexpr qint64 kNsPerMs = 1'000'000;
 
@@ -27,7 +32,10 @@ ReceivePacer::LinkStep ReceivePacer::afterLinkCheck(int linkResult, bool portOpe
         tick_count = 0;
     if (tick_count > kReopenTicks) {
         tick_count = 0;
-        return portOpen ? LinkStep::Nothing : LinkStep::Reopen;
+        if (portOpen)
+            return LinkStep::Nothing;
+        qCDebug(lcReceive, "link check: no port for %d ms, reopening quietly", kReopenMs);
+        return LinkStep::Reopen;
     }
     if (tick_count > kLinkCheckTicks && !portOpen)
         return LinkStep::ShowCountdown;
@@ -72,7 +80,10 @@ ReceivePacer::Pace ReceivePacer::endEvent(qint64 taken, bool holdsDevice)
     const bool fast =
         m_flooded || taken > kFastLinkBytesPerMs * std::max<qint64>(m_sinceLastEventMs, 1);
     m_slowEvents = fast ? 0 : std::min(m_slowEvents + 1, kSlowEventsBeforeQuiet);
-    return m_slowEvents >= kSlowEventsBeforeQuiet && holdsDevice ? Pace::Sleep : Pace::Flood;
+    if (m_slowEvents < kSlowEventsBeforeQuiet || !holdsDevice)
+        return Pace::Flood;
+    qCDebug(lcReceive, "link quiet for %d events: sleeping until bytes arrive", m_slowEvents);
+    return Pace::Sleep;
 }
 
 void ReceivePacer::fellAsleep()
@@ -82,7 +93,10 @@ void ReceivePacer::fellAsleep()
 
 int ReceivePacer::wakeDelayMs() const
 {
-    return (m_clock->nowNs() - m_sleepNs) / kNsPerMs > kQuietSpellMs ? kGatherMs : kBusyGatherMs;
+    const qint64 asleepMs = (m_clock->nowNs() - m_sleepNs) / kNsPerMs;
+    const int delay = asleepMs > kQuietSpellMs ? kGatherMs : kBusyGatherMs;
+    qCDebug(lcReceive, "woken by bytes after %lld ms asleep: ticks in %d ms", asleepMs, delay);
+    return delay;
 }
 
 bool ReceivePacer::refreshDue(qsizetype newRows) const

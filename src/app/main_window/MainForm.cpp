@@ -76,7 +76,9 @@ TMain::TMain(QWidget *parent) : QMainWindow(parent)
     setUpReceivePacing();
 
     FormCreate();
-    About_Form = new TAbout_Form(this);
+    About_Form = new TAbout_Form(this, app_title + QStringLiteral(" V") + app_version);
+    // Only Close takes the mark off; a close from the title bar leaves it set.
+    connect(About_Form, &TAbout_Form::closeClicked, this, [this] { About->setChecked(false); });
     createBgapiWindow();
     Timer1->start();
 }
