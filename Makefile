@@ -7,9 +7,8 @@ JOBS ?= $(shell nproc)
 
 all: build
 
-# Extra settings for the first configure, such as -DZORVANE_WARNINGS_AS_ERRORS=ON (CI) or
-# -DBUILD_TESTING=OFF.
-CMAKE_FLAGS ?=
+# CMAKE_ARGS: options for a new build folder, e.g. -DBUILD_TESTING=OFF.
+CMAKE_ARGS ?=
 
 # The packages are checked once, and again only when the list of them changed.
 DEPS_STAMP := $(BUILD_DIR)/.packages-checked
@@ -20,7 +19,7 @@ $(DEPS_STAMP): scripts/install-deps.sh
 	@mkdir -p $(BUILD_DIR) && touch $@
 
 $(BUILD_DIR)/CMakeCache.txt: | deps
-	cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD_DIR) $(CMAKE_ARGS)
 
 build: deps $(BUILD_DIR)/CMakeCache.txt
 	cmake --build $(BUILD_DIR) -j $(JOBS)

@@ -3,6 +3,7 @@
 #include "Clocks.h"
 
 #include "PtyModule.h"
+#include "os/PseudoTerminal.h"
 #include "serial/PortNames.h"
 
 #include <QDir>
@@ -14,8 +15,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace zorvane::bench {
@@ -28,14 +27,12 @@ constexpr auto kPaceStep = std::chrono::milliseconds(1);
 
 PtyFeeder::PtyFeeder()
 {
-    char name[256] = {};
-    termios raw{};
-    cfmakeraw(&raw);
-    if (::openpty(&m_master, &m_slave, name, &raw, nullptr) != 0) {
-        m_master = m_slave = -1;
+    const zorvane::os::PseudoTerminal pty = zorvane::os::openRawPseudoTerminal();
+    if (!pty.isValid())
         return;
-    }
-    m_slavePath = QString::fromLocal8Bit(name);
+    m_master = pty.master;
+    m_slave = pty.slave;
+    m_slavePath = pty.slavePath;
 }
 
 bool PtyFeeder::linkAsOnlyPort(const QString &home, int port) const

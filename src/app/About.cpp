@@ -1,8 +1,5 @@
 #include "app/About.h"
 
-#include "app/main_window/MainForm.h"
-
-#include <QAction>
 #include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
@@ -26,7 +23,7 @@ QLabel *makeLabel(QWidget *parent, const QString &text, const QRect &geometry)
 
 } // namespace
 
-TAbout_Form::TAbout_Form(TMain *main) : QDialog(main), m_main(main)
+TAbout_Form::TAbout_Form(QWidget *parent, const QString &title) : QDialog(parent), m_title(title)
 {
     setObjectName(QStringLiteral("About_Form"));
     setWindowTitle(QStringLiteral("About"));
@@ -55,16 +52,17 @@ void TAbout_Form::showEvent(QShowEvent *event)
 void TAbout_Form::FormShow()
 {
     // Outer frames on both sides; the halves are integer halves, truncated toward zero.
-    const QRect over = m_main->frameGeometry();
-    const QSize own = frameSize();
-    move(over.left() + over.width() / 2 - own.width() / 2,
-         over.top() + over.height() / 2 - own.height() / 2);
-    AboutTitle->setText(m_main->app_title + QStringLiteral(" V") + m_main->app_version);
+    if (const QWidget *over = parentWidget()) {
+        const QRect frame = over->frameGeometry();
+        const QSize own = frameSize();
+        move(frame.left() + frame.width() / 2 - own.width() / 2,
+             frame.top() + frame.height() / 2 - own.height() / 2);
+    }
+    AboutTitle->setText(m_title);
 }
 
 void TAbout_Form::Button1Click()
 {
     done(QDialog::Accepted);
-    // Only Close takes the mark off; a close from the title bar leaves it set.
-    m_main->About->setChecked(false);
+    emit closeClicked();
 }

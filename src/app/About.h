@@ -4,15 +4,15 @@
 
 class QLabel;
 class QPushButton;
-class TMain;
 
 // The About box: product name and version, who makes it, and a Close button. One instance,
-// created hidden with the main window and shown modally from its Help menu.
+// created hidden with the main window and shown modally from its Help menu. It is handed its
+// title and centres itself over its parent; whoever opened it listens for Close.
 class TAbout_Form : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TAbout_Form(TMain *main);
+    TAbout_Form(QWidget *parent, const QString &title);
 
     void FormShow();
     void Button1Click();
@@ -21,9 +21,13 @@ public:
     QLabel *Label2 = nullptr;
     QPushButton *Button1 = nullptr;
 
+signals:
+    // Close was clicked; closing from the title bar says nothing.
+    void closeClicked();
+
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    TMain *m_main;
+    QString m_title;
 };

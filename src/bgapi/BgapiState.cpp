@@ -1,18 +1,25 @@
 #include "BgapiState.h"
 
+#include "Overloaded.h"
+
+#include <QLoggingCategory>
+
 namespace zorvane::bgapi {
 
 namespace {
-template <class... Handlers> struct Overloaded : Handlers...
-{
-    using Handlers::operator()...;
-};
-template <class... Handlers> Overloaded(Handlers...) -> Overloaded<Handlers...>;
+
+// Each completed packet and whether it meant anything to the decoder.
+Q_LOGGING_CATEGORY(lcBgapi, "zorvane.bgapi", QtWarningMsg)
+
 } // namespace
 
 std::optional<Message> BgapiState::completed()
 {
     std::optional<Message> message = interpret(rx.packet());
+    if (lcBgapi().isDebugEnabled()) {
+        qCDebug(lcBgapi, "packet %s: %s", rx.packet().toByteArray().toHex(' ').constData(),
+                message ? "decoded" : "not a message the decoder knows");
+    }
     if (!message)
         return message;
     std::visit(Overloaded{

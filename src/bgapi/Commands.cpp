@@ -1,5 +1,7 @@
 #include "Commands.h"
 
+#include "MessageIds.h"
+
 namespace zorvane::bgapi::commands {
 
 namespace {
@@ -34,60 +36,60 @@ QByteArray packet(quint8 classId, quint8 messageId, QByteArrayView payload)
 
 QByteArray system_reset()
 {
-    return packet(kSystem, 0, bytes({0x00}));
+    return packet(kSystem, kSystemReset, bytes({0x00}));
 }
 
 QByteArray system_get_info()
 {
-    return packet(kSystem, 8, {});
+    return packet(kSystem, kSystemGetInfo, {});
 }
 
 QByteArray connection_disconnect(quint8 connection)
 {
-    return packet(kConnection, 0, bytes({connection}));
+    return packet(kConnection, kConnectionDisconnect, bytes({connection}));
 }
 
 QByteArray attclient_read_by_group_type(quint16 bgapi_connection)
 {
-    return packet(kAttributeClient, 1,
+    return packet(kAttributeClient, kAttclientReadByGroupType,
                   bytes({low(bgapi_connection), 0x01, 0x00, 0xFF, 0xFF, 0x02, 0x00, 0x28}));
 }
 
 QByteArray attclient_find_information(quint16 bgapi_connection)
 {
-    return packet(kAttributeClient, 3, bytes({low(bgapi_connection), 0x06, 0x00, 0xFF, 0xFF}));
+    return packet(kAttributeClient, kAttclientFindInformation, bytes({low(bgapi_connection), 0x06, 0x00, 0xFF, 0xFF}));
 }
 
 QByteArray attclient_attribute_write(quint16 bgapi_connection)
 {
-    return packet(kAttributeClient, 5, bytes({low(bgapi_connection), 0x0A, 0x00, 0x02}));
+    return packet(kAttributeClient, kAttclientAttributeWrite, bytes({low(bgapi_connection), 0x0A, 0x00, 0x02}));
 }
 
 QByteArray gap_set_mode()
 {
-    return packet(kGap, 1, bytes({0x00, 0x00}));
+    return packet(kGap, kGapSetMode, bytes({0x00, 0x00}));
 }
 
 QByteArray gap_discover()
 {
-    return packet(kGap, 2, bytes({0x02}));
+    return packet(kGap, kGapDiscover, bytes({0x02}));
 }
 
 QByteArray gap_end_procedure()
 {
-    return packet(kGap, 4, {});
+    return packet(kGap, kGapEndProcedure, {});
 }
 
 QByteArray gap_set_scan_parameters()
 {
-    return packet(kGap, 7, bytes({0xC8, 0x00, 0xC8, 0x00, 0x00}));
+    return packet(kGap, kGapSetScanParameters, bytes({0xC8, 0x00, 0xC8, 0x00, 0x00}));
 }
 
 QByteArray gap_connect_direct(const RawAddress &address)
 {
     QByteArray payload(reinterpret_cast<const char *>(address.data()), qsizetype(address.size()));
     payload += bytes({0x00, 0x06, 0x00, 0x10, 0x00, 0x00, 0x01, 0x00, 0x00});
-    return packet(kGap, 3, payload);
+    return packet(kGap, kGapConnectDirect, payload);
 }
 
 QByteArray loggerCommand(LoggerCommand command, quint16 bgapi_connection)
@@ -116,7 +118,7 @@ QByteArray loggerCommand(LoggerCommand command, quint16 bgapi_connection)
         break;
     }
     QByteArray payload = bytes({low(bgapi_connection), kLoggerAttribute, 0x00, kLoggerDataSize});
-    return packet(kAttributeClient, 5, payload + data);
+    return packet(kAttributeClient, kAttclientAttributeWrite, payload + data);
 }
 
 } // namespace zorvane::bgapi::commands

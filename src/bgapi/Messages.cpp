@@ -1,6 +1,7 @@
 #include "Messages.h"
 
 #include "Formats.h"
+#include "MessageIds.h"
 
 namespace zorvane::bgapi {
 
@@ -38,7 +39,7 @@ std::optional<Message> response(quint8 classId, quint8 messageId, const Fields &
         return ResultCode{p.u16(offset)};
     };
     switch (classId << 8 | messageId) {
-    case kSystem << 8 | 8: {
+    case kSystem << 8 | kSystemGetInfo: {
         if (!p.has(4, 12))
             return std::nullopt;
         return SystemInfo{QStringLiteral("ver %1.%2.%3.%4.%5.%6.%7")
@@ -50,15 +51,15 @@ std::optional<Message> response(quint8 classId, quint8 messageId, const Fields &
                               .arg(p.u8(14))
                               .arg(p.u8(15))};
     }
-    case kConnection << 8 | 0:
-    case kAttributeClient << 8 | 1:
+    case kConnection << 8 | kConnectionDisconnect:
+    case kAttributeClient << 8 | kAttclientReadByGroupType:
         return resultAt(5);
-    case kGap << 8 | 1:
-    case kGap << 8 | 2:
-    case kGap << 8 | 4:
-    case kGap << 8 | 7:
+    case kGap << 8 | kGapSetMode:
+    case kGap << 8 | kGapDiscover:
+    case kGap << 8 | kGapEndProcedure:
+    case kGap << 8 | kGapSetScanParameters:
         return resultAt(4);
-    case kGap << 8 | 3:
+    case kGap << 8 | kGapConnectDirect:
         if (!p.has(4, 3))
             return std::nullopt;
         return ConnectDirect{p.u16(4), p.u8(6)};
@@ -70,21 +71,21 @@ std::optional<Message> response(quint8 classId, quint8 messageId, const Fields &
 std::optional<Message> event(quint8 classId, quint8 messageId, const Fields &p)
 {
     switch (classId << 8 | messageId) {
-    case kSystem << 8 | 6:
+    case kSystem << 8 | kSystemProtocolErrorEvent:
         if (!p.has(4, 2))
             return std::nullopt;
         return ResultCode{p.u16(4)};
-    case kConnection << 8 | 0:
+    case kConnection << 8 | kConnectionStatusEvent:
         return ConnectionStatus{};
-    case kConnection << 8 | 4:
+    case kConnection << 8 | kConnectionDisconnectedEvent:
         if (!p.has(5, 2))
             return std::nullopt;
         return Disconnected{p.u16(5)};
-    case kAttributeClient << 8 | 1:
+    case kAttributeClient << 8 | kAttclientProcedureCompletedEvent:
         if (!p.has(5, 3))
             return std::nullopt;
         return ProcedureCompleted{p.u16(5), p.u8(7)};
-    case kAttributeClient << 8 | 2: {
+    case kAttributeClient << 8 | kAttclientGroupFoundEvent: {
         if (!p.has(5, 4))
             return std::nullopt;
         const auto uuid = p.array(9);
@@ -92,7 +93,7 @@ std::optional<Message> event(quint8 classId, quint8 messageId, const Fields &p)
             return std::nullopt;
         return GroupFound{p.u16(5), p.u16(7), hexBytes(*uuid, ByteOrder::Received)};
     }
-    case kAttributeClient << 8 | 4: {
+    case kAttributeClient << 8 | kAttclientFindInformationFoundEvent: {
         if (!p.has(4, 3))
             return std::nullopt;
         const auto uuid = p.array(7);
@@ -100,7 +101,7 @@ std::optional<Message> event(quint8 classId, quint8 messageId, const Fields &p)
             return std::nullopt;
         return InformationFound{p.u8(4), p.u16(5), hexBytes(*uuid, ByteOrder::Reversed)};
     }
-    case kAttributeClient << 8 | 5: {
+    case kAttributeClient << 8 | kAttclientAttributeValueEvent: {
         if (!p.has(5, 2))
             return std::nullopt;
         const auto value = p.array(8);
@@ -108,7 +109,7 @@ std::optional<Message> event(quint8 classId, quint8 messageId, const Fields &p)
             return std::nullopt;
         return AttributeValue{p.u16(5), decimalPieces(*value), value->toByteArray(), {}};
     }
-    case kGap << 8 | 0: {
+    case kGap << 8 | kGapScanResponseEvent: {
         if (!p.has(6, 6))
             return std::nullopt;
         RawAddress address;

@@ -2,11 +2,13 @@
 
 #include "DeviceKind.h"
 #include "LinkFactory.h"
+#include "LinkLog.h"
 #include "PortNames.h"
 #include "network/NetworkLink.h"
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QLoggingCategory>
 
 namespace zorvane::serial {
 
@@ -69,6 +71,14 @@ bool SerialIo::c_open(int port, int baudRate, int dataBits, int parity, int stop
     m_held = accepted;
     // Set even on failure: the next link check finds no device and reports it.
     m_portOpen = true;
+    const char *how = kind == OpenKind::QuietReopen ? "quiet reopening" : "open";
+    if (accepted)
+        qCDebug(lcLink, "%s of COM%d (%s) succeeded", how, port, qPrintable(m_lastDevice));
+    else
+        qCDebug(lcLink, "%s of COM%d (%s) failed: %s%s", how, port,
+                qPrintable(m_lastDevice.isEmpty() ? QStringLiteral("no device") : m_lastDevice),
+                qPrintable(m_failure.errorText),
+                m_failure.settingsRefused ? "the line settings were refused" : "");
     return accepted;
 }
 
@@ -92,6 +102,7 @@ void SerialIo::c_close()
 {
     if (!m_held)
         return;
+    qCDebug(lcLink, "COM%d (%s) closed", com_port, qPrintable(m_lastDevice));
     m_link->close();
     m_claim.release();
     m_held = false;
@@ -189,15 +200,17 @@ int SerialIo::c_getc_link()
 {
     if (!m_held) {
         m_portOpen = false;
-        return -3;
+        return LinkCode::NotOpen;
     }
     // Bytes that arrived before an unplug are still the module's: hand them out first.
     if (m_inNext != m_inEnd || m_link->bytesAvailable() > 0)
         return c_getc();
     if (!isAlive()) {
+        qCDebug(lcLink, "COM%d (%s) failed its liveness check: dropped, to be reopened quietly",
+                com_port, qPrintable(m_lastDevice));
         m_reopenGuard.lost();
         c_close();
-        return -2;
+        return LinkCode::Lost;
     }
     return c_getc();
 }

@@ -14,6 +14,16 @@
 
 namespace zorvane::serial {
 
+// What c_getc_link returns instead of a byte.
+namespace LinkCode {
+// The port is healthy, with nothing waiting.
+inline constexpr int NoByte = -1;
+// The device went away; the port is closed now.
+inline constexpr int Lost = -2;
+// No port is open.
+inline constexpr int NotOpen = -3;
+} // namespace LinkCode
+
 // Owns the one open link: opening by port number, byte reads and writes, and the liveness
 // query that notices an unplugged adapter. The link behind it does the device's own work;
 // nothing else touches it.

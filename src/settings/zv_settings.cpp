@@ -3,6 +3,7 @@
 #include <QDomProcessingInstruction>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QMap>
 #include <QRegularExpression>
 #include <QSaveFile>
@@ -17,6 +18,9 @@
 namespace zorvane::settings {
 
 namespace {
+
+// Why the settings file was not loaded or not saved; silent unless switched on.
+Q_LOGGING_CATEGORY(lcSettings, "zorvane.settings", QtWarningMsg)
 
 const QString kDeclarationTarget = QStringLiteral("xml");
 const QString kNewDeclaration =
@@ -303,7 +307,8 @@ void setDeclaration(QDomDocument &dom, const QString &declaration)
 
 bool SettingsDocument::load(QString *error)
 {
-    auto fail = [error](const QString &why) {
+    auto fail = [this, error](const QString &why) {
+        qCDebug(lcSettings, "%s not loaded: %s", qPrintable(FileName), qPrintable(why));
         if (error)
             *error = why;
         return false;
@@ -405,7 +410,8 @@ QString SettingsDocument::refusal(const QString &path, QString *target) const
 
 bool SettingsDocument::save(const QString &path, QString *error)
 {
-    auto fail = [error](const QString &why) {
+    auto fail = [&path, error](const QString &why) {
+        qCDebug(lcSettings, "%s not saved: %s", qPrintable(path), qPrintable(why));
         if (error)
             *error = why;
         return false;

@@ -3,18 +3,13 @@
 // and the address list, and the same outcome however the stream is split.
 #include "bgapi/BgapiState.h"
 #include "bgapi/Formats.h"
+#include "bgapi/Overloaded.h"
 
 #include <QTest>
 
 using namespace zorvane::bgapi;
 
 namespace {
-
-template <class... Handlers> struct Overloaded : Handlers...
-{
-    using Handlers::operator()...;
-};
-template <class... Handlers> Overloaded(Handlers...) -> Overloaded<Handlers...>;
 
 // Plays the receive loop and the window: feeds bytes, takes the completion flag after each
 // one, applies scan responses to an address list that starts with the placeholder, and

@@ -1,5 +1,6 @@
 #include "PtyModule.h"
 
+#include "os/PseudoTerminal.h"
 #include "serial/PortNames.h"
 #include "serial/Serial_io.h"
 
@@ -13,7 +14,6 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -22,14 +22,12 @@
 
 PtyModule::PtyModule()
 {
-    char name[256] = {};
-    termios raw{};
-    cfmakeraw(&raw);
-    if (::openpty(&m_master, &m_slave, name, &raw, nullptr) != 0) {
-        m_master = m_slave = -1;
+    const zorvane::os::PseudoTerminal pty = zorvane::os::openRawPseudoTerminal();
+    if (!pty.isValid())
         return;
-    }
-    m_slavePath = QString::fromLocal8Bit(name);
+    m_master = pty.master;
+    m_slave = pty.slave;
+    m_slavePath = pty.slavePath;
     ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
 }
 

@@ -2,6 +2,7 @@
 
 #include "SimDevices.h"
 #include "bgapi/Commands.h"
+#include "bgapi/MessageIds.h"
 
 #include <QtMath>
 
@@ -57,17 +58,17 @@ struct CommandEntry
 };
 // Adding a command is a line here.
 constexpr CommandEntry kCommands[] = {
-    {kSystem, 0, 1, &BgapiModule::reset},
-    {kSystem, 8, 0, &BgapiModule::getInfo},
-    {kConnection, 0, 1, &BgapiModule::disconnect},
-    {kAttributeClient, 1, 6, &BgapiModule::readByGroupType},
-    {kAttributeClient, 3, 5, &BgapiModule::findInformation},
-    {kAttributeClient, 5, 4, &BgapiModule::attributeWrite},
-    {kGap, 1, 2, &BgapiModule::setMode},
-    {kGap, 2, 1, &BgapiModule::discover},
-    {kGap, 3, 15, &BgapiModule::connectDirect},
-    {kGap, 4, 0, &BgapiModule::endProcedure},
-    {kGap, 7, 5, &BgapiModule::setScanParameters},
+    {kSystem, kSystemReset, 1, &BgapiModule::reset},
+    {kSystem, kSystemGetInfo, 0, &BgapiModule::getInfo},
+    {kConnection, kConnectionDisconnect, 1, &BgapiModule::disconnect},
+    {kAttributeClient, kAttclientReadByGroupType, 6, &BgapiModule::readByGroupType},
+    {kAttributeClient, kAttclientFindInformation, 5, &BgapiModule::findInformation},
+    {kAttributeClient, kAttclientAttributeWrite, 4, &BgapiModule::attributeWrite},
+    {kGap, kGapSetMode, 2, &BgapiModule::setMode},
+    {kGap, kGapDiscover, 1, &BgapiModule::discover},
+    {kGap, kGapConnectDirect, 15, &BgapiModule::connectDirect},
+    {kGap, kGapEndProcedure, 0, &BgapiModule::endProcedure},
+    {kGap, kGapSetScanParameters, 5, &BgapiModule::setScanParameters},
 };
 
 const CommandEntry *entryFor(QByteArrayView packet)
@@ -123,7 +124,7 @@ QByteArray procedureCompleted(quint8 connection, quint16 handle)
 {
     QByteArray payload = connectionResult(connection, kOk);
     put16(payload, handle);
-    return event(kAttributeClient, 1, payload);
+    return event(kAttributeClient, kAttclientProcedureCompletedEvent, payload);
 }
 
 QByteArray version()
@@ -201,7 +202,7 @@ void BgapiModule::reset(QByteArrayView, qint64 now)
     m_pending.clear();
     m_scanning = false;
     m_connection = -1;
-    later(now + kBootMs, event(kSystem, 0, version()));
+    later(now + kBootMs, event(kSystem, kSystemBootEvent, version()));
 }
 
 bool BgapiModule::refusedOffConnection(quint8 classId, quint8 messageId, quint8 connection)
@@ -223,7 +224,7 @@ void BgapiModule::reportFound(quint8 messageId, const QList<QByteArray> &found, 
 
 void BgapiModule::getInfo(QByteArrayView, qint64)
 {
-    m_out += response(kSystem, 8, version());
+    m_out += response(kSystem, kSystemGetInfo, version());
 }
 
 void BgapiModule::disconnect(QByteArrayView payload, qint64 now)
@@ -232,9 +233,9 @@ void BgapiModule::disconnect(QByteArrayView payload, qint64 now)
     if (refusedOffConnection(kConnection, 0, connection))
         return;
     m_connection = -1;
-    m_out += response(kConnection, 0, connectionResult(connection, kOk));
+    m_out += response(kConnection, kConnectionDisconnect, connectionResult(connection, kOk));
     later(now + kEventStepMs,
-          event(kConnection, 4, connectionResult(connection, kLocalHostClosed)));
+          event(kConnection, kConnectionDisconnectedEvent, connectionResult(connection, kLocalHostClosed)));
 }
 
 void BgapiModule::readByGroupType(QByteArrayView payload, qint64 now)
@@ -242,7 +243,7 @@ void BgapiModule::readByGroupType(QByteArrayView payload, qint64 now)
     const quint8 connection = quint8(payload[0]);
     if (refusedOffConnection(kAttributeClient, 1, connection))
         return;
-    m_out += response(kAttributeClient, 1, connectionResult(connection, kOk));
+    m_out += response(kAttributeClient, kAttclientReadByGroupType, connectionResult(connection, kOk));
     QList<QByteArray> found;
     for (const Group &group : kGroups) {
         QByteArray &one = found.emplace_back(1, char(connection));
@@ -251,7 +252,7 @@ void BgapiModule::readByGroupType(QByteArrayView payload, qint64 now)
         one.append(char(2));
         put16(one, group.uuid);
     }
-    reportFound(2, found, connection, now);
+    reportFound(kAttclientGroupFoundEvent, found, connection, now);
 }
 
 void BgapiModule::findInformation(QByteArrayView payload, qint64 now)
@@ -261,7 +262,7 @@ void BgapiModule::findInformation(QByteArrayView payload, qint64 now)
         return;
     const quint16 first = quint16(quint8(payload[1]) | quint8(payload[2]) << 8);
     const quint16 last = quint16(quint8(payload[3]) | quint8(payload[4]) << 8);
-    m_out += response(kAttributeClient, 3, connectionResult(connection, kOk));
+    m_out += response(kAttributeClient, kAttclientFindInformation, connectionResult(connection, kOk));
     QList<QByteArray> found;
     for (const Attribute &attribute : kAttributes) {
         if (attribute.handle < first || attribute.handle > last)
@@ -271,7 +272,7 @@ void BgapiModule::findInformation(QByteArrayView payload, qint64 now)
         one.append(char(2));
         put16(one, attribute.uuid);
     }
-    reportFound(4, found, connection, now);
+    reportFound(kAttclientFindInformationFoundEvent, found, connection, now);
 }
 
 void BgapiModule::attributeWrite(QByteArrayView payload, qint64 now)
@@ -283,10 +284,10 @@ void BgapiModule::attributeWrite(QByteArrayView payload, qint64 now)
         return;
     // A data array shorter than its length byte says is refused rather than read past.
     if (payload.size() < 4 + length || length == 0) {
-        m_out += response(kAttributeClient, 5, connectionResult(connection, kInvalidParameter));
+        m_out += response(kAttributeClient, kAttclientAttributeWrite, connectionResult(connection, kInvalidParameter));
         return;
     }
-    m_out += response(kAttributeClient, 5, connectionResult(connection, kOk));
+    m_out += response(kAttributeClient, kAttclientAttributeWrite, connectionResult(connection, kOk));
     later(now + kEventStepMs, procedureCompleted(connection, handle));
     if (handle == kLoggerAttribute) {
         const QByteArray value = loggerAnswer(payload.sliced(4, length), now);
@@ -296,7 +297,7 @@ void BgapiModule::attributeWrite(QByteArrayView payload, qint64 now)
         put16(answer, kLoggerNotify);
         answer.append(char(1)); // notification
         answer.append(char(value.size()));
-        later(now + kLoggerMs, event(kAttributeClient, 5, answer + value));
+        later(now + kLoggerMs, event(kAttributeClient, kAttclientAttributeValueEvent, answer + value));
     }
 }
 
@@ -334,40 +335,40 @@ QByteArray BgapiModule::loggerAnswer(QByteArrayView data, qint64 now)
 
 void BgapiModule::setMode(QByteArrayView, qint64)
 {
-    m_out += response(kGap, 1, result(kOk));
+    m_out += response(kGap, kGapSetMode, result(kOk));
 }
 
 void BgapiModule::discover(QByteArrayView, qint64 now)
 {
     if (m_scanning || m_connection >= 0) {
-        m_out += response(kGap, 2, result(kWrongState));
+        m_out += response(kGap, kGapDiscover, result(kWrongState));
         return;
     }
     m_scanning = true;
     m_nextScanMs = now + kScanIntervalMs;
-    m_out += response(kGap, 2, result(kOk));
+    m_out += response(kGap, kGapDiscover, result(kOk));
 }
 
 void BgapiModule::endProcedure(QByteArrayView, qint64)
 {
-    m_out += response(kGap, 4, result(m_scanning ? kOk : kWrongState));
+    m_out += response(kGap, kGapEndProcedure, result(m_scanning ? kOk : kWrongState));
     m_scanning = false;
 }
 
 void BgapiModule::setScanParameters(QByteArrayView, qint64)
 {
-    m_out += response(kGap, 7, result(m_scanning ? kWrongState : kOk));
+    m_out += response(kGap, kGapSetScanParameters, result(m_scanning ? kWrongState : kOk));
 }
 
 void BgapiModule::connectDirect(QByteArrayView payload, qint64 now)
 {
     if (m_connection >= 0) {
-        m_out += response(kGap, 3, result(kWrongState) + char(m_connection));
+        m_out += response(kGap, kGapConnectDirect, result(kWrongState) + char(m_connection));
         return;
     }
     m_scanning = false;
     m_connection = 0;
-    m_out += response(kGap, 3, result(kOk) + char(m_connection));
+    m_out += response(kGap, kGapConnectDirect, result(kOk) + char(m_connection));
     QByteArray status(1, char(m_connection));
     status.append(char(0x05)); // connected, completed
     status.append(payload.first(6).toByteArray());
@@ -376,7 +377,7 @@ void BgapiModule::connectDirect(QByteArrayView payload, qint64 now)
     put16(status, 0x0100);     // supervision timeout
     put16(status, 0x0000);     // latency
     status.append(char(0xFF)); // no bonding
-    later(now + kConnectMs, event(kConnection, 0, status));
+    later(now + kConnectMs, event(kConnection, kConnectionStatusEvent, status));
 }
 
 QByteArray BgapiModule::scanResponse(int device) const
@@ -395,7 +396,7 @@ QByteArray BgapiModule::scanResponse(int device) const
     data.append(char(0x09)); // complete local name
     data.append(name);
     payload.append(char(data.size()));
-    return event(kGap, 0, payload + data);
+    return event(kGap, kGapScanResponseEvent, payload + data);
 }
 
 QByteArray BgapiModule::due(qint64 nowMs)

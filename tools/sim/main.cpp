@@ -3,8 +3,11 @@
 #include "ModuleSim.h"
 #include "PortLink.h"
 
+#include "os/PseudoTerminal.h"
+#include "os/SignalPipe.h"
 #include "serial/PortNames.h"
 #include "settings/DocumentsFolder.h"
+#include "settings/Profile.h"
 #include "settings/zv_settings.h"
 
 #include <QCommandLineParser>
@@ -20,8 +23,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <sys/socket.h>
-#include <termios.h>
 #include <unistd.h>
 
 using namespace zorvane;
@@ -30,39 +31,24 @@ namespace {
 
 constexpr int kAlreadyPresent = 3;
 constexpr int kRetryMs = 100;
-int g_signalPipe[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(g_signalPipe[0], &byte, 1);
-}
-
 // Opens a pseudo-terminal in raw mode; returns the master, and the slave's name in `device`.
+// The slave is closed again: the program under test opens it.
 int openPty(QString *device)
 {
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+    const os::PseudoTerminal pty = os::openRawPseudoTerminal();
+    if (!pty.isValid())
         return -1;
-    *device = QString::fromLocal8Bit(::ptsname(master));
-    // Raw from the start, so nothing is echoed back before the program sets the line up.
-    const int slave = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
-    if (slave >= 0) {
-        termios raw{};
-        ::tcgetattr(slave, &raw);
-        ::cfmakeraw(&raw);
-        ::tcsetattr(slave, TCSANOW, &raw);
-        ::close(slave);
-    }
-    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-    return master;
+    *device = pty.slavePath;
+    ::close(pty.slave);
+    ::fcntl(pty.master, F_SETFL, ::fcntl(pty.master, F_GETFL) | O_NONBLOCK);
+    return pty.master;
 }
 
 // The port a fresh Zorvane opens: the settings file's, COM1 when there is none.
 int settingsPort(const QString &documents)
 {
     settings::SettingsDocument document;
-    document.FileName = documents + QStringLiteral("zv_settings.xml");
+    document.FileName = documents + settings::settingsFileName(QString());
     if (!QFile::exists(document.FileName))
         return 1;
     auto root = settings::OpenSettingsRoot(document);
@@ -144,18 +130,10 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
+    os::SignalPipe signalPipe({SIGINT, SIGTERM, SIGHUP}, os::SignalPipe::Repeat::ThroughPipe);
+    if (!signalPipe.isValid())
         return 2;
-    QSocketNotifier signalNotifier(g_signalPipe[1], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-    struct sigaction action
-    {
-    };
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGHUP, &action, nullptr);
+    QObject::connect(&signalPipe, &os::SignalPipe::caught, &app, &QCoreApplication::quit);
 
     sim::ModuleSim module(parser.isSet(bleOption) ? sim::ModuleSim::Start::Bgapi
                                                   : sim::ModuleSim::Start::Auto);

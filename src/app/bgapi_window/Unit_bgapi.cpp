@@ -6,6 +6,7 @@
 #include "app/main_window/WindowPlace.h"
 #include "bgapi/BgapiState.h"
 #include "bgapi/Formats.h"
+#include "bgapi/Overloaded.h"
 #include "serial/LinePause.h"
 
 #include <QCloseEvent>
@@ -410,14 +411,6 @@ void TForm_BGAPI::u_Flash_BurstClick()
 }
 
 // --- what the decoder found
-
-namespace {
-template <class... Handlers> struct Overloaded : Handlers...
-{
-    using Handlers::operator()...;
-};
-template <class... Handlers> Overloaded(Handlers...) -> Overloaded<Handlers...>;
-} // namespace
 
 void TForm_BGAPI::showMessage(const zorvane::bgapi::Message &message)
 {

@@ -23,11 +23,7 @@
 
 using namespace zorvane::serial;
 
-namespace {
-// Ticks between quiet reopenings of a lost port.
-constexpr int kReopenTicks = 500;
-constexpr int kTicksPerSecond = 50;
-} // namespace
+using zorvane::session::ReceivePacer;
 
 QString TMain::comItemName(int port) const
 {
@@ -273,20 +269,18 @@ void TMain::AutoDetectClick()
 int TMain::CheckLink()
 {
     const int result = serial.c_getc_link();
-    if (result == -1)
-        tick_count = 0;
-
-    if (tick_count > kReopenTicks) {
-        tick_count = 0;
-        if (!serial.port_is_open())
-            set_comx(serial.last_com_port, false);
-    } else if (tick_count > kLinkCheckTicks && !serial.port_is_open()) {
-        if (serial.last_com_port != 0) {
-            const double secondsLeft = double(kReopenTicks - tick_count) / kTicksPerSecond;
-            StatusBarPanel1->setText(countdownText(comItemName(serial.last_com_port), secondsLeft));
-        } else {
-            StatusBarPanel1->setText(QStringLiteral("Offline"));
-        }
+    switch (pacer.afterLinkCheck(result, serial.port_is_open())) {
+    case ReceivePacer::LinkStep::Reopen:
+        set_comx(serial.last_com_port, false);
+        break;
+    case ReceivePacer::LinkStep::ShowCountdown:
+        StatusBarPanel1->setText(serial.last_com_port != 0
+                                     ? countdownText(comItemName(serial.last_com_port),
+                                                     pacer.countdownSeconds())
+                                     : QStringLiteral("Offline"));
+        break;
+    case ReceivePacer::LinkStep::Nothing:
+        break;
     }
     return result;
 }

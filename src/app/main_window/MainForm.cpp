@@ -40,7 +40,6 @@ namespace {
 
 constexpr int kDesignWidth = 834;
 constexpr int kDesignHeight = 611;
-constexpr int kTimer1IntervalMs = 2;
 constexpr int kSendHistoryEntries = 11;
 
 QAction *addCheckItem(QMenu *menu, const QString &text, bool autoCheck)
@@ -73,12 +72,15 @@ TMain::TMain(QWidget *parent) : QMainWindow(parent)
 
     Timer1 = new QTimer(this);
     Timer1->setTimerType(Qt::PreciseTimer);
-    Timer1->setInterval(kTimer1IntervalMs);
+    // The designed 2 ms pace; the pacer slows it or stops it while the link is quiet.
+    Timer1->setInterval(zorvane::session::ReceivePacer::kFloodTickMs);
     connect(Timer1, &QTimer::timeout, this, &TMain::onTimer1);
     setUpReceivePacing();
 
     FormCreate();
-    About_Form = new TAbout_Form(this);
+    About_Form = new TAbout_Form(this, app_title + QStringLiteral(" V") + app_version);
+    // Only Close takes the mark off; a close from the title bar leaves it set.
+    connect(About_Form, &TAbout_Form::closeClicked, this, [this] { About->setChecked(false); });
     createBgapiWindow();
     Timer1->start();
 }

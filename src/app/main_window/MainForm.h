@@ -5,6 +5,7 @@
 #include "app/main_window/WindowPlace.h"
 #include "bgapi/BgapiState.h"
 #include "serial/Serial_io.h"
+#include "session/ReceivePacer.h"
 #include "settings/SettingsLock.h"
 #include "settings/zv_settings.h"
 #include "terminal/FollowRule.h"
@@ -272,9 +273,10 @@ public:
     int data_bits = 8;
     int parity = 0;
     int stop_bits = 1;
-    int tick_count = 0;
-    // Receive ticks between idle link checks.
-    static constexpr int kLinkCheckTicks = 50;
+    // When the receive ticks run, the list is refreshed and the link is checked.
+    zorvane::session::ReceivePacer pacer;
+    // Receive ticks since the last idle link check, counted by the pacer.
+    int &tick_count = pacer.tick_count;
     zorvane::terminal::LineStyle item_style = zorvane::terminal::LineStyle::Standard;
     QString app_title = QStringLiteral("Zorvane");
     QString app_version = QStringLiteral("1.16");
@@ -435,17 +437,8 @@ private:
     bool m_destroyed = false;
     // The send box's text was edited after an entry was selected.
     bool m_historyEdited = false;
-    // Paces the ticks while no device is held, so the off-line countdown shows real seconds.
-    QElapsedTimer m_offlineClock;
-    // When the terminal list was last shown its new lines, to space out repaints; and when
-    // the last receive event ran, to tell a fast link from a slow one.
-    QElapsedTimer m_viewClock;
-    QElapsedTimer m_paceClock;
-    // Receive events in a row that found the link slow.
-    int m_slowEvents = 0;
     // While the receive timer sleeps, until the device has bytes, the link is checked by
     // this coarse timer instead: it runs exactly while the receive timer sleeps.
-    QElapsedTimer m_sleepClock;
     QTimer *m_sleepingLinkCheck = nullptr;
     bool asleep() const;
     // Shows lines that came just before the timer stopped once their refresh is due.

@@ -57,8 +57,7 @@ private:
 
 void TMain::Timer1Timer()
 {
-    ++tick_count;
-    const int first = tick_count > kLinkCheckTicks ? CheckLink() : serial.c_getc();
+    const int first = pacer.startTick() ? CheckLink() : serial.c_getc();
     if (first < 0)
         return;
     WindowHooks hooks(*this);

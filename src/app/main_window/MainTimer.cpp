@@ -1,6 +1,7 @@
 // The receive timer's event: runs the receive ticks, sets the pace of the next event and
 // shows what the ticks added. Between bursts on a quiet link the timer stops and the program
-// sleeps until the device has bytes, so an idle port costs no wake-ups at all.
+// sleeps until the device has bytes, so an idle port costs no wake-ups at all. When each of
+// these happens is the pacer's rule; this file runs the timers it asks for.
 #include "app/main_window/MainForm.h"
 
 #include "terminal/view/TerminalModel.h"
@@ -9,49 +10,11 @@
 #include <QScopeGuard>
 #include <QTimer>
 
-#include <algorithm>
-
-namespace {
-// A tick while no device is held stands for this much time, so the off-line countdown
-// counts real seconds; the timer then fires at this pace too.
-constexpr int kNominalTickMs = 20;
-constexpr int kOfflineSlackMs = 2;
-// While bytes keep coming, one event runs ticks back to back for this long: a link that sends
-// many short lines drains at its own rate, and the window still answers within a few ms.
-constexpr qint64 kTickBudgetNs = 6'000'000;
-// Reading the clock costs about as much as a short tick, so it is read every few ticks.
-constexpr int kTicksPerClockRead = 8;
-// The timer's pace: the designed 2 ms while bytes arrive faster than kFastLinkBytesPerMs or a
-// flood outlasts an event's budget. Otherwise, once a burst is drained, the timer stops and
-// the first byte of the next burst wakes the program; the ticks start kGatherMs later, so a
-// burst is handled in one run of ticks instead of one wake-up per few bytes (the device's own
-// buffer holds what arrives meanwhile, far inside the 4 KB a terminal device takes before
-// it holds the sender back).
-constexpr int kFloodTickMs = 2;
-constexpr int kGatherMs = 3;
-// A link that woke the program again soon after it slept is busy but slow: its bytes are let
-// gather longer, so it costs one wake-up per this many ms while a line still reaches the
-// screen well within 20 ms of its arrival.
-constexpr int kBusyGatherMs = 12;
-constexpr qint64 kQuietSpellMs = 20;
-constexpr qint64 kFastLinkBytesPerMs = 150;
-// While asleep the link is still checked this often, so an unplugged adapter that tells
-// nobody is noticed within about a second.
-constexpr int kSleepingLinkCheckMs = 1000;
-// A flood whose sender stalls for a moment must not drop to the quiet pace: only this many
-// slow events in a row (10 ms at the fast pace) make a link slow.
-constexpr int kSlowEventsBeforeQuiet = 5;
-// New lines are shown at most this often; a screen of lines costs about a millisecond to
-// paint. While lines come faster than anyone reads them (a screenful or more since the last
-// refresh, so every refresh repaints the whole list) the list is refreshed less often.
-constexpr qint64 kViewRefreshMs = 40;
-constexpr qint64 kChurnRefreshMs = 100;
-constexpr qsizetype kChurnRows = 50;
-} // namespace
+using zorvane::session::ReceivePacer;
 
 void TMain::onTimer1()
 {
-    int pace = kNominalTickMs;
+    int pace = ReceivePacer::kNominalTickMs;
     // The lines this event's ticks log reach the file in one write when the event ends,
     // whichever way it ends.
     m_logBatching = true;
@@ -61,52 +24,36 @@ void TMain::onTimer1()
         flushLog();
     });
     if (!serial.holdsDevice()) {
-        // The slack keeps a timer that fires a hair early from skipping every other tick.
-        if (!m_offlineClock.isValid() ||
-            m_offlineClock.elapsed() + kOfflineSlackMs >= kNominalTickMs) {
-            m_offlineClock.start();
+        if (pacer.offlineTickDue())
             Timer1Timer();
-        }
     } else {
-        // Bytes per ms since the previous event, whatever the pace was.
-        const qint64 sinceLastMs = m_paceClock.isValid() ? m_paceClock.restart() : 0;
-        if (sinceLastMs == 0)
-            m_paceClock.start();
+        pacer.startEvent();
         const qint64 takenBefore = serial.bytesTaken();
         // The lines these ticks show arrived when the serial unit read their bytes.
         ListModel->lines().setReadTime(&serial.lastReadMs());
-        bool flooded = false;
-        QElapsedTimer clock;
-        clock.start();
         for (int ticks = 1;; ++ticks) {
             const qint64 before = serial.bytesTaken();
             Timer1Timer();
             // A tick that took nothing found the link drained; a lost link ends the run too.
             if (serial.bytesTaken() == before || !serial.holdsDevice())
                 break;
-            if (ticks % kTicksPerClockRead == 0 && clock.nsecsElapsed() >= kTickBudgetNs) {
-                flooded = true;
+            if (pacer.budgetSpent(ticks))
                 break;
-            }
         }
-        const qint64 taken = serial.bytesTaken() - takenBefore;
-        const bool fast = flooded || taken > kFastLinkBytesPerMs * std::max<qint64>(sinceLastMs, 1);
-        m_slowEvents = fast ? 0 : std::min(m_slowEvents + 1, kSlowEventsBeforeQuiet);
-        if (m_slowEvents >= kSlowEventsBeforeQuiet && serial.holdsDevice()) {
+        if (pacer.endEvent(serial.bytesTaken() - takenBefore, serial.holdsDevice()) ==
+            ReceivePacer::Pace::Sleep) {
             sleepUntilBytes();
             return;
         }
-        pace = kFloodTickMs;
+        pace = ReceivePacer::kFloodTickMs;
     }
     if (Timer1->interval() != pace)
         Timer1->setInterval(pace);
 
-    const qsizetype newRows = ListModel->lines().size() - ListModel->rowCount();
-    const qint64 refreshMs = newRows >= kChurnRows ? kChurnRefreshMs : kViewRefreshMs;
-    if (m_viewClock.isValid() && m_viewClock.elapsed() < refreshMs)
+    if (!pacer.refreshDue(ListModel->lines().size() - ListModel->rowCount()))
         return;
     if (ListModel->hasUnpublished()) {
-        m_viewClock.start();
+        pacer.refreshed();
         refreshTerminalView();
     }
 }
@@ -114,12 +61,12 @@ void TMain::onTimer1()
 void TMain::setUpReceivePacing()
 {
     m_sleepingLinkCheck = new QTimer(this);
-    m_sleepingLinkCheck->setInterval(kSleepingLinkCheckMs);
+    m_sleepingLinkCheck->setInterval(ReceivePacer::kSleepingLinkCheckMs);
     connect(m_sleepingLinkCheck, &QTimer::timeout, this, &TMain::checkLinkWhileAsleep);
     m_pendingRefresh = new QTimer(this);
     m_pendingRefresh->setSingleShot(true);
     connect(m_pendingRefresh, &QTimer::timeout, this, [this] {
-        m_viewClock.start();
+        pacer.refreshed();
         refreshTerminalView();
     });
     serial.setWakeUp([this] {
@@ -127,10 +74,10 @@ void TMain::setUpReceivePacing()
         if (!asleep())
             return;
         if (!serial.isAlive()) {
-            tick_count = std::max(tick_count, kLinkCheckTicks); // the next tick checks the link
+            pacer.checkLinkNextTick();
             wakeReceiveTimer(0);
         } else {
-            wakeReceiveTimer(m_sleepClock.elapsed() > kQuietSpellMs ? kGatherMs : kBusyGatherMs);
+            wakeReceiveTimer(pacer.wakeDelayMs());
         }
     });
 }
@@ -144,13 +91,11 @@ void TMain::sleepUntilBytes()
 {
     Timer1->stop();
     m_sleepingLinkCheck->start();
-    m_sleepClock.start();
+    pacer.fellAsleep();
     serial.restUntilNextRead();
     // Lines still waiting for their refresh are shown when their time comes, not never.
-    if (ListModel->hasUnpublished() && !m_pendingRefresh->isActive()) {
-        const qint64 waited = m_viewClock.isValid() ? m_viewClock.elapsed() : kViewRefreshMs;
-        m_pendingRefresh->start(int(std::max<qint64>(0, kViewRefreshMs - waited)));
-    }
+    if (ListModel->hasUnpublished() && !m_pendingRefresh->isActive())
+        m_pendingRefresh->start(pacer.pendingRefreshDelayMs());
 }
 
 void TMain::wakeReceiveTimer(int afterMs)
@@ -167,7 +112,7 @@ void TMain::checkLinkWhileAsleep()
         return;
     m_sleepingLinkCheck->stop();
     // The tick that the link check belongs to, as the ticks would have reached it.
-    tick_count = std::max(tick_count, kLinkCheckTicks);
+    pacer.checkLinkNextTick();
     const qint64 before = serial.bytesTaken();
     Timer1Timer();
     if (!serial.holdsDevice() || serial.bytesTaken() != before)

@@ -1,11 +1,11 @@
 #include "NetworkLink.h"
 
+#include "serial/LinkLog.h"
+
 #include <QLoggingCategory>
 #include <QTcpSocket>
 
 namespace zorvane::serial::network {
-
-Q_LOGGING_CATEGORY(lcLink, "zorvane.link", QtWarningMsg)
 
 namespace {
 
