@@ -40,6 +40,8 @@ bench: build
 	$(BUILD_DIR)/bench/bench_log
 	$(BUILD_DIR)/bench/bench_bgapi_flood
 	$(BUILD_DIR)/bench/bench_settings_load
+	$(BUILD_DIR)/bench/bench_find
+	$(BUILD_DIR)/bench/bench_memory
 
 # The decoder's fuzz target, in its own build folder with clang and the sanitizers; not part of
 # `make test`. FUZZ_SECONDS sets how long it runs; the corpus it grows stays in its folder.
