@@ -47,33 +47,35 @@ public:
         ++m_line;
         char text[128];
         int n = 0;
+        // About 20 characters a line on average.
         switch (r % 10) {
         case 0:
-            n = std::snprintf(text, sizeof text, "AT+CWJAP?");
+            n = std::snprintf(text, sizeof text, "AT+CWJAP=\"lab-ap\",\"zv-%u\"", r / 16 % 100);
             break;
         case 1:
-        case 2:
             n = std::snprintf(text, sizeof text, "OK");
             break;
-        case 3:
+        case 2:
             n = std::snprintf(text, sizeof text, "+RSSI: -%u", 40 + r / 16 % 50);
             break;
-        case 4:
+        case 3:
             n = std::snprintf(text, sizeof text, "INQUIRY 00:07:80:%02X:%02X:%02X 240404",
                               r / 8 % 256, r / 2048 % 256, r / 524288 % 16);
             break;
-        case 5:
-            n = std::snprintf(text, sizeof text, "%04X: %02X %02X %02X %02X", quint32(m_line % 65536),
-                              r / 4 % 256, r / 1024 % 256, r / 262144 % 256, r % 7);
+        case 4:
+            n = std::snprintf(text, sizeof text, "%04X: %02X %02X %02X %02X %02X %02X",
+                              quint32(m_line * 16 % 65536), r / 4 % 256, r / 1024 % 256,
+                              r / 262144 % 256, r % 7, r / 32 % 3, r / 128 % 256);
             break;
-        case 6:
+        case 5:
             n = std::snprintf(text, sizeof text, "SET BT NAME zv-%u", r / 64 % 100);
             break;
-        case 7:
+        case 6:
             n = std::snprintf(text, sizeof text, "READY.");
             break;
         default:
-            n = std::snprintf(text, sizeof text, "line %llu", qulonglong(m_line));
+            n = std::snprintf(text, sizeof text, "seq %llu rx %u bytes", qulonglong(m_line),
+                              r / 16 % 1000);
             break;
         }
         out.append(text, n);

@@ -250,7 +250,7 @@ private slots:
         QTest::mouseRelease(bar, Qt::LeftButton, {}, at);
         QCOMPARE(bar->value(), bar->maximum());
         QVERIFY(sealedSeen > 10);
-        QVERIFY(view.indexAt(QPoint(1, view.viewport()->height() - 2)).row() >= kLines - 2);
+        QVERIFY(view.viewport()->rect().intersects(view.visualRect(model.index(kLines - 1))));
     }
 };
 
