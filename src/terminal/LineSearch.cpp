@@ -108,6 +108,63 @@ qsizetype LineSearch::countIn(const LineStore &lines, qsizetype row) const
     return n;
 }
 
+qsizetype LineSearch::countSpan(LineStore::Reader &reader, qsizetype first, qsizetype end) const
+{
+    const QRegularExpression none;
+    const auto countLine = [&](qsizetype row) {
+        qsizetype n = 0;
+        scan(reader, none, row, [&](qsizetype, qsizetype) {
+            ++n;
+            return true;
+        });
+        return n;
+    };
+    const QByteArrayView text = reader.span(first, end);
+    const LineStore &lines = reader.lines();
+    const qsizetype n = m_latin1.size();
+    const QLatin1StringView hay(text.data(), text.size());
+    const QLatin1StringView needle(m_latin1);
+    const auto find = [&](qsizetype from) -> qsizetype {
+        if (from + n > text.size())
+            return -1;
+        if (!m_caseSensitive)
+            return hay.indexOf(needle, from, Qt::CaseInsensitive);
+        const void *hit = memmem(text.data() + from, size_t(text.size() - from),
+                                 m_latin1.constData(), size_t(n));
+        return hit ? static_cast<const char *>(hit) - text.data() : -1;
+    };
+    // Walks the lines along with the hits: a hit counts when it lies inside one line of bytes;
+    // one that runs past its line's end means no later start in that line can fit either.
+    qsizetype matches = 0;
+    qsizetype row = first;
+    qsizetype lineStart = 0;
+    qsizetype lineEnd = lines.length(first);
+    // A character above 255 is in no line of bytes.
+    for (qsizetype at = m_latin1.isEmpty() ? -1 : find(0); at >= 0;) {
+        while (at >= lineEnd && row + 1 < end) {
+            ++row;
+            lineStart = lineEnd;
+            lineEnd = lineStart + lines.length(row);
+        }
+        if (at >= lineEnd)
+            break;
+        if (lines.isWide(row)) {
+            at = find(lineEnd); // counted below, as characters
+            continue;
+        }
+        if (at + n <= lineEnd) {
+            ++matches;
+            at = find(at + n);
+        } else {
+            at = find(lineEnd);
+        }
+    }
+    for (qsizetype r = first; r < end; ++r)
+        if (lines.isWide(r))
+            matches += countLine(r);
+    return matches;
+}
+
 qsizetype LineSearch::countRows(const LineStore &lines, qsizetype first, qsizetype end) const
 {
     if (first >= end || isEmpty())
@@ -139,6 +196,10 @@ qsizetype LineSearch::countRows(const LineStore &lines, qsizetype first, qsizety
         qsizetype n = 0;
         for (qsizetype span = nextSpan++; span < spans; span = nextSpan++) {
             const qsizetype stop = std::min(starts[size_t(span) + 1], end);
+            if (!m_regex) {
+                n += countSpan(reader, starts[size_t(span)], stop);
+                continue;
+            }
             for (qsizetype row = starts[size_t(span)]; row < stop; ++row)
                 scan(reader, expression, row, [&](qsizetype, qsizetype) {
                     ++n;

@@ -47,6 +47,9 @@ private:
     qsizetype countIn(const LineStore &lines, qsizetype row) const;
     // Matches in the rows from `first` up to `end`.
     qsizetype countRows(const LineStore &lines, qsizetype first, qsizetype end) const;
+    // Plain-text matches in the rows from `first` up to `end` of one block, found in the
+    // block's text as a whole rather than line by line.
+    qsizetype countSpan(LineStore::Reader &reader, qsizetype first, qsizetype end) const;
     // Calls `found(start, length)` for each match of the row until it returns false; `Lines`
     // is the store or one of its readers.
     template <typename Lines, typename Found>

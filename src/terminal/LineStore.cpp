@@ -90,6 +90,15 @@ QByteArrayView LineStore::Reader::lineBytes(qsizetype row)
     return {m_bytes.get() + offsetOf(e), len};
 }
 
+QByteArrayView LineStore::Reader::span(qsizetype first, qsizetype end)
+{
+    const QByteArrayView start = lineBytes(first);
+    const quint64 last = m_lines.m_entries[static_cast<size_t>(end - 1)];
+    const qsizetype size = offsetOf(last) + m_lines.length(end - 1) -
+                           offsetOf(m_lines.m_entries[static_cast<size_t>(first)]);
+    return {start.data(), size};
+}
+
 std::optional<QByteArrayView> LineStore::Reader::latin1(qsizetype row)
 {
     if (m_lines.m_entries[static_cast<size_t>(row)] & kUtf8Flag)

@@ -63,8 +63,11 @@ public:
     {
     public:
         explicit Reader(const LineStore &lines) : m_lines(lines) {}
+        const LineStore &lines() const { return m_lines; }
         std::optional<QByteArrayView> latin1(qsizetype row);
         QString text(qsizetype row);
+        // The bytes of the rows from `first` up to `end`, all in one block, one after another.
+        QByteArrayView span(qsizetype first, qsizetype end);
 
     private:
         QByteArrayView lineBytes(qsizetype row);
@@ -76,6 +79,8 @@ public:
     qsizetype blockEnd(qsizetype row) const;
     // Whether the row's block is sealed: reading it may cost a decompression.
     bool isSealed(qsizetype row) const;
+    // Whether the line holds a character above 255, so it gives no Latin-1 bytes.
+    bool isWide(qsizetype row) const { return m_entries[static_cast<size_t>(row)] & kUtf8Flag; }
 
     // Appends to the last line, opening one first when there is none.
     void appendToLast(QByteArrayView latin1);

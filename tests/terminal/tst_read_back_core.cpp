@@ -193,6 +193,8 @@ private slots:
         QTest::newRow("plain, any case") << "error" << false << false;
         QTest::newRow("regex") << "ERR(OR)? \\d+7\\b" << true << true;
         QTest::newRow("wide character") << "\u20ac" << false << false;
+        // Lines ending in 0 come before lines starting with +: no match spans them.
+        QTest::newRow("not across line ends") << "0+" << true << false;
     }
 
     void findOverSealedBlocks()
@@ -203,7 +205,7 @@ private slots:
         LineStore store;
         QStringList added;
         for (int i = 0; i < 60000; ++i) {
-            QString line = i % 97 == 0    ? QStringLiteral("+RSSI: ERROR %1 error").arg(i)
+            QString line = i % 97 == 0    ? QStringLiteral("+RSSI: ERROR %1 error 0+1").arg(i)
                            : i % 1001 == 0 ? QStringLiteral("\u20ac %1 Error").arg(i)
                                            : QStringLiteral("+STATUS: link 0 seq %1").arg(i);
             store.addLine(line);
