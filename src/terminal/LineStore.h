@@ -24,8 +24,9 @@ class SealingQueue;
 // kept as Latin-1 in large shared blocks; a line costs one 8-byte entry beyond its text.
 // Only the last line ever grows, which keeps the lines of a block contiguous and in order.
 // A block the last line has left never changes again: it is sealed and compressed on a
-// thread of its own, and read back through a small cache of decompressed blocks, so a
-// session of days fits in memory. Each line also keeps when its first byte arrived.
+// thread of its own, and read back through a small cache of decompressed blocks, so the text
+// of a long session costs a fraction of its size. Each line also keeps when its first byte
+// arrived.
 class LineStore
 {
 public:
