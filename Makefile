@@ -49,6 +49,8 @@ bench: build
 	$(BUILD_DIR)/bench/bench_bgapi_flood
 	$(BUILD_DIR)/bench/bench_settings_load
 	$(BUILD_DIR)/bench/bench_network_echo
+	$(BUILD_DIR)/bench/bench_find
+	$(BUILD_DIR)/bench/bench_memory
 
 # The decoders' fuzz targets (BGAPI, then the network port's telnet codec), in their own build
 # folder with clang and the sanitizers; not part of `make test`. FUZZ_SECONDS sets how long

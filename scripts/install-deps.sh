@@ -9,6 +9,8 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-svg-dev
   libgl-dev
+  # Compression of the terminal's older lines.
+  libzstd-dev
   libxml2-utils
   poppler-utils
   xvfb xauth

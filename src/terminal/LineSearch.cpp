@@ -2,8 +2,13 @@
 
 #include <QLatin1StringView>
 
+#include <QThread>
+
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 namespace zorvane::terminal {
 
@@ -30,14 +35,15 @@ bool LineSearch::setPattern(const QString &text, bool caseSensitive, bool regula
     return m_valid;
 }
 
-template <typename Found>
-void LineSearch::scan(const LineStore &lines, qsizetype row, Found found) const
+template <typename Lines, typename Found>
+void LineSearch::scan(Lines &lines, const QRegularExpression &expression, qsizetype row,
+                      Found found) const
 {
     if (isEmpty())
         return;
     if (m_regex) {
         const QString line = lines.text(row);
-        for (auto it = m_expression.globalMatch(line); it.hasNext();) {
+        for (auto it = expression.globalMatch(line); it.hasNext();) {
             const QRegularExpressionMatch match = it.next();
             // An empty match marks a place, not text: nothing to show or go to.
             if (match.capturedLength() > 0 && !found(match.capturedStart(), match.capturedLength()))
@@ -85,7 +91,7 @@ void LineSearch::scan(const LineStore &lines, qsizetype row, Found found) const
 std::vector<LineMatch> LineSearch::matchesIn(const LineStore &lines, qsizetype row) const
 {
     std::vector<LineMatch> matches;
-    scan(lines, row, [&](qsizetype start, qsizetype length) {
+    scan(lines, m_expression, row, [&](qsizetype start, qsizetype length) {
         matches.push_back({row, start, length});
         return true;
     });
@@ -95,11 +101,120 @@ std::vector<LineMatch> LineSearch::matchesIn(const LineStore &lines, qsizetype r
 qsizetype LineSearch::countIn(const LineStore &lines, qsizetype row) const
 {
     qsizetype n = 0;
-    scan(lines, row, [&](qsizetype, qsizetype) {
+    scan(lines, m_expression, row, [&](qsizetype, qsizetype) {
         ++n;
         return true;
     });
     return n;
+}
+
+qsizetype LineSearch::countSpan(LineStore::Reader &reader, qsizetype first, qsizetype end) const
+{
+    const QRegularExpression none;
+    const auto countLine = [&](qsizetype row) {
+        qsizetype n = 0;
+        scan(reader, none, row, [&](qsizetype, qsizetype) {
+            ++n;
+            return true;
+        });
+        return n;
+    };
+    const QByteArrayView text = reader.span(first, end);
+    const LineStore &lines = reader.lines();
+    const qsizetype n = m_latin1.size();
+    const QLatin1StringView hay(text.data(), text.size());
+    const QLatin1StringView needle(m_latin1);
+    const auto find = [&](qsizetype from) -> qsizetype {
+        if (from + n > text.size())
+            return -1;
+        if (!m_caseSensitive)
+            return hay.indexOf(needle, from, Qt::CaseInsensitive);
+        const void *hit = memmem(text.data() + from, size_t(text.size() - from),
+                                 m_latin1.constData(), size_t(n));
+        return hit ? static_cast<const char *>(hit) - text.data() : -1;
+    };
+    // Walks the lines along with the hits: a hit counts when it lies inside one line of bytes;
+    // one that runs past its line's end means no later start in that line can fit either.
+    qsizetype matches = 0;
+    qsizetype row = first;
+    qsizetype lineStart = 0;
+    qsizetype lineEnd = lines.length(first);
+    // A character above 255 is in no line of bytes.
+    for (qsizetype at = m_latin1.isEmpty() ? -1 : find(0); at >= 0;) {
+        while (at >= lineEnd && row + 1 < end) {
+            ++row;
+            lineStart = lineEnd;
+            lineEnd = lineStart + lines.length(row);
+        }
+        if (at >= lineEnd)
+            break;
+        if (lines.isWide(row)) {
+            at = find(lineEnd); // counted below, as characters
+            continue;
+        }
+        if (at + n <= lineEnd) {
+            ++matches;
+            at = find(at + n);
+        } else {
+            at = find(lineEnd);
+        }
+    }
+    for (qsizetype r = first; r < end; ++r)
+        if (lines.isWide(r))
+            matches += countLine(r);
+    return matches;
+}
+
+qsizetype LineSearch::countRows(const LineStore &lines, qsizetype first, qsizetype end) const
+{
+    if (first >= end || isEmpty())
+        return 0;
+    // Lines of the open block, or of one block alone, are counted here at once.
+    if (!lines.isSealed(first) || lines.blockEnd(first) >= end) {
+        qsizetype n = 0;
+        for (qsizetype row = first; row < end; ++row)
+            n += countIn(lines, row);
+        return n;
+    }
+    std::vector<qsizetype> starts;
+    for (qsizetype row = first; row < end; row = lines.blockEnd(row))
+        starts.push_back(row);
+    starts.push_back(end);
+    const qsizetype spans = qsizetype(starts.size()) - 1;
+    const int threads = int(std::min<qsizetype>(std::max(QThread::idealThreadCount(), 1), spans));
+    // Each thread takes the next block not yet taken; the store is left alone meanwhile, as
+    // this thread waits for them.
+    std::atomic<qsizetype> nextSpan{0};
+    std::atomic<qsizetype> total{0};
+    const auto work = [&] {
+        LineStore::Reader reader(lines);
+        // A pattern object of its own: matching is not promised to be safe on a shared one.
+        const QRegularExpression expression = m_regex
+                                                  ? QRegularExpression(m_expression.pattern(),
+                                                                       m_expression.patternOptions())
+                                                  : QRegularExpression();
+        qsizetype n = 0;
+        for (qsizetype span = nextSpan++; span < spans; span = nextSpan++) {
+            const qsizetype stop = std::min(starts[size_t(span) + 1], end);
+            if (!m_regex) {
+                n += countSpan(reader, starts[size_t(span)], stop);
+                continue;
+            }
+            for (qsizetype row = starts[size_t(span)]; row < stop; ++row)
+                scan(reader, expression, row, [&](qsizetype, qsizetype) {
+                    ++n;
+                    return true;
+                });
+        }
+        total += n;
+    };
+    std::vector<std::thread> helpers;
+    for (int i = 1; i < threads; ++i)
+        helpers.emplace_back(work);
+    work();
+    for (std::thread &helper : helpers)
+        helper.join();
+    return total;
 }
 
 qsizetype LineSearch::count(const LineStore &lines)
@@ -112,17 +227,19 @@ qsizetype LineSearch::count(const LineStore &lines)
         m_countedMatches = 0;
     }
     const qsizetype final = lines.size() - 1;
-    for (; m_countedRows < final; ++m_countedRows)
-        m_countedMatches += countIn(lines, m_countedRows);
+    if (m_countedRows < final) {
+        m_countedMatches += countRows(lines, m_countedRows, final);
+        m_countedRows = final;
+    }
     return m_countedMatches + countIn(lines, final);
 }
 
 qsizetype LineSearch::ordinal(const LineStore &lines, const LineMatch &match) const
 {
-    qsizetype n = 0;
-    for (qsizetype row = 0; row < match.row && row < lines.size(); ++row)
-        n += countIn(lines, row);
-    scan(lines, match.row, [&](qsizetype start, qsizetype) {
+    qsizetype n = countRows(lines, 0, std::min(match.row, lines.size()));
+    if (match.row >= lines.size())
+        return n;
+    scan(lines, m_expression, match.row, [&](qsizetype start, qsizetype) {
         if (start >= match.start)
             return false;
         ++n;
@@ -143,7 +260,7 @@ std::optional<LineMatch> LineSearch::next(const LineStore &lines, const LineMatc
     qsizetype row = fromNowhere ? (forward ? 0 : rows - 1) : from.row;
     for (qsizetype step = 0; step <= rows; ++step) {
         std::optional<LineMatch> best;
-        scan(lines, row, [&](qsizetype start, qsizetype length) {
+        scan(lines, m_expression, row, [&](qsizetype start, qsizetype length) {
             const LineMatch m{row, start, length};
             const bool firstVisit = step == 0 && !fromNowhere;
             if (forward) {

@@ -21,7 +21,8 @@ struct LineMatch
 
 // Finds a text or a regular expression in the terminal lines. Matches do not overlap and
 // never span lines. The count over all lines is kept as lines arrive: every line but the
-// last is final, so only new lines and the growing last one are searched again.
+// last is final, so only new lines and the growing last one are searched again. Counting
+// many lines spreads their blocks over the cores, each block decompressed once.
 class LineSearch
 {
 public:
@@ -44,8 +45,16 @@ public:
 
 private:
     qsizetype countIn(const LineStore &lines, qsizetype row) const;
-    // Calls `found(start, length)` for each match of the row until it returns false.
-    template <typename Found> void scan(const LineStore &lines, qsizetype row, Found found) const;
+    // Matches in the rows from `first` up to `end`.
+    qsizetype countRows(const LineStore &lines, qsizetype first, qsizetype end) const;
+    // Plain-text matches in the rows from `first` up to `end` of one block, found in the
+    // block's text as a whole rather than line by line.
+    qsizetype countSpan(LineStore::Reader &reader, qsizetype first, qsizetype end) const;
+    // Calls `found(start, length)` for each match of the row until it returns false; `Lines`
+    // is the store or one of its readers.
+    template <typename Lines, typename Found>
+    void scan(Lines &lines, const QRegularExpression &expression, qsizetype row,
+              Found found) const;
 
     QString m_text;
     QByteArray m_latin1; // the text as the lines hold it; empty when it has a wider character

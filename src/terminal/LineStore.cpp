@@ -1,18 +1,34 @@
 #include "LineStore.h"
 
+#include "SealingQueue.h"
+
 #include <QDateTime>
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace zorvane::terminal {
 
 namespace {
-// Large enough that a new block is rare, small enough that a half-used last block costs little.
-constexpr quint32 kBlockBytes = 1u << 20;
+// Large enough that a new block is rare and compresses well, small enough that the open block
+// costs little and a sealed one comes back within a fraction of a millisecond.
+constexpr quint32 kBlockBytes = 256u * 1024;
 constexpr quint64 kMaxLineBytes = std::numeric_limits<quint32>::max() / 2;
+
+
+QString decoded(QByteArrayView bytes, bool utf8)
+{
+    return utf8 ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
+}
 } // namespace
+
+LineStore::LineStore() = default;
+LineStore::~LineStore() = default;
 
 qint64 LineStore::systemClock()
 {
@@ -25,10 +41,88 @@ void LineStore::stampIfEmpty()
         m_times.setLast(now());
 }
 
-const char *LineStore::lineData(qsizetype row) const
+const char *LineStore::blockBytes(quint32 block) const
+{
+    const Block &b = m_blocks[block];
+    if (!b.sealed)
+        return b.data.get();
+    CacheEntry *oldest = &m_cache[0];
+    for (CacheEntry &entry : m_cache) {
+        if (entry.block == block) {
+            entry.lastUse = ++m_cacheUse;
+            return entry.bytes.get();
+        }
+        if (entry.lastUse < oldest->lastUse)
+            oldest = &entry;
+    }
+    oldest->bytes.reset(); // the evicted block goes before the new one comes
+    oldest->bytes = b.sealed->bytes();
+    oldest->block = block;
+    oldest->lastUse = ++m_cacheUse;
+    return oldest->bytes.get();
+}
+
+QByteArrayView LineStore::lineBytes(qsizetype row) const
 {
     const quint64 e = m_entries[static_cast<size_t>(row)];
-    return m_blocks[blockOf(e)].data.get() + offsetOf(e);
+    return {blockBytes(blockOf(e)) + offsetOf(e), length(row)};
+}
+
+QByteArrayView LineStore::Reader::lineBytes(qsizetype row)
+{
+    const quint64 e = m_lines.m_entries[static_cast<size_t>(row)];
+    const quint32 block = blockOf(e);
+    const Block &b = m_lines.m_blocks[block];
+    const qsizetype len = m_lines.length(row);
+    if (!b.sealed)
+        return {b.data.get() + offsetOf(e), len};
+    if (block != m_block) {
+        m_bytes.reset();
+        // A block the store's own cache holds is not decompressed again.
+        for (const CacheEntry &entry : m_lines.m_cache) {
+            if (entry.block == block)
+                m_bytes = entry.bytes;
+        }
+        if (!m_bytes)
+            m_bytes = b.sealed->bytes();
+        m_block = block;
+    }
+    return {m_bytes.get() + offsetOf(e), len};
+}
+
+QByteArrayView LineStore::Reader::span(qsizetype first, qsizetype end)
+{
+    const QByteArrayView start = lineBytes(first);
+    const quint64 last = m_lines.m_entries[static_cast<size_t>(end - 1)];
+    const qsizetype size = offsetOf(last) + m_lines.length(end - 1) -
+                           offsetOf(m_lines.m_entries[static_cast<size_t>(first)]);
+    return {start.data(), size};
+}
+
+std::optional<QByteArrayView> LineStore::Reader::latin1(qsizetype row)
+{
+    if (m_lines.m_entries[static_cast<size_t>(row)] & kUtf8Flag)
+        return std::nullopt;
+    return lineBytes(row);
+}
+
+QString LineStore::Reader::text(qsizetype row)
+{
+    return decoded(lineBytes(row), m_lines.m_entries[static_cast<size_t>(row)] & kUtf8Flag);
+}
+
+qsizetype LineStore::blockEnd(qsizetype row) const
+{
+    const quint32 block = blockOf(m_entries[static_cast<size_t>(row)]);
+    const auto after = std::upper_bound(
+        m_entries.begin() + row, m_entries.end(), block,
+        [](quint32 b, quint64 e) { return b < blockOf(e); });
+    return after - m_entries.begin();
+}
+
+bool LineStore::isSealed(qsizetype row) const
+{
+    return m_blocks[blockOf(m_entries[static_cast<size_t>(row)])].sealed != nullptr;
 }
 
 qsizetype LineStore::length(qsizetype row) const
@@ -44,11 +138,7 @@ qsizetype LineStore::length(qsizetype row) const
 
 QString LineStore::text(qsizetype row) const
 {
-    const char *data = lineData(row);
-    const qsizetype len = length(row);
-    if (m_entries[static_cast<size_t>(row)] & kUtf8Flag)
-        return QString::fromUtf8(data, len);
-    return QString::fromLatin1(data, len);
+    return decoded(lineBytes(row), m_entries[static_cast<size_t>(row)] & kUtf8Flag);
 }
 
 QString LineStore::text(qsizetype row, qsizetype from, qsizetype count) const
@@ -58,14 +148,14 @@ QString LineStore::text(qsizetype row, qsizetype from, qsizetype count) const
         return text(row).mid(from, count);
     if (from >= len || count <= 0)
         return {};
-    return QString::fromLatin1(lineData(row) + from, std::min(count, len - from));
+    return QString::fromLatin1(lineBytes(row).sliced(from, std::min(count, len - from)));
 }
 
 std::optional<QByteArrayView> LineStore::latin1(qsizetype row) const
 {
     if (m_entries[static_cast<size_t>(row)] & kUtf8Flag)
         return std::nullopt;
-    return QByteArrayView(lineData(row), length(row));
+    return lineBytes(row);
 }
 
 void LineStore::addLine(QStringView text)
@@ -78,13 +168,26 @@ void LineStore::addLine(QStringView text)
         Block block;
         block.capacity = kBlockBytes;
         block.data = std::make_unique_for_overwrite<char[]>(block.capacity);
-        m_blocks.push_back(std::move(block));
+        pushBlock(std::move(block));
     }
     const quint64 blockIndex = m_blocks.size() - 1;
     m_entries.push_back((blockIndex << kBlockShift) | m_blocks.back().used);
     m_times.append(at);
     if (!text.isEmpty())
         appendToLast(text);
+}
+
+void LineStore::pushBlock(Block block)
+{
+    if (!m_blocks.empty()) {
+        Block &full = m_blocks.back();
+        full.sealed = std::make_shared<SealedBlock>(std::move(full.data), full.used);
+        full.capacity = 0;
+        if (!m_sealer)
+            m_sealer = std::make_unique<SealingQueue>();
+        m_sealer->push(full.sealed);
+    }
+    m_blocks.push_back(std::move(block));
 }
 
 void LineStore::ensureLastLine()
@@ -118,7 +221,7 @@ char *LineStore::reserveInLastLine(qsizetype extra)
         if (reuse) {
             *block = std::move(fresh);
         } else {
-            m_blocks.push_back(std::move(fresh));
+            pushBlock(std::move(fresh));
             const quint64 blockIndex = m_blocks.size() - 1;
             e = (e & ~((quint64(1) << kFlagShift) - 1)) | (blockIndex << kBlockShift);
         }
@@ -209,8 +312,20 @@ void LineStore::clear()
     // Swapped out rather than cleared so the memory goes back at once.
     std::deque<quint64>().swap(m_entries);
     std::vector<Block>().swap(m_blocks);
+    m_cache = {};
     m_times.clear();
     ++m_generation;
+#ifdef __GLIBC__
+    // Freed blocks sit in the allocator's free lists, many in the compressing thread's arena;
+    // this hands them back to the system, so the resident size falls after a Clear.
+    malloc_trim(0);
+#endif
+}
+
+void LineStore::settle()
+{
+    if (m_sealer)
+        m_sealer->settle();
 }
 
 qsizetype LineStore::memoryBytes() const
@@ -219,8 +334,11 @@ qsizetype LineStore::memoryBytes() const
     constexpr qsizetype kChunkEntries = 512 / sizeof(quint64);
     const auto chunks = static_cast<qsizetype>(m_entries.size() / kChunkEntries + 1);
     qsizetype bytes = chunks * (512 + static_cast<qsizetype>(sizeof(void *)));
+    bytes += qsizetype(m_blocks.capacity() * sizeof(Block));
     for (const Block &b : m_blocks)
-        bytes += b.capacity;
+        bytes += b.sealed ? b.sealed->memoryBytes() : qsizetype(b.capacity);
+    for (const CacheEntry &entry : m_cache)
+        bytes += entry.bytes ? qsizetype(m_blocks[entry.block].used) : 0;
     return bytes + m_times.memoryBytes();
 }
 

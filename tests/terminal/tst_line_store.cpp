@@ -1,14 +1,17 @@
 // The terminal list's line store: lines that cross the boundaries of its text blocks, a line
-// longer than a block, the fall-back to UTF-8 for characters above 255, clearing, and styles.
+// longer than a block, the fall-back to UTF-8 for characters above 255, clearing, and styles;
+// blocks sealed and compressed on their own thread come back byte for byte, on any thread.
 #include "terminal/LineStore.h"
 
 #include <QTest>
+
+#include <thread>
 
 using namespace zorvane::terminal;
 
 namespace {
 
-constexpr qsizetype kBlock = 1 << 20; // the store's block size
+constexpr qsizetype kBlock = 256 * 1024; // the store's block size
 
 QByteArray pattern(qsizetype size, int seed)
 {
@@ -39,7 +42,7 @@ private slots:
                     done, std::min<qsizetype>(333, line.size() - done)));
             expected << line;
         }
-        QVERIFY(store.memoryBytes() > 3 * kBlock);
+        QVERIFY(store.blockEnd(0) < store.size()); // the lines span several blocks
         QCOMPARE(store.size(), expected.size());
         for (int i = 0; i < expected.size(); ++i) {
             QCOMPARE(store.length(i), expected[i].size());
@@ -117,7 +120,8 @@ private slots:
         LineStore store;
         for (int i = 0; i < 5000; ++i)
             store.addLine(QString::fromLatin1(pattern(500, i)));
-        QVERIFY(store.memoryBytes() > 2 * kBlock);
+        store.settle();
+        QVERIFY(store.memoryBytes() > 5000 * 8);
         store.clear();
         QVERIFY(store.isEmpty());
         QVERIFY(store.memoryBytes() < 1024);
@@ -137,6 +141,115 @@ private slots:
         store.appendToLast(u"\u20ac");
         QCOMPARE(store.text(1).size(), 3 + 2 * kBlock + 1);
         QCOMPARE(store.text(0), QStringLiteral("one"));
+    }
+
+    // Lines with every byte value, grown in pieces so that many reach past the end of their
+    // block and move on, come back the same once their blocks are compressed: through the
+    // store (read out of order, so its cache of decompressed blocks turns over) and through
+    // readers on other threads.
+    void sealedBlocksComeBackWhole_data()
+    {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<int>("shortest");
+        QTest::addColumn<int>("longest");
+        QTest::addColumn<int>("piece");
+        QTest::newRow("short lines") << 60000 << 0 << 64 << 7;
+        QTest::newRow("lines over block ends") << 4000 << 300 << 2000 << 333;
+        QTest::newRow("lines longer than a block") << 6 << 600000 << 900000 << 65536;
+    }
+
+    void sealedBlocksComeBackWhole()
+    {
+        QFETCH(int, lines);
+        QFETCH(int, shortest);
+        QFETCH(int, longest);
+        QFETCH(int, piece);
+        LineStore store;
+        QList<QByteArray> expected;
+        quint32 seed = 1;
+        for (int i = 0; i < lines; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            QByteArray line(shortest + int(seed >> 8) % (longest - shortest + 1), Qt::Uninitialized);
+            for (qsizetype k = 0; k < line.size(); ++k)
+                line[k] = char((i * 131 + k * 7 + (k >> 9)) & 0xFF); // every byte value, NUL too
+            store.addLine({});
+            for (qsizetype done = 0; done < line.size(); done += piece)
+                store.appendToLast(QByteArrayView(line).sliced(
+                    done, std::min<qsizetype>(piece, line.size() - done)));
+            expected << line;
+        }
+        store.addLine(u"\u20ac wide, in the open block");
+        store.settle();
+        QVERIFY(store.isSealed(0));
+        QVERIFY(!store.isSealed(store.size() - 1));
+        QCOMPARE(store.size(), expected.size() + 1);
+
+        const int rows = int(expected.size());
+        const int stride = rows > 100 ? 7919 : 1; // hops between blocks
+        for (int i = 0; i < rows; ++i) {
+            const int row = int((qint64(i) * stride) % rows);
+            QCOMPARE(store.length(row), expected[row].size());
+            QCOMPARE(store.latin1(row).value(), QByteArrayView(expected[row]));
+        }
+        QCOMPARE(store.text(0), QString::fromLatin1(expected[0]));
+        QCOMPARE(store.text(rows - 1, 3, 5), QString::fromLatin1(expected[rows - 1].mid(3, 5)));
+        QCOMPARE(store.text(rows), QStringLiteral("\u20ac wide, in the open block"));
+
+        // Two readers at once, each over half the lines, while this thread waits.
+        bool same[2] = {true, true};
+        const auto readHalf = [&](int half) {
+            LineStore::Reader reader(store);
+            for (int row = half; row < rows; row += 2)
+                same[half] = same[half] && reader.latin1(row) == QByteArrayView(expected[row]);
+        };
+        std::thread other(readHalf, 1);
+        readHalf(0);
+        other.join();
+        QVERIFY(same[0]);
+        QVERIFY(same[1]);
+    }
+
+    // Wide lines sealed in a block keep their characters.
+    void wideLinesInSealedBlocks()
+    {
+        LineStore store;
+        for (int i = 0; i < 20000; ++i)
+            store.addLine(i % 100 == 0 ? QStringLiteral("\u20ac %1 \u00e9").arg(i)
+                                       : QStringLiteral("line %1 of plain text").arg(i));
+        store.settle();
+        QVERIFY(store.isSealed(0));
+        LineStore::Reader reader(store);
+        for (int i = 0; i < 20000; i += 100) {
+            QCOMPARE(store.text(i), QStringLiteral("\u20ac %1 \u00e9").arg(i));
+            QVERIFY(!store.latin1(i));
+            QCOMPARE(reader.text(i), QStringLiteral("\u20ac %1 \u00e9").arg(i));
+            QCOMPARE(store.latin1(i + 1).value(), QStringLiteral("line %1 of plain text").arg(i + 1).toLatin1());
+        }
+    }
+
+    // Clearing, or dropping the store, while its blocks are still being compressed: the
+    // compressing thread finishes with blocks nobody holds, and the store goes on afresh.
+    void clearDuringCompression()
+    {
+        const QByteArray text = pattern(4 * kBlock, 9);
+        for (int round = 0; round < 4; ++round) {
+            LineStore store;
+            for (int i = 0; i < 16; ++i) {
+                store.addLine({});
+                for (qsizetype done = 0; done < text.size(); done += 1000)
+                    store.appendToLast(QByteArrayView(text).sliced(
+                        done, std::min<qsizetype>(1000, text.size() - done)));
+            }
+            if (round % 2 == 1)
+                continue; // dropped at once
+            store.clear();
+            QVERIFY(store.isEmpty());
+            QVERIFY(store.memoryBytes() < 1024);
+            store.addLine(u"after the clear");
+            store.settle();
+            QCOMPARE(store.size(), 1);
+            QCOMPARE(store.text(0), QStringLiteral("after the clear"));
+        }
     }
 };
 

@@ -7,6 +7,7 @@
 #include "terminal/LineStore.h"
 
 #include <QDateTime>
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace zorvane::terminal;
@@ -179,6 +180,61 @@ private slots:
         QVERIFY(!search.setPattern(u"(unclosed"_qs, false, true));
         QCOMPARE(search.count(store), 0);
         QVERIFY(!search.next(store, {}, true));
+    }
+
+    // Counting over many sealed blocks runs on several threads; the count, a match's place in
+    // it and the way round the end agree with the lines as they were added.
+    void findOverSealedBlocks_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<bool>("caseSensitive");
+        QTest::addColumn<bool>("regex");
+        QTest::newRow("plain, case") << "ERROR" << true << false;
+        QTest::newRow("plain, any case") << "error" << false << false;
+        QTest::newRow("regex") << "ERR(OR)? \\d+7\\b" << true << true;
+        QTest::newRow("wide character") << "\u20ac" << false << false;
+        // Lines ending in 0 come before lines starting with +: no match spans them.
+        QTest::newRow("not across line ends") << "0+" << true << false;
+    }
+
+    void findOverSealedBlocks()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(bool, caseSensitive);
+        QFETCH(bool, regex);
+        LineStore store;
+        QStringList added;
+        for (int i = 0; i < 60000; ++i) {
+            QString line = i % 97 == 0    ? QStringLiteral("+RSSI: ERROR %1 error 0+1").arg(i)
+                           : i % 1001 == 0 ? QStringLiteral("\u20ac %1 Error").arg(i)
+                                           : QStringLiteral("+STATUS: link 0 seq %1").arg(i);
+            store.addLine(line);
+            added << line;
+        }
+        store.settle();
+        QVERIFY(store.isSealed(0));
+        const QRegularExpression expression(
+            regex ? pattern : QRegularExpression::escape(pattern),
+            caseSensitive ? QRegularExpression::NoPatternOption
+                          : QRegularExpression::CaseInsensitiveOption);
+        qsizetype expected = 0;
+        LineMatch lastMatch;
+        for (int row = 0; row < added.size(); ++row) {
+            for (auto it = expression.globalMatch(added[row]); it.hasNext();) {
+                const auto m = it.next();
+                ++expected;
+                lastMatch = {row, m.capturedStart(), m.capturedLength()};
+            }
+        }
+        QVERIFY(expected > 1);
+        LineSearch search;
+        QVERIFY(search.setPattern(pattern, caseSensitive, regex));
+        QCOMPARE(search.count(store), expected);
+        QCOMPARE(search.ordinal(store, lastMatch), expected - 1);
+        // Backwards from the first line goes round to the last match.
+        const auto found = search.next(store, {0, 0, 0}, false);
+        QVERIFY(found);
+        QCOMPARE(*found, lastMatch);
     }
 
     void followOrHold_data()

@@ -1,11 +1,14 @@
 // The terminal list's model and view: new lines reach the view in one batch per publish,
 // a grown last line is reported as changed, clearing resets; and the view keeps the last line
-// selected and in view on a long list, and answers clicks and keys on it.
+// selected and in view on a long list, and answers clicks and keys on it; dragging the scroll
+// bar over lines held in compressed blocks shows them as they came.
 #include "terminal/view/TerminalModel.h"
 #include "terminal/view/TerminalView.h"
 
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -190,6 +193,64 @@ private slots:
         QVERIFY2(onScreenMatches(), "a page down");
         QTest::keyClick(&view, Qt::Key_End);
         QVERIFY2(onScreenMatches(), "at the last line");
+    }
+
+    void scrollBarDragOverSealedBlocks()
+    {
+        TerminalModel model;
+        const auto lineText = [](int i) {
+            return QStringLiteral("%1 +STATUS: link 0 \u00e9\u00ff seq %2").arg(i, 7).arg(i * 7);
+        };
+        constexpr int kLines = 200000;
+        for (int i = 0; i < kLines; ++i)
+            model.lines().addLine(lineText(i));
+        model.lines().settle();
+        model.publish();
+        QVERIFY(model.lines().isSealed(0));
+        TerminalView view;
+        view.resize(400, 300);
+        view.setModel(&model);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QTest::keyClick(&view, Qt::Key_Home);
+
+        QScrollBar *bar = view.verticalScrollBar();
+        QStyleOptionSlider option;
+        option.initFrom(bar);
+        option.orientation = bar->orientation();
+        option.minimum = bar->minimum();
+        option.maximum = bar->maximum();
+        option.sliderPosition = bar->sliderPosition();
+        option.sliderValue = bar->value();
+        option.singleStep = bar->singleStep();
+        option.pageStep = bar->pageStep();
+        const QRect handle =
+            bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar);
+        QVERIFY(handle.isValid());
+        QPoint at = handle.center();
+        QTest::mousePress(bar, Qt::LeftButton, {}, at);
+        int lastTop = -1;
+        int sealedSeen = 0;
+        for (int y = at.y(); y <= bar->height(); y += 6) {
+            at.setY(y);
+            QMouseEvent move(QEvent::MouseMove, at, bar->mapToGlobal(at), Qt::NoButton,
+                             Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(bar, &move);
+            view.viewport()->repaint(); // every row in view drawn from its block
+            const QModelIndex top = view.indexAt(QPoint(1, 1));
+            QVERIFY(top.isValid());
+            QVERIFY(top.row() >= lastTop);
+            lastTop = top.row();
+            sealedSeen += model.lines().isSealed(top.row());
+            QCOMPARE(top.data().toString(), lineText(top.row()));
+            const QModelIndex bottom = view.indexAt(QPoint(1, view.viewport()->height() - 2));
+            if (bottom.isValid())
+                QCOMPARE(bottom.data().toString(), lineText(bottom.row()));
+        }
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, at);
+        QCOMPARE(bar->value(), bar->maximum());
+        QVERIFY(sealedSeen > 10);
+        QVERIFY(view.viewport()->rect().intersects(view.visualRect(model.index(kLines - 1))));
     }
 };
 
