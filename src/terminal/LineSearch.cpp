@@ -5,6 +5,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <iterator>
 #include <atomic>
 #include <cstring>
 #include <thread>
@@ -29,6 +30,20 @@ bool LineSearch::setPattern(const QString &text, bool caseSensitive, bool regula
         m_valid = m_expression.isValid();
         if (m_valid)
             m_expression.optimize();
+        static const char *const lookingOutside[] = {"(?=", "(?!", "(?<=", "(?<!", "\\A",
+                                                     "\\z", "\\Z", "\\G", "\\K", "(*"};
+        m_joinable = m_valid && std::none_of(std::begin(lookingOutside), std::end(lookingOutside),
+                                             [&](const char *token) {
+                                                 return text.contains(QLatin1StringView(token));
+                                             });
+        if (m_joinable) {
+            m_joinedExpression.setPattern(text);
+            m_joinedExpression.setPatternOptions(m_expression.patternOptions() |
+                                                 QRegularExpression::MultilineOption);
+            m_joinable = m_joinedExpression.isValid();
+        }
+    } else {
+        m_joinable = false;
     }
     m_countedRows = 0;
     m_countedMatches = 0;
@@ -248,6 +263,35 @@ qsizetype LineSearch::ordinal(const LineStore &lines, const LineMatch &match) co
     return n;
 }
 
+std::vector<qsizetype> LineSearch::candidateRows(const LineStore &lines, qsizetype first,
+                                                qsizetype end) const
+{
+    QString joined;
+    std::vector<qsizetype> starts;
+    starts.reserve(static_cast<size_t>(end - first + 1));
+    for (qsizetype row = first; row < end; ++row) {
+        starts.push_back(joined.size());
+        if (const std::optional<QByteArrayView> bytes = lines.latin1(row))
+            joined.append(QLatin1StringView(*bytes));
+        else
+            joined.append(lines.text(row));
+        joined.append(QLatin1Char('\n'));
+    }
+    starts.push_back(joined.size());
+    std::vector<qsizetype> rows;
+    for (qsizetype at = 0; at < joined.size();) {
+        const QRegularExpressionMatch match = m_joinedExpression.match(joined, at);
+        if (!match.hasMatch())
+            break;
+        const auto line = std::upper_bound(starts.begin(), starts.end(), match.capturedStart()) - 1;
+        const qsizetype index = line - starts.begin();
+        rows.push_back(first + index);
+        // A match that ran on past its line end may hide one in the next line: go on from there.
+        at = starts[static_cast<size_t>(index + 1)];
+    }
+    return rows;
+}
+
 std::optional<LineMatch> LineSearch::next(const LineStore &lines, const LineMatch &from,
                                           bool forward) const
 {
@@ -255,14 +299,12 @@ std::optional<LineMatch> LineSearch::next(const LineStore &lines, const LineMatc
     if (isEmpty() || rows == 0)
         return std::nullopt;
     const bool fromNowhere = from.row < 0 || from.row >= rows;
-    // The starting row is looked at twice: past `from` first, and again at the end of the
-    // way round for the matches on the other side of it.
-    qsizetype row = fromNowhere ? (forward ? 0 : rows - 1) : from.row;
-    for (qsizetype step = 0; step <= rows; ++step) {
+    const qsizetype startRow = fromNowhere ? (forward ? 0 : rows - 1) : from.row;
+    // The match in one row: on the first visit of the row `from` is in, only past `from`.
+    const auto matchIn = [&](qsizetype row, bool firstVisit) {
         std::optional<LineMatch> best;
         scan(lines, m_expression, row, [&](qsizetype start, qsizetype length) {
             const LineMatch m{row, start, length};
-            const bool firstVisit = step == 0 && !fromNowhere;
             if (forward) {
                 if (firstVisit && start <= from.start)
                     return true;
@@ -274,11 +316,36 @@ std::optional<LineMatch> LineSearch::next(const LineStore &lines, const LineMatc
             best = m; // keep the last one before `from`
             return true;
         });
-        if (best)
-            return best;
+        return best;
+    };
+    // The starting row is looked at twice: past `from` first, and again at the end of the
+    // way round for the matches on the other side of it.
+    if (auto found = matchIn(startRow, !fromNowhere))
+        return found;
+    qsizetype row = startRow;
+    qsizetype left = rows - 1; // rows between the two visits of the starting row
+    constexpr qsizetype kJoinedRows = 8192;
+    while (left > 0) {
         row = forward ? (row + 1) % rows : (row + rows - 1) % rows;
+        if (!m_joinable) {
+            if (auto found = matchIn(row, false))
+                return found;
+            --left;
+            continue;
+        }
+        // A run of rows that does not wrap round the end, searched joined.
+        const qsizetype run = std::min(left, std::min(kJoinedRows, forward ? rows - row : row + 1));
+        const qsizetype first = forward ? row : row - run + 1;
+        std::vector<qsizetype> candidates = candidateRows(lines, first, first + run);
+        if (!forward)
+            std::reverse(candidates.begin(), candidates.end());
+        for (const qsizetype candidate : candidates)
+            if (auto found = matchIn(candidate, false))
+                return found;
+        row = forward ? row + run - 1 : row - run + 1;
+        left -= run;
     }
-    return std::nullopt;
+    return matchIn(startRow, false);
 }
 
 } // namespace zorvane::terminal

@@ -62,6 +62,16 @@ private:
     bool m_regex = false;
     bool m_valid = true;
     QRegularExpression m_expression;
+    // The expression over many lines joined by line ends, to skip lines without a match in
+    // one pass instead of one call per line; only for expressions that do not look past
+    // their own line (no lookaround, no subject anchors), where a line's match is always a
+    // match in the joined text too.
+    QRegularExpression m_joinedExpression;
+    bool m_joinable = false;
+    // Rows of [first, end) where a match in the joined text starts, ascending; each is a row
+    // that may match, every row that does is among them.
+    std::vector<qsizetype> candidateRows(const LineStore &lines, qsizetype first,
+                                         qsizetype end) const;
     // The count: final lines counted so far and their matches, and which store generation
     // they belong to.
     qsizetype m_countedRows = 0;

@@ -237,6 +237,60 @@ private slots:
         QCOMPARE(*found, lastMatch);
     }
 
+    // Going from match to match with a regular expression searches many lines joined at once;
+    // whatever runs past a line end there, each step lands where a search of each line alone
+    // lands, both ways, round the end and across the joined runs.
+    void regexStepsMatchLineByLine_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::newRow("spans line ends when joined") << "k[^Q]*9";
+        QTest::newRow("white space to the next line") << "\\d\\s+\\+";
+        QTest::newRow("line start") << "^\\+RSSI";
+        QTest::newRow("line end") << "7$";
+        QTest::newRow("empty matches") << "Z*";
+        QTest::newRow("any character, lines joined by dots") << "(?s)0.+S";
+        // Joined, the line end would be the white space before or after the line.
+        QTest::newRow("looks behind") << "(?<!\\s)\\+RSSI";
+        QTest::newRow("looks ahead") << "\\d(?!\\s)";
+    }
+
+    void regexStepsMatchLineByLine()
+    {
+        QFETCH(QString, pattern);
+        LineStore store;
+        QStringList added;
+        for (int i = 0; i < 20000; ++i) {
+            const QString line = i % 3331 == 0 ? QStringLiteral("+RSSI: -%1").arg(i % 90)
+                                 : i % 17 == 0   ? QString()
+                                                 : QStringLiteral("link %1 seq %2").arg(i % 7).arg(i);
+            store.addLine(line);
+            added << line;
+        }
+        const QRegularExpression expression(pattern);
+        QList<LineMatch> expected;
+        for (int row = 0; row < added.size(); ++row)
+            for (auto it = expression.globalMatch(added[row]); it.hasNext();) {
+                const auto m = it.next();
+                if (m.capturedLength() > 0)
+                    expected.append({row, m.capturedStart(), m.capturedLength()});
+            }
+        LineSearch search;
+        QVERIFY(search.setPattern(pattern, true, true));
+        if (expected.isEmpty()) {
+            QVERIFY(!search.next(store, {}, true));
+            return;
+        }
+        // A few steps each way from several places, and round both ends.
+        for (const qsizetype index : {qsizetype(0), expected.size() / 3, expected.size() - 1}) {
+            const LineMatch at = expected[index];
+            QCOMPARE(search.next(store, at, true), expected[(index + 1) % expected.size()]);
+            QCOMPARE(search.next(store, at, false),
+                     expected[(index + expected.size() - 1) % expected.size()]);
+        }
+        QCOMPARE(search.next(store, {}, true), expected.first());
+        QCOMPARE(search.next(store, {}, false), expected.last());
+    }
+
     void followOrHold_data()
     {
         // Steps: r<n> the list shows n lines; u/d the view moved up or to the bottom;
