@@ -3,6 +3,8 @@
 // that refuse, stay silent, greet with a banner or die mid-stream.
 #include "NetworkServers.h"
 #include "PtyModule.h"
+#include "serial/ModemSequence.h"
+#include "serial/ModemSequenceRunner.h"
 #include "serial/network/NetworkLink.h"
 
 #include <QDeadlineTimer>
@@ -56,6 +58,7 @@ private slots:
     void ser2netLineSettings();
     void unansweredControlLeavesLinesUnknown();
     void pyserialModemLines();
+    void resetSequenceOverTheNetwork();
     void pyserialTransparency();
     void openFailures_data();
     void openFailures();
@@ -182,6 +185,40 @@ void TestNetworkLink::pyserialModemLines()
         QTRY_COMPARE(link.outputs(), (std::optional<ModemOutputs>{{step.dtr, step.rts}}));
     }
     QVERIFY(changed.size() >= 3);
+}
+
+// A reset sequence played on a network port: the changes go out back to back as the server's
+// control commands, and the loop port behind pyserial's server mirrors them in order (DTR as
+// DSR, RTS as CTS); a break is acknowledged.
+void TestNetworkLink::resetSequenceOverTheNetwork()
+{
+    NetworkServer server;
+    QVERIFY(server.startPeer(QStringLiteral("pyserial")));
+    NetworkLink link;
+    QVERIFY2(link.open(server.url(QStringLiteral("rfc2217")), k115200),
+             qPrintable(link.lastError().text));
+    QVERIFY(link.setOutputs({false, false}));
+    QTRY_VERIFY(link.inputs() && !link.inputs()->dsr && !link.inputs()->cts);
+
+    QStringList seen;
+    QObject::connect(&link, &Link::inputsChanged, &link, [&] {
+        if (const auto in = link.inputs()) {
+            const QString state = QStringLiteral("%1%2").arg(in->dsr ? 'D' : 'd').arg(in->cts ? 'R' : 'r');
+            if (seen.isEmpty() || seen.last() != state)
+                seen << state;
+        }
+    });
+    ModemSequenceRunner runner;
+    QSignalSpy done(&runner, &ModemSequenceRunner::finished);
+    QVERIFY(runner.start(&link, parseModemSequence(u"Dr300R").steps));
+    QVERIFY(done.wait(5000));
+    QCOMPARE(done.first().first().toBool(), true);
+    QTRY_COMPARE_WITH_TIMEOUT(seen.value(seen.size() - 1), QStringLiteral("DR"), 1500);
+    QCOMPARE(seen, (QStringList{"Dr", "DR"}));
+
+    QVERIFY(runner.start(&link, breakSteps(100)));
+    QVERIFY(done.wait(5000));
+    QCOMPARE(done.last().first().toBool(), true);
 }
 
 void TestNetworkLink::pyserialTransparency()
