@@ -74,6 +74,10 @@ public:
     // While resting, bytes that arrive stay with the device or the socket and wake the
     // reader at most once, until the next read takes everything.
     virtual void setResting(bool resting) = 0;
+    // While dozing, arriving bytes wake nobody at all: the reader comes back by its own timer
+    // and takes them then, and its next read ends the doze. A link that cannot keep quiet
+    // wakes the reader as while resting.
+    virtual void setDozing(bool dozing) { Q_UNUSED(dozing); }
 
     // Modem lines. A link that cannot drive or read them answers false or nothing; the
     // windows then show the lines as unavailable rather than guess.

@@ -1,5 +1,7 @@
 #include "LocalSerialLink.h"
 
+#include <QSocketNotifier>
+
 #include "ModemLinesIo.h"
 
 #include "DeviceKind.h"
@@ -155,6 +157,16 @@ void LocalSerialLink::setResting(bool resting)
 {
     // QSerialPort stops reading once its buffer holds this much, until the next read.
     m_device.setReadBufferSize(resting ? 1 : kReadBufferBytes);
+}
+
+void LocalSerialLink::setDozing(bool dozing)
+{
+    // QSerialPort watches the device with a read notifier of its own, its child, and switches
+    // it on again at its next read; off, the bytes wait in the kernel without a wake-up.
+    for (QSocketNotifier *notifier : m_device.findChildren<QSocketNotifier *>()) {
+        if (notifier->type() == QSocketNotifier::Read)
+            notifier->setEnabled(!dozing);
+    }
 }
 
 // A device that cannot tell its lines (a pseudo-terminal) answers nothing; see ModemLinesIo.

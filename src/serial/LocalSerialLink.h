@@ -30,6 +30,7 @@ public:
     bool waitForReadyRead(int ms) override;
     void write(QByteArrayView bytes) override;
     void setResting(bool resting) override;
+    void setDozing(bool dozing) override;
 
     bool setOutputs(const ModemLineChange &change) override;
     std::optional<ModemOutputs> outputs() const override;

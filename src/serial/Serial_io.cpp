@@ -168,10 +168,23 @@ void SerialIo::resetChunk(QByteArray chunk)
 
 void SerialIo::restUntilNextRead()
 {
-    if (!m_held || m_resting)
+    rest(false);
+}
+
+void SerialIo::dozeUntilNextRead()
+{
+    rest(true);
+}
+
+void SerialIo::rest(bool dozing)
+{
+    if (!m_held)
         return;
-    m_link->setResting(true);
-    m_resting = true;
+    if (!m_resting) {
+        m_link->setResting(true);
+        m_resting = true;
+    }
+    m_link->setDozing(dozing);
 }
 
 int SerialIo::refillAndGet(ReadWait wait)
@@ -181,6 +194,7 @@ int SerialIo::refillAndGet(ReadWait wait)
     if (m_resting) {
         // Asked the device directly below, whether or not the event loop ran since resting.
         m_link->setResting(false);
+        m_link->setDozing(false);
         m_resting = false;
     }
     if (m_link->bytesAvailable() == 0) {

@@ -71,6 +71,9 @@ public:
     // device's own buffer, and the event loop is woken at most once for it, instead of once
     // for every few bytes a slow link delivers. The next read takes everything in one go.
     void restUntilNextRead();
+    // As resting, but arriving bytes wake nobody: the reader comes back by its own timer. For a
+    // busy link, whose bytes would otherwise wake the program once more before every timer.
+    void dozeUntilNextRead();
     // Called when bytes arrive from the device or the device fails, so a reader that stopped
     // polling can sleep until then; the call may come during a read, so it should only note
     // the news.
@@ -112,6 +115,7 @@ public:
     int last_com_port = 0;
 
 private:
+    void rest(bool dozing);
     int refillAndGet(ReadWait wait);
     // Drops the chunk in hand, keeping the count of what was taken from it.
     void resetChunk(QByteArray chunk = {});

@@ -82,6 +82,9 @@ ReceivePacer::Pace ReceivePacer::endEvent(qint64 taken, bool holdsDevice)
     m_slowEvents = fast ? 0 : std::min(m_slowEvents + 1, kSlowEventsBeforeQuiet);
     if (m_slowEvents < kSlowEventsBeforeQuiet || !holdsDevice)
         return Pace::Flood;
+    if (m_busy && taken > 0)
+        return Pace::Doze;
+    m_busy = false;
     qCDebug(lcReceive, "link quiet for %d events: sleeping until bytes arrive", m_slowEvents);
     return Pace::Sleep;
 }
@@ -91,10 +94,11 @@ void ReceivePacer::fellAsleep()
     m_sleepNs = m_clock->nowNs();
 }
 
-int ReceivePacer::wakeDelayMs() const
+int ReceivePacer::wakeDelayMs()
 {
     const qint64 asleepMs = (m_clock->nowNs() - m_sleepNs) / kNsPerMs;
-    const int delay = asleepMs > kQuietSpellMs ? kGatherMs : kBusyGatherMs;
+    m_busy = asleepMs <= kQuietSpellMs;
+    const int delay = m_busy ? kBusyGatherMs : kGatherMs;
     qCDebug(lcReceive, "woken by bytes after %lld ms asleep: ticks in %d ms", asleepMs, delay);
     return delay;
 }

@@ -43,9 +43,11 @@ public:
     static constexpr int kFloodTickMs = 2;
     static constexpr int kGatherMs = 3;
     // A link that woke the program again soon after it slept is busy but slow: its bytes are
-    // let gather longer, so it costs one wake-up per this many ms while a line still reaches
-    // the screen well within 20 ms of its arrival.
-    static constexpr int kBusyGatherMs = 12;
+    // let gather for a display frame (at most 30 a second), so a steady stream costs two
+    // wake-ups a frame, the first byte's and the timer's, instead of two every few ms; the
+    // list is refreshed no faster than that anyway. A line after a quiet spell still has only
+    // kGatherMs to wait.
+    static constexpr int kBusyGatherMs = 33;
     static constexpr qint64 kQuietSpellMs = 20;
     static constexpr qint64 kFastLinkBytesPerMs = 150;
     // While asleep the link is still checked this often, so an unplugged adapter that tells
@@ -72,7 +74,8 @@ public:
     };
 
     // How the receive timer goes on after an event with a device held.
-    enum class Pace { Flood, Sleep };
+    // Doze: a busy slow link is read again after a frame without waiting to be woken.
+    enum class Pace { Flood, Sleep, Doze };
 
     explicit ReceivePacer(std::unique_ptr<Clock> clock = std::make_unique<SteadyClock>());
 
@@ -105,8 +108,9 @@ public:
 
     // --- sleeping between bursts
     void fellAsleep();
-    // How long arriving bytes are let gather before the ticks start again.
-    int wakeDelayMs() const;
+    // How long arriving bytes are let gather before the ticks start again; notes whether the
+    // link is busy, which makes it doze instead of sleep while its bytes keep coming.
+    int wakeDelayMs();
 
     // --- refreshing the list
     // Whether the list may be refreshed now, with `newRows` lines waiting to be shown.
@@ -130,6 +134,8 @@ private:
     qint64 m_sleepNs = 0;
     // Receive events in a row that found the link slow.
     int m_slowEvents = 0;
+    // Woken soon after it slept: the link keeps sending, slowly.
+    bool m_busy = false;
 };
 
 } // namespace zorvane::session

@@ -50,6 +50,8 @@ private slots:
     void budgetEndsAFlood();
     void wakeGathers_data();
     void wakeGathers();
+    void busyLinkDozes_data();
+    void busyLinkDozes();
     void refreshSpacing_data();
     void refreshSpacing();
 };
@@ -213,13 +215,53 @@ void TestReceivePacer::budgetEndsAFlood()
     }
 }
 
+// After a wake, slow events that took bytes: a link woken soon after it slept dozes (read
+// again after a frame, without being woken) for as long as bytes keep coming, and sleeps again
+// once an event finds nothing; a link woken after a quiet spell sleeps at once.
+void TestReceivePacer::busyLinkDozes_data()
+{
+    QTest::addColumn<int>("asleepMs");
+    QTest::addColumn<QList<int>>("bytes");
+    QTest::addColumn<QString>("paces");
+    QTest::newRow("busy: dozes while bytes come, sleeps when none")
+        << 5 << QList<int>{600, 600, 600, 0, 600} << "DDDSS";
+    QTest::newRow("quiet spell: sleeps") << 50 << QList<int>{600, 600} << "SS";
+}
+
+void TestReceivePacer::busyLinkDozes()
+{
+    QFETCH(int, asleepMs);
+    QFETCH(QList<int>, bytes);
+    QFETCH(QString, paces);
+    PacerOnFakeClock fx;
+    // A slow link put to sleep.
+    for (int i = 0; i < ReceivePacer::kSlowEventsBeforeQuiet; ++i) {
+        fx.advanceMs(ReceivePacer::kFloodTickMs);
+        fx.pacer.startEvent();
+        fx.pacer.endEvent(0, true);
+    }
+    fx.pacer.fellAsleep();
+    fx.advanceMs(asleepMs);
+    fx.pacer.wakeDelayMs();
+    QString seen;
+    for (const int taken : bytes) {
+        fx.advanceMs(ReceivePacer::kBusyGatherMs);
+        fx.pacer.startEvent();
+        const auto pace = fx.pacer.endEvent(taken, true);
+        seen += pace == ReceivePacer::Pace::Flood ? u'F'
+                : pace == ReceivePacer::Pace::Doze ? u'D'
+                                                    : u'S';
+    }
+    QCOMPARE(seen, paces);
+}
+
 void TestReceivePacer::wakeGathers_data()
 {
     QTest::addColumn<int>("asleepMs");
     QTest::addColumn<int>("delayMs");
-    QTest::newRow("woken soon after sleeping: a busy slow link") << 20 << 12;
+    QTest::newRow("woken soon after sleeping: a busy slow link gathers a frame") << 20 << 33;
     QTest::newRow("woken after a quiet spell") << 21 << 3;
-    QTest::newRow("woken at once") << 0 << 12;
+    QTest::newRow("woken at once") << 0 << 33;
 }
 
 void TestReceivePacer::wakeGathers()

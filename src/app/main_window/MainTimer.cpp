@@ -40,12 +40,19 @@ void TMain::onTimer1()
             if (pacer.budgetSpent(ticks))
                 break;
         }
-        if (pacer.endEvent(serial.bytesTaken() - takenBefore, serial.holdsDevice()) ==
-            ReceivePacer::Pace::Sleep) {
+        switch (pacer.endEvent(serial.bytesTaken() - takenBefore, serial.holdsDevice())) {
+        case ReceivePacer::Pace::Sleep:
             sleepUntilBytes();
             return;
+        case ReceivePacer::Pace::Doze:
+            // One wake-up a frame, the timer's: the device keeps its bytes until then.
+            serial.dozeUntilNextRead();
+            pace = ReceivePacer::kBusyGatherMs;
+            break;
+        case ReceivePacer::Pace::Flood:
+            pace = ReceivePacer::kFloodTickMs;
+            break;
         }
-        pace = ReceivePacer::kFloodTickMs;
     }
     if (Timer1->interval() != pace)
         Timer1->setInterval(pace);
