@@ -18,6 +18,12 @@ namespace {
 
 const LineSettings k115200{115200, 8, 0, 1};
 
+// The link opened on the server's RFC 2217 port at 115200 8N1; on failure lastError() says why.
+bool openRfc2217(NetworkLink &link, const NetworkServer &server)
+{
+    return link.open(server.url(QStringLiteral("rfc2217")), k115200);
+}
+
 // Every byte value, runs of 0xFF, and the pairs a telnet text mode would change.
 QByteArray awkwardBytes()
 {
@@ -125,8 +131,7 @@ void TestNetworkLink::ser2netLineSettings()
     QVERIFY2(server.startSer2net(QStringLiteral("telnet(rfc2217),tcp"), module.slavePath()),
              qPrintable(server.output()));
     NetworkLink link;
-    QVERIFY2(link.open(server.url(QStringLiteral("rfc2217")), k115200),
-             qPrintable(link.lastError().text));
+    QVERIFY2(openRfc2217(link, server), qPrintable(link.lastError().text));
     QTRY_COMPARE_WITH_TIMEOUT(outputSpeed(module),
                               int(B115200), 1000);
     link.close();
@@ -151,8 +156,7 @@ void TestNetworkLink::unansweredControlLeavesLinesUnknown()
     QVERIFY2(server.startSer2net(QStringLiteral("telnet(rfc2217),tcp"), module.slavePath()),
              qPrintable(server.output()));
     NetworkLink link;
-    QVERIFY2(link.open(server.url(QStringLiteral("rfc2217")), k115200),
-             qPrintable(link.lastError().text));
+    QVERIFY2(openRfc2217(link, server), qPrintable(link.lastError().text));
     QVERIFY(link.setOutputs({true, true}));
     QVERIFY(link.setBreak(false));
     module.readAvailable();
@@ -167,8 +171,7 @@ void TestNetworkLink::pyserialModemLines()
     NetworkServer server;
     QVERIFY(server.startPeer(QStringLiteral("pyserial")));
     NetworkLink link;
-    QVERIFY2(link.open(server.url(QStringLiteral("rfc2217")), k115200),
-             qPrintable(link.lastError().text));
+    QVERIFY2(openRfc2217(link, server), qPrintable(link.lastError().text));
     QSignalSpy changed(&link, &Link::inputsChanged);
 
     struct Step
@@ -195,8 +198,7 @@ void TestNetworkLink::resetSequenceOverTheNetwork()
     NetworkServer server;
     QVERIFY(server.startPeer(QStringLiteral("pyserial")));
     NetworkLink link;
-    QVERIFY2(link.open(server.url(QStringLiteral("rfc2217")), k115200),
-             qPrintable(link.lastError().text));
+    QVERIFY2(openRfc2217(link, server), qPrintable(link.lastError().text));
     QVERIFY(link.setOutputs({false, false}));
     QTRY_VERIFY(link.inputs() && !link.inputs()->dsr && !link.inputs()->cts);
 
@@ -226,8 +228,7 @@ void TestNetworkLink::pyserialTransparency()
     NetworkServer server;
     QVERIFY(server.startPeer(QStringLiteral("pyserial")));
     NetworkLink link;
-    QVERIFY2(link.open(server.url(QStringLiteral("rfc2217")), k115200),
-             qPrintable(link.lastError().text));
+    QVERIFY2(openRfc2217(link, server), qPrintable(link.lastError().text));
     const QByteArray bytes = awkwardBytes();
     link.write(bytes);
     QCOMPARE(readAtLeast(link, bytes.size()), bytes);
@@ -275,8 +276,7 @@ void TestNetworkLink::bannerKeptApart()
     NetworkServer server;
     QVERIFY(server.startPeer(QStringLiteral("banner")));
     NetworkLink link;
-    QVERIFY2(link.open(server.url(QStringLiteral("rfc2217")), k115200),
-             qPrintable(link.lastError().text));
+    QVERIFY2(openRfc2217(link, server), qPrintable(link.lastError().text));
     QCOMPARE(readAtLeast(link, 5), QByteArray("ready"));
     QCOMPARE(link.takeBanner(), QByteArray("Welcome to the rack\r\n"));
     QCOMPARE(link.takeBanner(), QByteArray());
@@ -287,8 +287,7 @@ void TestNetworkLink::serverKilledMidStream()
     NetworkServer server;
     QVERIFY(server.startPeer(QStringLiteral("pyserial")));
     NetworkLink link;
-    QVERIFY2(link.open(server.url(QStringLiteral("rfc2217")), k115200),
-             qPrintable(link.lastError().text));
+    QVERIFY2(openRfc2217(link, server), qPrintable(link.lastError().text));
     QSignalSpy failed(&link, &Link::failed);
     // A quiet moment is no loss: a read that times out leaves the link alive.
     QVERIFY(!link.waitForReadyRead(50));

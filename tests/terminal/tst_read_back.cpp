@@ -141,7 +141,7 @@ private slots:
         const QRegularExpression timed(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d\tline 5$"));
         QVERIFY2(timed.match(copied[2]).hasMatch(), qPrintable(copied[2]));
 
-        // Ctrl+Shift+A selects every line; the spec's Copy still takes all lines, no times.
+        // Ctrl+Shift+A selects every line; File > Copy still takes all lines, without times.
         QTest::keyClick(w.ListBox1, Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(w.ListBox1->selectionModel()->selectedRows().size(), 16);
         w.CopyClick();
