@@ -135,7 +135,6 @@ qsizetype LineSearch::countSpan(LineStore::Reader &reader, qsizetype first, qsiz
         return n;
     };
     const QByteArrayView text = reader.span(first, end);
-    const LineStore &lines = reader.lines();
     const qsizetype n = m_latin1.size();
     const QLatin1StringView hay(text.data(), text.size());
     const QLatin1StringView needle(m_latin1);
@@ -153,17 +152,17 @@ qsizetype LineSearch::countSpan(LineStore::Reader &reader, qsizetype first, qsiz
     qsizetype matches = 0;
     qsizetype row = first;
     qsizetype lineStart = 0;
-    qsizetype lineEnd = lines.length(first);
+    qsizetype lineEnd = reader.length(first);
     // A character above 255 is in no line of bytes.
     for (qsizetype at = m_latin1.isEmpty() ? -1 : find(0); at >= 0;) {
         while (at >= lineEnd && row + 1 < end) {
             ++row;
             lineStart = lineEnd;
-            lineEnd = lineStart + lines.length(row);
+            lineEnd = lineStart + reader.length(row);
         }
         if (at >= lineEnd)
             break;
-        if (lines.isWide(row)) {
+        if (reader.isWide(row)) {
             at = find(lineEnd); // counted below, as characters
             continue;
         }
@@ -175,7 +174,7 @@ qsizetype LineSearch::countSpan(LineStore::Reader &reader, qsizetype first, qsiz
         }
     }
     for (qsizetype r = first; r < end; ++r)
-        if (lines.isWide(r))
+        if (reader.isWide(r))
             matches += countLine(r);
     return matches;
 }

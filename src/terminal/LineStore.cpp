@@ -3,6 +3,7 @@
 #include "SealingQueue.h"
 
 #include <QDateTime>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <cstring>
@@ -15,11 +16,13 @@
 namespace zorvane::terminal {
 
 namespace {
-// Large enough that a new block is rare and compresses well, small enough that the open block
+// Large enough that a new block is rare and packs well, small enough that the open block
 // costs little and a sealed one comes back within a fraction of a millisecond.
 constexpr quint32 kBlockBytes = 256u * 1024;
+// Empty or very short lines fill a block's text slowly; their starts and times must not
+// make an open or unpacked block large.
+constexpr qsizetype kBlockLines = 32 * 1024;
 constexpr quint64 kMaxLineBytes = std::numeric_limits<quint32>::max() / 2;
-
 
 QString decoded(QByteArrayView bytes, bool utf8)
 {
@@ -35,172 +38,224 @@ qint64 LineStore::systemClock()
     return QDateTime::currentMSecsSinceEpoch();
 }
 
-void LineStore::stampIfEmpty()
+void LineStore::setSpill(qint64 budget, const QString &folder)
 {
-    if (length(size() - 1) == 0)
-        m_times.setLast(now());
+    m_spillBudget = budget;
+    m_spillFolder = folder;
 }
 
-const char *LineStore::blockBytes(quint32 block) const
+std::optional<QString> LineStore::takeSpillNotice()
 {
-    const Block &b = m_blocks[block];
-    if (!b.sealed)
-        return b.data.get();
+    if (!m_spillNotice && m_sealer)
+        m_spillNotice = m_sealer->takeTrouble();
+    if (m_spillNotice)
+        m_spillOff = true;
+    return std::exchange(m_spillNotice, std::nullopt);
+}
+
+void LineStore::stampIfEmpty()
+{
+    if (lastLength() == 0)
+        m_open->times.back() = now();
+}
+
+size_t LineStore::sealedIndex(qsizetype row) const
+{
+    const auto after =
+        std::upper_bound(m_sealed.begin(), m_sealed.end(), row,
+                         [](qsizetype r, const Sealed &s) { return r < s.firstRow; });
+    return size_t(after - m_sealed.begin()) - 1;
+}
+
+const BlockLines *LineStore::cached(size_t block) const
+{
     CacheEntry *oldest = &m_cache[0];
     for (CacheEntry &entry : m_cache) {
         if (entry.block == block) {
             entry.lastUse = ++m_cacheUse;
-            return entry.bytes.get();
+            return entry.lines.get();
         }
         if (entry.lastUse < oldest->lastUse)
             oldest = &entry;
     }
-    oldest->bytes.reset(); // the evicted block goes before the new one comes
-    oldest->bytes = b.sealed->bytes();
+    oldest->lines.reset(); // the evicted block goes before the new one comes
+    oldest->lines = m_sealed[block].block->lines();
     oldest->block = block;
     oldest->lastUse = ++m_cacheUse;
-    return oldest->bytes.get();
+    return oldest->lines.get();
 }
 
-QByteArrayView LineStore::lineBytes(qsizetype row) const
+std::pair<const BlockLines *, qsizetype> LineStore::place(qsizetype row) const
 {
-    const quint64 e = m_entries[static_cast<size_t>(row)];
-    return {blockBytes(blockOf(e)) + offsetOf(e), length(row)};
+    if (row >= m_openFirst)
+        return {m_open.get(), row - m_openFirst};
+    // Rows are mostly read near the one read before.
+    size_t b = m_lastSealed;
+    if (b >= m_sealed.size() || row < m_sealed[b].firstRow ||
+        (b + 1 < m_sealed.size() && row >= m_sealed[b + 1].firstRow))
+        b = m_lastSealed = sealedIndex(row);
+    return {cached(b), row - m_sealed[b].firstRow};
 }
 
-QByteArrayView LineStore::Reader::lineBytes(qsizetype row)
+std::pair<const BlockLines *, qsizetype> LineStore::Reader::place(qsizetype row)
 {
-    const quint64 e = m_lines.m_entries[static_cast<size_t>(row)];
-    const quint32 block = blockOf(e);
-    const Block &b = m_lines.m_blocks[block];
-    const qsizetype len = m_lines.length(row);
-    if (!b.sealed)
-        return {b.data.get() + offsetOf(e), len};
-    if (block != m_block) {
-        m_bytes.reset();
-        // A block the store's own cache holds is not decompressed again.
+    if (row >= m_lines.m_openFirst)
+        return {m_lines.m_open.get(), row - m_lines.m_openFirst};
+    if (row < m_first || row >= m_end || !m_block) {
+        const size_t b = m_lines.sealedIndex(row);
+        m_block.reset();
+        // A block the store's own cache holds is not unpacked again.
         for (const CacheEntry &entry : m_lines.m_cache) {
-            if (entry.block == block)
-                m_bytes = entry.bytes;
+            if (entry.block == b)
+                m_block = entry.lines;
         }
-        if (!m_bytes)
-            m_bytes = b.sealed->bytes();
-        m_block = block;
+        if (!m_block)
+            m_block = m_lines.m_sealed[b].block->lines();
+        m_first = m_lines.m_sealed[b].firstRow;
+        m_end = m_first + m_block->count();
     }
-    return {m_bytes.get() + offsetOf(e), len};
+    return {m_block.get(), row - m_first};
 }
 
 QByteArrayView LineStore::Reader::span(qsizetype first, qsizetype end)
 {
-    const QByteArrayView start = lineBytes(first);
-    const quint64 last = m_lines.m_entries[static_cast<size_t>(end - 1)];
-    const qsizetype size = offsetOf(last) + m_lines.length(end - 1) -
-                           offsetOf(m_lines.m_entries[static_cast<size_t>(first)]);
-    return {start.data(), size};
+    const auto [block, i] = place(first);
+    const qsizetype last = i + (end - 1 - first);
+    const qsizetype from = block->starts[size_t(i)];
+    return {block->text.get() + from, block->starts[size_t(last)] + block->length(last) - from};
+}
+
+qsizetype LineStore::Reader::length(qsizetype row)
+{
+    const auto [block, i] = place(row);
+    return block->length(i);
+}
+
+bool LineStore::Reader::isWide(qsizetype row)
+{
+    const auto [block, i] = place(row);
+    return block->isWide(i);
 }
 
 std::optional<QByteArrayView> LineStore::Reader::latin1(qsizetype row)
 {
-    if (m_lines.m_entries[static_cast<size_t>(row)] & kUtf8Flag)
+    const auto [block, i] = place(row);
+    if (block->isWide(i))
         return std::nullopt;
-    return lineBytes(row);
+    return block->bytes(i);
 }
 
 QString LineStore::Reader::text(qsizetype row)
 {
-    return decoded(lineBytes(row), m_lines.m_entries[static_cast<size_t>(row)] & kUtf8Flag);
+    const auto [block, i] = place(row);
+    return decoded(block->bytes(i), block->isWide(i));
 }
 
 qsizetype LineStore::blockEnd(qsizetype row) const
 {
-    const quint32 block = blockOf(m_entries[static_cast<size_t>(row)]);
-    const auto after = std::upper_bound(
-        m_entries.begin() + row, m_entries.end(), block,
-        [](quint32 b, quint64 e) { return b < blockOf(e); });
-    return after - m_entries.begin();
+    if (row >= m_openFirst)
+        return size();
+    const size_t b = sealedIndex(row);
+    return b + 1 < m_sealed.size() ? m_sealed[b + 1].firstRow : m_openFirst;
 }
 
-bool LineStore::isSealed(qsizetype row) const
+bool LineStore::isSpilled(qsizetype row) const
 {
-    return m_blocks[blockOf(m_entries[static_cast<size_t>(row)])].sealed != nullptr;
+    return row < m_openFirst && m_sealed[sealedIndex(row)].block->isSpilled();
+}
+
+bool LineStore::isWide(qsizetype row) const
+{
+    // Wide lines are rare: a block without any is not unpacked to learn it.
+    if (row < m_openFirst && !m_sealed[sealedIndex(row)].anyWide)
+        return false;
+    const auto [block, i] = place(row);
+    return block->isWide(i);
 }
 
 qsizetype LineStore::length(qsizetype row) const
 {
-    const quint64 e = m_entries[static_cast<size_t>(row)];
-    const quint32 block = blockOf(e);
-    const size_t next = static_cast<size_t>(row) + 1;
-    // A line ends where the next line of its block starts, or at the block's end.
-    if (next < m_entries.size() && blockOf(m_entries[next]) == block)
-        return offsetOf(m_entries[next]) - offsetOf(e);
-    return m_blocks[block].used - offsetOf(e);
+    const auto [block, i] = place(row);
+    return block->length(i);
+}
+
+qint64 LineStore::arrivalMs(qsizetype row) const
+{
+    const auto [block, i] = place(row);
+    return block->times[size_t(i)];
 }
 
 QString LineStore::text(qsizetype row) const
 {
-    return decoded(lineBytes(row), m_entries[static_cast<size_t>(row)] & kUtf8Flag);
+    const auto [block, i] = place(row);
+    return decoded(block->bytes(i), block->isWide(i));
 }
 
 QString LineStore::text(qsizetype row, qsizetype from, qsizetype count) const
 {
-    const qsizetype len = length(row);
-    if (m_entries[static_cast<size_t>(row)] & kUtf8Flag)
-        return text(row).mid(from, count);
+    const auto [block, i] = place(row);
+    if (block->isWide(i))
+        return decoded(block->bytes(i), true).mid(from, count);
+    const qsizetype len = block->length(i);
     if (from >= len || count <= 0)
         return {};
-    return QString::fromLatin1(lineBytes(row).sliced(from, std::min(count, len - from)));
+    return QString::fromLatin1(block->bytes(i).sliced(from, std::min(count, len - from)));
 }
 
 std::optional<QByteArrayView> LineStore::latin1(qsizetype row) const
 {
-    if (m_entries[static_cast<size_t>(row)] & kUtf8Flag)
+    const auto [block, i] = place(row);
+    if (block->isWide(i))
         return std::nullopt;
-    return lineBytes(row);
+    return block->bytes(i);
+}
+
+void LineStore::openBlock(quint32 capacity)
+{
+    if (m_open && m_open->count() > 0) {
+        Sealed sealed;
+        sealed.firstRow = m_openFirst;
+        sealed.anyWide = !m_open->wide.empty();
+        m_openFirst += m_open->count();
+        sealed.block = std::make_shared<SealedBlock>(std::move(m_open));
+        if (!m_sealer) {
+            QString folder = m_spillFolder;
+            if (folder.isEmpty())
+                folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+            m_sealer = std::make_unique<SealingQueue>(folder, m_spillOff ? -1 : m_spillBudget);
+        }
+        m_sealer->push(sealed.block);
+        m_sealed.push_back(std::move(sealed));
+    }
+    m_open = std::make_shared<BlockLines>();
+    m_open->capacity = capacity;
+    m_open->text = std::make_unique_for_overwrite<char[]>(capacity);
 }
 
 void LineStore::addLine(QStringView text)
 {
     const qint64 at = now();
     // A line that ends before it holds anything got its first byte, the line end, now.
-    if (!m_entries.empty() && length(size() - 1) == 0)
-        m_times.setLast(at);
-    if (m_blocks.empty() || m_blocks.back().used == m_blocks.back().capacity) {
-        Block block;
-        block.capacity = kBlockBytes;
-        block.data = std::make_unique_for_overwrite<char[]>(block.capacity);
-        pushBlock(std::move(block));
-    }
-    const quint64 blockIndex = m_blocks.size() - 1;
-    m_entries.push_back((blockIndex << kBlockShift) | m_blocks.back().used);
-    m_times.append(at);
+    if (m_open && m_open->count() > 0 && lastLength() == 0)
+        m_open->times.back() = at;
+    if (!m_open || m_open->used == m_open->capacity || m_open->count() >= kBlockLines)
+        openBlock(kBlockBytes);
+    m_open->starts.push_back(m_open->used);
+    m_open->times.push_back(at);
     if (!text.isEmpty())
         appendToLast(text);
 }
 
-void LineStore::pushBlock(Block block)
-{
-    if (!m_blocks.empty()) {
-        Block &full = m_blocks.back();
-        full.sealed = std::make_shared<SealedBlock>(std::move(full.data), full.used);
-        full.capacity = 0;
-        if (!m_sealer)
-            m_sealer = std::make_unique<SealingQueue>();
-        m_sealer->push(full.sealed);
-    }
-    m_blocks.push_back(std::move(block));
-}
-
 void LineStore::ensureLastLine()
 {
-    if (m_entries.empty())
+    if (isEmpty())
         addLine({});
 }
 
 char *LineStore::reserveInLastLine(qsizetype extra)
 {
-    quint64 &e = m_entries.back();
-    Block *block = &m_blocks[blockOf(e)];
-    const quint32 start = offsetOf(e);
+    BlockLines *block = m_open.get();
+    const quint32 start = block->starts.back();
     const quint64 len = block->used - start;
     if (len + extra > kMaxLineBytes) {
         // A line without end beyond this size continues on a new line.
@@ -209,25 +264,35 @@ char *LineStore::reserveInLastLine(qsizetype extra)
     }
     if (block->used + quint64(extra) > block->capacity) {
         // The last line moves to a fresh block; doubling keeps a growing line amortised O(1).
-        Block fresh;
-        fresh.capacity = static_cast<quint32>(
+        const auto capacity = static_cast<quint32>(
             std::min<quint64>(std::max<quint64>(kBlockBytes, (len + extra) * 2),
                               std::numeric_limits<quint32>::max()));
-        fresh.data = std::make_unique_for_overwrite<char[]>(fresh.capacity);
-        std::memcpy(fresh.data.get(), block->data.get() + start, len);
-        fresh.used = static_cast<quint32>(len);
-        block->used = start;
-        const bool reuse = block->used == 0 && blockOf(e) + 1 == m_blocks.size();
-        if (reuse) {
-            *block = std::move(fresh);
+        auto text = std::make_unique_for_overwrite<char[]>(capacity);
+        std::memcpy(text.get(), block->text.get() + start, len);
+        if (block->count() == 1) {
+            // The line is the block's only one: the block itself grows.
+            block->text = std::move(text);
+            block->capacity = capacity;
         } else {
-            pushBlock(std::move(fresh));
-            const quint64 blockIndex = m_blocks.size() - 1;
-            e = (e & ~((quint64(1) << kFlagShift) - 1)) | (blockIndex << kBlockShift);
+            const qint64 time = block->times.back();
+            const quint32 row = quint32(block->count() - 1);
+            const bool wide = !block->wide.empty() && block->wide.back() == row;
+            block->starts.pop_back();
+            block->times.pop_back();
+            if (wide)
+                block->wide.pop_back();
+            block->used = start;
+            openBlock(capacity);
+            block = m_open.get();
+            block->text = std::move(text);
+            block->starts.push_back(0);
+            block->times.push_back(time);
+            if (wide)
+                block->wide.push_back(0);
         }
-        block = &m_blocks[blockOf(e)];
+        block->used = static_cast<quint32>(len); // the line now starts the block
     }
-    char *out = block->data.get() + block->used;
+    char *out = block->text.get() + block->used;
     block->used += static_cast<quint32>(extra);
     return out;
 }
@@ -250,7 +315,7 @@ void LineStore::appendToLast(QByteArrayView latin1)
     if (latin1.isEmpty())
         return;
     stampIfEmpty();
-    if (m_entries.back() & kUtf8Flag)
+    if (isWide(size() - 1))
         appendBytes(QString::fromLatin1(latin1).toUtf8());
     else
         appendBytes(latin1);
@@ -262,7 +327,7 @@ void LineStore::appendToLast(QStringView text)
     if (text.isEmpty())
         return;
     stampIfEmpty();
-    const bool utf8 = m_entries.back() & kUtf8Flag;
+    const bool utf8 = isWide(size() - 1);
     if (!utf8 && appendNarrowed(text))
         return;
     const bool wide =
@@ -282,14 +347,13 @@ void LineStore::appendToLast(QStringView text)
 bool LineStore::appendNarrowed(QStringView text)
 {
     constexpr qsizetype kMaxDirect = 64 * 1024;
-    if (text.size() > kMaxDirect ||
-        quint64(length(size() - 1)) + quint64(text.size()) > kMaxLineBytes)
+    if (text.size() > kMaxDirect || quint64(lastLength()) + quint64(text.size()) > kMaxLineBytes)
         return false;
     char *out = reserveInLastLine(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
         if (c > 0xFF) {
-            m_blocks[blockOf(m_entries.back())].used -= static_cast<quint32>(text.size());
+            m_open->used -= static_cast<quint32>(text.size());
             return false;
         }
         out[i] = static_cast<char>(c);
@@ -299,21 +363,26 @@ bool LineStore::appendNarrowed(QStringView text)
 
 void LineStore::convertLastLineToUtf8()
 {
-    const qsizetype row = size() - 1;
-    const QByteArray utf8 = text(row).toUtf8();
-    quint64 &e = m_entries.back();
-    m_blocks[blockOf(e)].used = offsetOf(e);
-    e |= kUtf8Flag;
+    const QByteArray utf8 = text(size() - 1).toUtf8();
+    m_open->used = m_open->starts.back();
+    m_open->wide.push_back(quint32(m_open->count() - 1));
     appendBytes(utf8);
 }
 
 void LineStore::clear()
 {
-    // Swapped out rather than cleared so the memory goes back at once.
-    std::deque<quint64>().swap(m_entries);
-    std::vector<Block>().swap(m_blocks);
+    // A notice not yet shown outlives the lines; so does spilling being off after it.
+    if (m_sealer && !m_spillNotice)
+        m_spillNotice = m_sealer->takeTrouble();
+    if (m_spillNotice)
+        m_spillOff = true;
+    // The compressing thread goes with the blocks and the spill file, which closing frees.
+    m_sealer.reset();
+    std::vector<Sealed>().swap(m_sealed);
+    m_open.reset();
+    m_openFirst = 0;
     m_cache = {};
-    m_times.clear();
+    m_lastSealed = 0;
     ++m_generation;
 #ifdef __GLIBC__
     // Freed blocks sit in the allocator's free lists, many in the compressing thread's arena;
@@ -330,16 +399,14 @@ void LineStore::settle()
 
 qsizetype LineStore::memoryBytes() const
 {
-    // A deque keeps its entries in 512-byte chunks and one pointer per chunk in its map.
-    constexpr qsizetype kChunkEntries = 512 / sizeof(quint64);
-    const auto chunks = static_cast<qsizetype>(m_entries.size() / kChunkEntries + 1);
-    qsizetype bytes = chunks * (512 + static_cast<qsizetype>(sizeof(void *)));
-    bytes += qsizetype(m_blocks.capacity() * sizeof(Block));
-    for (const Block &b : m_blocks)
-        bytes += b.sealed ? b.sealed->memoryBytes() : qsizetype(b.capacity);
+    qsizetype bytes = qsizetype(m_sealed.capacity() * sizeof(Sealed));
+    for (const Sealed &s : m_sealed)
+        bytes += s.block->memoryBytes() + qsizetype(sizeof(SealedBlock));
+    if (m_open)
+        bytes += m_open->memoryBytes();
     for (const CacheEntry &entry : m_cache)
-        bytes += entry.bytes ? qsizetype(m_blocks[entry.block].used) : 0;
-    return bytes + m_times.memoryBytes();
+        bytes += entry.lines ? entry.lines->memoryBytes() : 0;
+    return bytes;
 }
 
 } // namespace zorvane::terminal

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "terminal/ArrivalTimes.h"
+#include "terminal/BlockLines.h"
 #include "terminal/SealedBlock.h"
 
 #include <QByteArrayView>
@@ -21,12 +21,12 @@ enum class LineStyle : quint8 { None = 0, Standard = 1, Green = 2 };
 class SealingQueue;
 
 // Holds every terminal line for the whole run. Received text is byte-valued, so lines are
-// kept as Latin-1 in large shared blocks; a line costs one 8-byte entry beyond its text.
-// Only the last line ever grows, which keeps the lines of a block contiguous and in order.
-// A block the last line has left never changes again: it is sealed and compressed on a
-// thread of its own, and read back through a small cache of decompressed blocks, so the text
-// of a long session costs a fraction of its size. Each line also keeps when its first byte
-// arrived.
+// kept as Latin-1 in blocks of 256 KiB, each with where its lines start and when each line's
+// first byte arrived. Only the last line ever grows, which keeps the lines of a block
+// contiguous and in order. A block the last line has left never changes again: it is sealed
+// and packed (text, starts and times together) on a thread of its own, and read back through
+// a small cache of unpacked blocks, so a long session costs a fraction of its text. Past a
+// memory budget the oldest packed blocks move to a nameless file on disk.
 class LineStore
 {
 public:
@@ -43,8 +43,16 @@ public:
     // read) instead of reading the clock twice per line, which a flood of short lines feels.
     void setReadTime(const qint64 *readMs) { m_readMs = readMs; }
 
-    qsizetype size() const { return static_cast<qsizetype>(m_entries.size()); }
-    bool isEmpty() const { return m_entries.empty(); }
+    // Packed blocks kept in memory before the oldest move to disk.
+    static constexpr qint64 kDefaultSpillBudget = 256 * 1024 * 1024;
+    // The budget in bytes (negative: everything stays in memory) and the folder of the spill
+    // file (empty: the user's cache folder). Taken up by the blocks sealed from now on.
+    void setSpill(qint64 budget, const QString &folder = {});
+    // Why older lines could not be moved to disk, once; spilling then stays off.
+    std::optional<QString> takeSpillNotice();
+
+    qsizetype size() const { return m_openFirst + (m_open ? m_open->count() : 0); }
+    bool isEmpty() const { return size() == 0; }
 
     QString text(qsizetype row) const;
     // Up to `count` characters of a line from character `from` on.
@@ -54,12 +62,12 @@ public:
     // A line held as one byte per character (the rule for received text) gives its bytes
     // without a copy; a line that holds a character above 255 gives nothing. The bytes stay
     // valid until the next call that reads or changes the store: a line of a sealed block
-    // lives in the cache of decompressed blocks.
+    // lives in the cache of unpacked blocks.
     std::optional<QByteArrayView> latin1(qsizetype row) const;
 
     // Reads lines on another thread, each reader with its block of its own, while the store's
     // own thread waits for it and so neither reads nor changes the store meanwhile. A reader
-    // decompresses a block once however many of its lines it is asked for.
+    // unpacks a block once however many of its lines it is asked for.
     class Reader
     {
     public:
@@ -67,27 +75,33 @@ public:
         const LineStore &lines() const { return m_lines; }
         std::optional<QByteArrayView> latin1(qsizetype row);
         QString text(qsizetype row);
+        qsizetype length(qsizetype row);
+        bool isWide(qsizetype row);
         // The bytes of the rows from `first` up to `end`, all in one block, one after another.
         QByteArrayView span(qsizetype first, qsizetype end);
 
     private:
-        QByteArrayView lineBytes(qsizetype row);
+        std::pair<const BlockLines *, qsizetype> place(qsizetype row);
         const LineStore &m_lines;
-        quint32 m_block = ~0u;
-        std::shared_ptr<const char[]> m_bytes;
+        qsizetype m_first = 0;
+        qsizetype m_end = 0;
+        std::shared_ptr<const BlockLines> m_block;
     };
-    // The first row after the block that holds `row`: the lines one decompression brings.
+    // The first row after the block that holds `row`: the lines one unpacking brings.
     qsizetype blockEnd(qsizetype row) const;
-    // Whether the row's block is sealed: reading it may cost a decompression.
-    bool isSealed(qsizetype row) const;
+    // Whether the row's block is sealed: reading it may cost an unpacking.
+    bool isSealed(qsizetype row) const { return row < m_openFirst; }
+    // Whether the row's block was moved to the spill file.
+    bool isSpilled(qsizetype row) const;
     // Whether the line holds a character above 255, so it gives no Latin-1 bytes.
-    bool isWide(qsizetype row) const { return m_entries[static_cast<size_t>(row)] & kUtf8Flag; }
+    bool isWide(qsizetype row) const;
 
     // Appends to the last line, opening one first when there is none.
     void appendToLast(QByteArrayView latin1);
     void appendToLast(QStringView text);
     // Opens a new last line holding the text.
     void addLine(QStringView text);
+    // Lets every line go, the spill file too, and hands the memory back to the system.
     void clear();
     // Changes whenever the store is emptied, so whoever keeps results about its lines can
     // tell that they are gone.
@@ -95,63 +109,59 @@ public:
 
     // When the line's first byte arrived (a line that ended empty: its line end), in ms since
     // the epoch.
-    qint64 arrivalMs(qsizetype row) const { return m_times.at(row); }
+    qint64 arrivalMs(qsizetype row) const;
 
-    // Bytes held for text and entries (with the entry container's own bookkeeping and the
-    // cache of decompressed blocks), for the memory figures of the benchmark.
+    // Bytes held in memory for the lines (the cache of unpacked blocks included), for the
+    // memory figures of the benchmark.
     qsizetype memoryBytes() const;
-    // Waits until every sealed block is compressed, for figures and tests that look at the
-    // result.
+    // Waits until every sealed block is packed (and spilled past the budget), for figures and
+    // tests that look at the result.
     void settle();
 
 private:
-    struct Block
+    struct Sealed
     {
-        std::unique_ptr<char[]> data;        // the open block's text
-        std::shared_ptr<SealedBlock> sealed; // or, once full, the sealed text
-        quint32 used = 0;
-        quint32 capacity = 0;
+        qsizetype firstRow = 0;
+        std::shared_ptr<SealedBlock> block;
+        bool anyWide = false;
     };
-    // Decompressed blocks kept for drawing: a screenful of lines needs one or two, a scroll-bar
+    // Unpacked blocks kept for drawing: a screenful of lines needs one or two, a scroll-bar
     // drag a new one per step.
     struct CacheEntry
     {
-        quint32 block = ~0u;
+        size_t block = ~size_t(0);
         quint64 lastUse = 0;
-        std::shared_ptr<const char[]> bytes;
+        std::shared_ptr<const BlockLines> lines;
     };
     static constexpr int kCacheBlocks = 8;
 
-    // Entry layout: offset in block (bits 0-31), block index (32-55), flags (56-63).
-    static constexpr int kBlockShift = 32;
-    static constexpr int kFlagShift = 56;
-    static constexpr quint64 kUtf8Flag = quint64(1) << (kFlagShift + 4);
-
-    static quint32 offsetOf(quint64 e) { return static_cast<quint32>(e); }
-    static quint32 blockOf(quint64 e)
-    {
-        return static_cast<quint32>((e >> kBlockShift) & 0xFFFFFF);
-    }
-
-    // The line's bytes, through the cache when its block is sealed.
-    QByteArrayView lineBytes(qsizetype row) const;
-    const char *blockBytes(quint32 block) const;
-    // Makes a new last block; the one before it is sealed.
-    void pushBlock(Block block);
+    // The sealed block that holds the row.
+    size_t sealedIndex(qsizetype row) const;
+    // The block that holds the row and the row's place in it, through the cache when sealed.
+    std::pair<const BlockLines *, qsizetype> place(qsizetype row) const;
+    const BlockLines *cached(size_t block) const;
+    // Seals the open block and opens a new one holding nothing.
+    void openBlock(quint32 capacity);
     void appendBytes(QByteArrayView bytes);
     bool appendNarrowed(QStringView text);
     void ensureLastLine();
     void convertLastLineToUtf8();
     char *reserveInLastLine(qsizetype extra);
+    qsizetype lastLength() const { return m_open->length(m_open->count() - 1); }
     // The last line is about to take its first characters: they arrive now.
     void stampIfEmpty();
 
-    std::deque<quint64> m_entries;
-    std::vector<Block> m_blocks;
+    std::vector<Sealed> m_sealed;
+    std::shared_ptr<BlockLines> m_open;
+    qsizetype m_openFirst = 0;
     mutable std::array<CacheEntry, kCacheBlocks> m_cache;
     mutable quint64 m_cacheUse = 0;
+    mutable size_t m_lastSealed = 0;
     std::unique_ptr<SealingQueue> m_sealer;
-    ArrivalTimes m_times;
+    qint64 m_spillBudget = kDefaultSpillBudget;
+    QString m_spillFolder;
+    bool m_spillOff = false;
+    std::optional<QString> m_spillNotice;
     Clock m_clock = &systemClock;
     const qint64 *m_readMs = nullptr;
     qint64 now() const { return m_readMs ? *m_readMs : m_clock(); }

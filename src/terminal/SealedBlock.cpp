@@ -1,6 +1,10 @@
 #include "SealedBlock.h"
 
+#include "SpillFile.h"
+
 #include <zstd.h>
+
+#include <QDebug>
 
 #include <cstring>
 #include <vector>
@@ -32,71 +36,127 @@ ZSTD_DCtx *decompressionContext()
     return context.get();
 }
 
+// Scratch room reused by each thread; a block grown for one very long line is rare, so its
+// room is not kept.
+void release(std::vector<char> &scratch)
+{
+    if (scratch.capacity() > 4 * 1024 * 1024)
+        std::vector<char>().swap(scratch);
+}
+
 } // namespace
 
-SealedBlock::SealedBlock(std::unique_ptr<char[]> plain, quint32 size)
-    : m_size(size), m_plain(size > 0 ? std::move(plain) : nullptr)
+SealedBlock::SealedBlock(std::shared_ptr<const BlockLines> plain)
+    : m_count(plain->count()), m_plain(std::move(plain))
 {
 }
 
-std::shared_ptr<const char[]> SealedBlock::bytes() const
+std::shared_ptr<const BlockLines> SealedBlock::lines() const
 {
-    const char *packed = nullptr;
-    size_t packedSize = 0;
+    std::shared_ptr<const char[]> packed;
+    std::shared_ptr<SpillFile> file;
     {
         std::lock_guard lock(m_mutex);
-        if (m_plain || m_size == 0)
+        if (m_plain)
             return m_plain;
-        packed = m_packed.get();
-        packedSize = m_packedSize;
+        packed = m_packed;
+        file = m_file;
     }
-    // The packed form never changes once made, so it is read without the lock.
-    auto out = std::make_unique_for_overwrite<char[]>(m_size);
-    const size_t got =
-        ZSTD_decompressDCtx(decompressionContext(), out.get(), m_size, packed, packedSize);
-    // Only damaged memory gets here: the block was made by this process and never changes.
-    if (ZSTD_isError(got) || got != m_size)
+    thread_local std::vector<char> fromFile;
+    const char *source = packed.get();
+    if (!packed) {
+        fromFile.resize(m_packedSize);
+        source = fromFile.data();
+        if (!file->read(m_fileOffset, fromFile.data(), m_packedSize)) {
+            // The disk failed under the file: the lines are shown empty rather than not at all.
+            qWarning("Older terminal lines could not be read back from the spill file");
+            auto empty = std::make_shared<BlockLines>();
+            empty->text = std::make_unique<char[]>(1);
+            empty->starts.assign(size_t(m_count), 0);
+            empty->times.assign(size_t(m_count), 0);
+            return empty;
+        }
+    }
+    thread_local std::vector<char> scratch;
+    scratch.resize(m_unpackedSize);
+    const size_t got = ZSTD_decompressDCtx(decompressionContext(), scratch.data(), scratch.size(),
+                                           source, m_packedSize);
+    // Only damaged memory or disk gets past these: the block was made by this process.
+    if (ZSTD_isError(got) || got != m_unpackedSize)
         qFatal("A sealed block of terminal lines does not decompress: %s",
                ZSTD_isError(got) ? ZSTD_getErrorName(got) : "short");
-    return std::shared_ptr<const char[]>(std::move(out));
+    std::shared_ptr<const BlockLines> lines = BlockLines::unpack(scratch.data(), got);
+    if (!lines || lines->count() != m_count)
+        qFatal("A sealed block of terminal lines does not unpack");
+    release(scratch);
+    release(fromFile);
+    return lines;
 }
 
 void SealedBlock::compress()
 {
-    std::shared_ptr<const char[]> plain;
+    std::shared_ptr<const BlockLines> plain;
     {
         std::lock_guard lock(m_mutex);
-        if (!m_plain || m_size == 0)
+        if (!m_plain)
             return;
         plain = m_plain;
     }
+    const std::vector<char> unpacked = plain->pack();
     thread_local std::vector<char> scratch;
-    scratch.resize(ZSTD_compressBound(m_size));
+    scratch.resize(ZSTD_compressBound(unpacked.size()));
     const size_t packedSize = ZSTD_compressCCtx(compressionContext(), scratch.data(),
-                                                scratch.size(), plain.get(), m_size, kLevel);
+                                                scratch.size(), unpacked.data(),
+                                                unpacked.size(), kLevel);
     if (ZSTD_isError(packedSize))
         return; // stays plain: nothing is lost, it only costs more room
     auto packed = std::make_unique_for_overwrite<char[]>(packedSize);
     std::memcpy(packed.get(), scratch.data(), packedSize);
-    // A block grown for one very long line is rare: its scratch room is not kept.
-    if (scratch.size() > 4 * 1024 * 1024)
-        std::vector<char>().swap(scratch);
+    release(scratch);
     std::lock_guard lock(m_mutex);
     m_packed = std::move(packed);
     m_packedSize = packedSize;
+    m_unpackedSize = unpacked.size();
     m_plain.reset();
+}
+
+bool SealedBlock::spill(const std::shared_ptr<SpillFile> &file, QString *error)
+{
+    std::shared_ptr<const char[]> packed;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_packed)
+            return true; // not compressed (nothing to gain) or already out
+        packed = m_packed;
+    }
+    const std::optional<quint64> at = file->append(packed.get(), m_packedSize, error);
+    if (!at)
+        return false;
+    std::lock_guard lock(m_mutex);
+    m_file = file;
+    m_fileOffset = *at;
+    m_packed.reset();
+    return true;
 }
 
 bool SealedBlock::isCompressed() const
 {
     std::lock_guard lock(m_mutex);
-    return m_packed != nullptr;
+    return !m_plain;
+}
+
+bool SealedBlock::isSpilled() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_file != nullptr;
 }
 
 qsizetype SealedBlock::memoryBytes() const
 {
     std::lock_guard lock(m_mutex);
-    return m_plain ? qsizetype(m_size) : qsizetype(m_packedSize);
+    if (m_plain)
+        return m_plain->memoryBytes();
+    return m_packed ? qsizetype(m_packedSize) : 0;
 }
 
 } // namespace zorvane::terminal
