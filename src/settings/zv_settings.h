@@ -107,6 +107,8 @@ struct NewFileValues
     static constexpr bool toolbar = false;
     static constexpr bool option = false;
     static constexpr bool ResetOnConnect = true;
+    // MB of packed older terminal lines kept in memory before the oldest move to disk.
+    static constexpr int scrollbackmemory = 256;
 };
 
 class TXMLWindowType : public TXMLNode
@@ -180,6 +182,14 @@ public:
     void setDatestamp(bool v) { setBoolLeaf(QStringLiteral("datestamp"), v); }
     void setLog(bool v) { setBoolLeaf(QStringLiteral("log"), v); }
     void setResetOnConnect(bool v) { setBoolLeaf(QStringLiteral("ResetOnConnect"), v); }
+    // Added later, so older files lack it and read the new-file value; 0 keeps every line in
+    // memory, and a negative value reads as the new-file value too.
+    int scrollbackmemory()
+    {
+        const int mb = intLeaf(QStringLiteral("scrollbackmemory"), NewFileValues::scrollbackmemory);
+        return mb < 0 ? NewFileValues::scrollbackmemory : mb;
+    }
+    void setScrollbackmemory(int v) { setIntLeaf(QStringLiteral("scrollbackmemory"), v); }
 
 private:
     bool option(const QString &name) { return boolLeaf(name, NewFileValues::option); }

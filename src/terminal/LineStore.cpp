@@ -44,6 +44,19 @@ void LineStore::setSpill(qint64 budget, const QString &folder)
     m_spillFolder = folder;
 }
 
+void LineStore::setSpillMegabytes(int mb)
+{
+    if (mb < 0)
+        setSpill(kDefaultSpillBudget, m_spillFolder);
+    else
+        setSpill(mb == 0 ? -1 : qint64(mb) * 1024 * 1024, m_spillFolder);
+}
+
+int LineStore::spillMegabytes() const
+{
+    return m_spillBudget < 0 ? 0 : int(m_spillBudget / (1024 * 1024));
+}
+
 std::optional<QString> LineStore::takeSpillNotice()
 {
     if (!m_spillNotice && m_sealer)

@@ -48,6 +48,10 @@ public:
     // The budget in bytes (negative: everything stays in memory) and the folder of the spill
     // file (empty: the user's cache folder). Taken up by the blocks sealed from now on.
     void setSpill(qint64 budget, const QString &folder = {});
+    // The budget as the settings give it: whole MB, 0 for none (all in memory); a negative
+    // number reads as the default.
+    void setSpillMegabytes(int mb);
+    int spillMegabytes() const;
     // Why older lines could not be moved to disk, once; spilling then stays off.
     std::optional<QString> takeSpillNotice();
 

@@ -74,7 +74,8 @@ inline QList<std::pair<QString, Leaves>> newFileLeaves(const QString &docs)
           {"datestamp", "false"},
           {"log", "false"},
           {"ResetOnConnect", "true"},
-          {"arrivaltimes", "0"}}},
+          {"arrivaltimes", "0"},
+          {"scrollbackmemory", "256"}}},
         {"Data", data},
     };
 }

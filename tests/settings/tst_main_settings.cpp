@@ -1,6 +1,7 @@
 // The settings file through the real main window, offscreen: the first start, a table of
 // files carried into the window and written back, damaged and read-only files, a file kept
 // behind a link, and the shutdown order with a pseudo-terminal as the saved port.
+#include "terminal/view/TerminalModel.h"
 #include "PtyModule.h"
 #include "WholeFiles.h"
 #include "WindowFixture.h"
@@ -173,6 +174,8 @@ private slots:
     void shutdownSavesPortThenCloses_data();
     void shutdownSavesPortThenCloses();
     void restoredMuxAndLogSendNothing();
+    void scrollbackMemoryLeaf_data();
+    void scrollbackMemoryLeaf();
     void closeShutsDownOnce();
     void windowPlace_data();
     void windowPlace();
@@ -614,6 +617,40 @@ void TestMainSettings::restoredMuxAndLogSendNothing()
     QCOMPARE(QDir(m_docs).entryList({"*.csv"}, QDir::Files), QStringList());
     // The echo mark alone, without its click, leaves the status field as it was.
     QCOMPARE(w->StatusBarPanel2->text(), "-");
+}
+
+void TestMainSettings::scrollbackMemoryLeaf_data()
+{
+    QTest::addColumn<QString>("text"); // empty: a file from before the leaf, without it
+    QTest::addColumn<int>("budgetMB");
+    QTest::addColumn<QString>("saved");
+
+    QTest::newRow("older file without it") << QString() << 256 << "256";
+    QTest::newRow("a budget of its own") << "12" << 12 << "12";
+    QTest::newRow("0 keeps every line in memory") << "0" << 0 << "0";
+    QTest::newRow("negative") << "-5" << 256 << "256";
+    QTest::newRow("not a number") << "lots" << 256 << "256";
+}
+
+void TestMainSettings::scrollbackMemoryLeaf()
+{
+    QFETCH(QString, text);
+    QFETCH(int, budgetMB);
+    QFETCH(QString, saved);
+    QString file = fileWith(m_docs, {{"scrollbackmemory", text}});
+    if (text.isEmpty())
+        file.remove(QStringLiteral("<scrollbackmemory></scrollbackmemory>"));
+    QVERIFY(!text.isEmpty() || !file.contains(QStringLiteral("scrollbackmemory")));
+    QVERIFY(writeFile(settingsPath(), file.toUtf8()));
+
+    auto w = startMain();
+    QCOMPARE(w->ListModel->lines().spillMegabytes(), budgetMB);
+    w.reset();
+    const QString written = xmlcheck::canonical(settingsPath());
+    // Written after the leaves that were there before it.
+    QVERIFY2(written.contains(QStringLiteral("<arrivaltimes>0</arrivaltimes><scrollbackmemory>") +
+                              saved + QStringLiteral("</scrollbackmemory></Options>")),
+             qPrintable(written));
 }
 
 void TestMainSettings::closeShutsDownOnce()

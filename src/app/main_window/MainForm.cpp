@@ -66,6 +66,7 @@ TMain::TMain(QWidget *parent) : QMainWindow(parent)
     buildCommandToolbars();
     buildTerminalArea();
     buildStatusBar();
+    setUpScrollback();
     buildModuleCommands();
     buildModemLines();
     keepControlsReachable();

@@ -403,6 +403,8 @@ private:
     void showNewLinesCount();
     void selectLastLine();
     void buildStatusBar();
+    // Shows the notice when older lines can no longer go to disk.
+    void setUpScrollback();
     void createBgapiWindow();
     void buildPioButtons();
     void buildModuleCommands();

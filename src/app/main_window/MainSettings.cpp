@@ -5,6 +5,7 @@
 #include "app/MessageBoxes.h"
 #include "app/main_window/ModemToolbar.h"
 #include "app/main_window/WindowPlace.h"
+#include "terminal/view/TerminalModel.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -164,6 +165,12 @@ const std::vector<SettingsLeaf> &settingsLeaves()
                          w.ToolBar_ModemLines->setHidden(!std::get<bool>(v));
                      },
                      [](const TMain &w) { return !w.ToolBar_ModemLines->isHidden(); }});
+        // Added later too: MB of packed older lines kept in memory before the oldest go to
+        // disk; 0 keeps them all in memory.
+        t.push_back(number(
+            "Options", "scrollbackmemory", NewFileValues::scrollbackmemory,
+            [](TMain &w, int v) { w.ListModel->lines().setSpillMegabytes(v); },
+            [](const TMain &w) { return w.ListModel->lines().spillMegabytes(); }));
         return t;
     }();
     return leaves;

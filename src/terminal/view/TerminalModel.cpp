@@ -79,6 +79,8 @@ void TerminalModel::publish()
         endInsertRows();
     }
     m_publishedLastLength = m_published > 0 ? m_lines.length(m_published - 1) : 0;
+    if (const std::optional<QString> notice = m_lines.takeSpillNotice())
+        emit spillStopped(*notice);
 }
 
 } // namespace zorvane::terminal

@@ -31,6 +31,10 @@ public:
     // Length of the longest line the view has been told about, for its horizontal extent.
     qsizetype longestPublishedLength() const { return m_longest; }
 
+signals:
+    // Older lines could no longer be moved to disk; they all stay in memory. Said once.
+    void spillStopped(const QString &text);
+
 private:
     LineStore m_lines;
     int m_published = 0;
