@@ -3,9 +3,18 @@
 // blocks sealed and compressed on their own thread come back byte for byte, on any thread.
 #include "terminal/LineStore.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <cstring>
+#include <optional>
 #include <thread>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 using namespace zorvane::terminal;
 
@@ -20,6 +29,91 @@ QByteArray pattern(qsizetype size, int seed)
         bytes[i] = static_cast<char>(0x20 + (i * 7 + seed) % 0xDF); // printable and high bytes
     return bytes;
 }
+
+// The store's clock, set by the test before each line.
+qint64 g_now = 0;
+qint64 testClock()
+{
+    return g_now;
+}
+
+// Arrival times that jump about: the same millisecond, small steps, the clock set back, gaps
+// of days.
+qint64 arrivalOf(int i)
+{
+    const qint64 base = 1'700'000'000'000;
+    switch (i % 5) {
+    case 0: return base + i;
+    case 1: return base + i; // as the line before
+    case 2: return base + i * 37;
+    case 3: return base - i * 1000; // set back
+    default: return base + qint64(i) * 86'400'000;
+    }
+}
+
+// Files the process holds open in `folder`, a spill file without a name included.
+int openFilesIn(const QString &folder)
+{
+    int n = 0;
+    const QString canonical = QDir(folder).canonicalPath();
+    for (const QString &fd : QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System)) {
+        const QString target = QFile::symLinkTarget(QStringLiteral("/proc/self/fd/") + fd);
+        n += target.startsWith(canonical + u'/');
+    }
+    return n;
+}
+
+// Short lines of mixed text with their arrival times, enough for many blocks.
+QList<QByteArray> addTextLines(LineStore &store, int lines)
+{
+    QList<QByteArray> expected;
+    store.setClock(&testClock);
+    for (int i = 0; i < lines; ++i) {
+        g_now = arrivalOf(i);
+        expected << QByteArray::number(qint64(i) * 2654435761u % 1000003) + " AT+X=" +
+                        pattern(i % 40, i);
+        store.addLine(QString::fromLatin1(expected.back()));
+    }
+    return expected;
+}
+
+// Every line and its arrival time as added.
+bool storeHolds(LineStore &store, const QList<QByteArray> &expected)
+{
+    for (int row = 0; row < expected.size(); ++row) {
+        if (store.latin1(row) != QByteArrayView(expected[row]) || store.arrivalMs(row) != arrivalOf(row)) {
+            qWarning("row %d differs", row);
+            return false;
+        }
+    }
+    return true;
+}
+
+// While alive, a write that takes a file past `bytes` fails with EFBIG instead of ending
+// the process, as a full disk fails a write.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        m_oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        m_ok = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldSignal);
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    rlimit m_old{};
+    void (*m_oldSignal)(int) = nullptr;
+    bool m_ok = false;
+};
 
 } // namespace
 
@@ -165,9 +259,11 @@ private slots:
         QFETCH(int, longest);
         QFETCH(int, piece);
         LineStore store;
+        store.setClock(&testClock);
         QList<QByteArray> expected;
         quint32 seed = 1;
         for (int i = 0; i < lines; ++i) {
+            g_now = arrivalOf(i);
             seed = seed * 1103515245u + 12345u;
             QByteArray line(shortest + int(seed >> 8) % (longest - shortest + 1), Qt::Uninitialized);
             for (qsizetype k = 0; k < line.size(); ++k)
@@ -178,6 +274,7 @@ private slots:
                     done, std::min<qsizetype>(piece, line.size() - done)));
             expected << line;
         }
+        g_now = arrivalOf(lines);
         store.addLine(u"\u20ac wide, in the open block");
         store.settle();
         QVERIFY(store.isSealed(0));
@@ -190,6 +287,8 @@ private slots:
             const int row = int((qint64(i) * stride) % rows);
             QCOMPARE(store.length(row), expected[row].size());
             QCOMPARE(store.latin1(row).value(), QByteArrayView(expected[row]));
+            // A line that ended empty arrived with its line end, when the next one began.
+            QCOMPARE(store.arrivalMs(row), arrivalOf(expected[row].isEmpty() ? row + 1 : row));
         }
         QCOMPARE(store.text(0), QString::fromLatin1(expected[0]));
         QCOMPARE(store.text(rows - 1, 3, 5), QString::fromLatin1(expected[rows - 1].mid(3, 5)));
@@ -227,22 +326,32 @@ private slots:
         }
     }
 
-    // Clearing, or dropping the store, while its blocks are still being compressed: the
-    // compressing thread finishes with blocks nobody holds, and the store goes on afresh.
+    // Clearing, or dropping the store, while its blocks are still being compressed (and
+    // spilled, in the later rounds): the compressing thread finishes with blocks nobody
+    // holds, the spill file goes, and the store goes on afresh.
     void clearDuringCompression()
     {
         const QByteArray text = pattern(4 * kBlock, 9);
-        for (int round = 0; round < 4; ++round) {
-            LineStore store;
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        for (int round = 0; round < 6; ++round) {
+            std::optional<LineStore> kept;
+            LineStore &store = kept.emplace();
+            if (round >= 2)
+                store.setSpill(0, folder.path());
             for (int i = 0; i < 16; ++i) {
                 store.addLine({});
                 for (qsizetype done = 0; done < text.size(); done += 1000)
                     store.appendToLast(QByteArrayView(text).sliced(
                         done, std::min<qsizetype>(1000, text.size() - done)));
             }
-            if (round % 2 == 1)
-                continue; // dropped at once
+            if (round % 2 == 1) {
+                kept.reset(); // dropped at once
+                QCOMPARE(openFilesIn(folder.path()), 0);
+                continue;
+            }
             store.clear();
+            QCOMPARE(openFilesIn(folder.path()), 0);
             QVERIFY(store.isEmpty());
             QVERIFY(store.memoryBytes() < 1024);
             store.addLine(u"after the clear");
@@ -250,6 +359,97 @@ private slots:
             QCOMPARE(store.size(), 1);
             QCOMPARE(store.text(0), QStringLiteral("after the clear"));
         }
+    }
+
+    // Past the budget the oldest packed blocks go to a file without a name, and come back
+    // from it line for line, times included; a Clear closes the file, which frees it.
+    void spilledBlocksComeBack()
+    {
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        LineStore store;
+        store.setSpill(64 * 1024, folder.path());
+        const QList<QByteArray> expected = addTextLines(store, 200000);
+        store.settle();
+        QVERIFY(store.isSpilled(0));
+        QVERIFY(!store.isSpilled(store.blockEnd(store.size() - 1) - 1));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+        QCOMPARE(openFilesIn(folder.path()), 1);
+        QVERIFY(storeHolds(store, expected));
+        LineStore::Reader reader(store);
+        QCOMPARE(reader.latin1(3).value(), QByteArrayView(expected[3]));
+        QVERIFY(!store.takeSpillNotice());
+
+        store.clear();
+        QCOMPARE(openFilesIn(folder.path()), 0);
+        QVERIFY(store.memoryBytes() < 1024);
+    }
+
+    // A spill file that cannot be made or written: spilling stops with one notice, and every
+    // line stays, in memory.
+    void spillThatFails_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("the disk fills") << "limit";
+        QTest::newRow("folder not writable") << "read-only";
+        QTest::newRow("folder is a file") << "file";
+    }
+
+    void spillThatFails()
+    {
+        QFETCH(QString, how);
+        QTemporaryDir parent;
+        QVERIFY(parent.isValid());
+        QString folder = parent.filePath(QStringLiteral("cache"));
+        QVERIFY(QDir().mkpath(folder));
+        if (how == u"read-only") {
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+            if (geteuid() == 0)
+                QSKIP("running as root, which writes into a folder without write permission");
+        } else if (how == u"file") {
+            folder = parent.filePath(QStringLiteral("a-file"));
+            QFile file(folder);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        // A few blocks fit under the size limit before the disk is full.
+        std::optional<FileSizeLimit> limit;
+        if (how == u"limit") {
+            limit.emplace(200 * 1024);
+            QVERIFY(limit->ok());
+        }
+        LineStore store;
+        store.setSpill(64 * 1024, folder);
+        QList<QByteArray> expected = addTextLines(store, 150000);
+        store.settle();
+        if (how == u"limit")
+            QVERIFY(store.isSpilled(0)); // the blocks before the disk filled stay on it
+        else
+            QVERIFY(!store.isSpilled(0));
+        const std::optional<QString> notice = store.takeSpillNotice();
+        QVERIFY(notice);
+        QVERIFY2(notice->contains(QStringLiteral("stay in memory")), qPrintable(*notice));
+        if (how == u"limit")
+            QVERIFY2(notice->contains(QString::fromLocal8Bit(strerror(EFBIG))), qPrintable(*notice));
+        // More lines later: no second notice, nothing lost.
+        for (int i = expected.size(); i < 300000; ++i) {
+            g_now = arrivalOf(i);
+            expected << "later " + QByteArray::number(i);
+            store.addLine(QString::fromLatin1(expected.back()));
+        }
+        store.settle();
+        QVERIFY(!store.takeSpillNotice());
+        QVERIFY(store.isSealed(250000));
+        QVERIFY(!store.isSpilled(250000));
+        limit.reset();
+        QVERIFY(storeHolds(store, expected));
+        // Spilling stays off after a Clear: the notice is not given twice.
+        store.clear();
+        addTextLines(store, 150000);
+        store.settle();
+        QVERIFY(!store.takeSpillNotice());
+        QVERIFY(!store.isSpilled(0));
+        QFile::setPermissions(parent.filePath(QStringLiteral("cache")),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 };
 
