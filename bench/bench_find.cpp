@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 
 #include <cstdio>
+#include <utility>
 
 using namespace zorvane::terminal;
 
@@ -47,13 +48,22 @@ double ms(const QElapsedTimer &timer)
 
 int main()
 {
-    for (const qsizetype gigabyte : {qsizetype(0), qsizetype(1'000'000'000)}) {
+    // The 1 GB run twice: all in memory, then with the default budget, past which the oldest
+    // blocks are read back from the spill file (in the page cache, as on a machine with room).
+    for (const auto &[gigabyte, spill] : {std::pair{qsizetype(0), false},
+                                          {qsizetype(1'000'000'000), false},
+                                          {qsizetype(1'000'000'000), true}}) {
         LineStore lines;
+        if (!spill)
+            lines.setSpill(-1);
         QElapsedTimer filling;
         filling.start();
         const qsizetype text = fill(lines, 10'000'000, true, gigabyte);
-        std::printf("%.1f M lines, %.1f MB of text, stored in %.1f s\n", double(lines.size()) / 1e6,
-                    double(text) / 1e6, ms(filling) / 1e3);
+        std::printf("%.1f M lines, %.1f MB of text, stored in %.1f s%s\n",
+                    double(lines.size()) / 1e6, double(text) / 1e6, ms(filling) / 1e3,
+                    !spill ? ", all in memory"
+                    : lines.isSpilled(0) ? ", the oldest blocks spilled to disk"
+                                         : ", nothing spilled");
         for (const bool caseSensitive : {true, false}) {
             LineSearch search;
             search.setPattern(QStringLiteral("ERROR"), caseSensitive, false);

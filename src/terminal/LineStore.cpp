@@ -188,8 +188,20 @@ bool LineStore::isWide(qsizetype row) const
 
 qsizetype LineStore::length(qsizetype row) const
 {
+    if (row < m_openFirst && row + 1 == blockEnd(row))
+        return m_sealed[sealedIndex(row)].lastLength;
     const auto [block, i] = place(row);
     return block->length(i);
+}
+
+qsizetype LineStore::longestLength(qsizetype first, qsizetype end) const
+{
+    qsizetype longest = 0;
+    for (qsizetype row = first; row < end && row < m_openFirst; row = blockEnd(row))
+        longest = std::max(longest, m_sealed[sealedIndex(row)].longest);
+    for (qsizetype row = std::max(first, m_openFirst); row < end; ++row)
+        longest = std::max(longest, m_open->length(row - m_openFirst));
+    return longest;
 }
 
 qint64 LineStore::arrivalMs(qsizetype row) const
@@ -229,6 +241,9 @@ void LineStore::openBlock(quint32 capacity)
         Sealed sealed;
         sealed.firstRow = m_openFirst;
         sealed.anyWide = !m_open->wide.empty();
+        for (qsizetype i = 0; i < m_open->count(); ++i)
+            sealed.longest = std::max(sealed.longest, m_open->length(i));
+        sealed.lastLength = lastLength();
         m_openFirst += m_open->count();
         sealed.block = std::make_shared<SealedBlock>(std::move(m_open));
         if (!m_sealer) {

@@ -93,6 +93,11 @@ public:
     };
     // The first row after the block that holds `row`: the lines one unpacking brings.
     qsizetype blockEnd(qsizetype row) const;
+    // The longest of the lines from `first` up to `end`, or longer: a sealed block answers for
+    // all its lines, without being unpacked. Exact when the lines of that block before
+    // `first` are no longer than the answer, as for a caller that goes through the lines in
+    // order.
+    qsizetype longestLength(qsizetype first, qsizetype end) const;
     // Whether the row's block is sealed: reading it may cost an unpacking.
     bool isSealed(qsizetype row) const { return row < m_openFirst; }
     // Whether the row's block was moved to the spill file.
@@ -128,6 +133,10 @@ private:
         qsizetype firstRow = 0;
         std::shared_ptr<SealedBlock> block;
         bool anyWide = false;
+        // Known without unpacking: the longest line, and the last one, the one a reader that
+        // looked before the block was sealed may ask about again.
+        qsizetype longest = 0;
+        qsizetype lastLength = 0;
     };
     // Unpacked blocks kept for drawing: a screenful of lines needs one or two, a scroll-bar
     // drag a new one per step.

@@ -52,7 +52,7 @@ private:
     qint64 m_bytesInMemory = 0;
     std::shared_ptr<SpillFile> m_file;
     bool m_spillStopped = false;
-    static constexpr int kTrimEvery = 16;
+    static constexpr int kTrimEvery = 64; // blocks, 16 MB of text: often enough, and cheap
     int m_sinceTrim = 0;
     // Under the mutex.
     std::optional<QString> m_trouble;

@@ -67,8 +67,7 @@ void TerminalModel::publish()
 {
     const qsizetype stored = std::min<qsizetype>(m_lines.size(), std::numeric_limits<int>::max());
     // Only the last published line and the new ones can have changed length.
-    for (qsizetype row = std::max(m_published - 1, 0); row < stored; ++row)
-        m_longest = std::max(m_longest, m_lines.length(row));
+    m_longest = std::max(m_longest, m_lines.longestLength(std::max(m_published - 1, 0), stored));
     if (m_published > 0 && m_lines.length(m_published - 1) != m_publishedLastLength) {
         const QModelIndex last = index(m_published - 1);
         emit dataChanged(last, last, {Qt::DisplayRole});
