@@ -295,7 +295,8 @@ void TerminalView::rowsInserted(const QModelIndex &parent, int start, int end)
         viewport()->update(0, clampToInt(std::max<qint64>(y, 0)), viewport()->width(),
                            viewport()->height());
     if (y < viewport()->height() && m_column->isVisible())
-        m_column->update();
+        m_column->update(0, clampToInt(std::max<qint64>(y, 0)), m_column->width(),
+                         m_column->height());
 }
 
 void TerminalView::dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
@@ -327,10 +328,13 @@ void TerminalView::updateGeometries()
 
 void TerminalView::scrollContentsBy(int dx, int dy)
 {
-    // The vertical scroll bar counts rows.
-    QAbstractItemView::scrollContentsBy(dx, clampToInt(qint64(dy) * rowHeight()));
+    // The vertical scroll bar counts rows. The pixels already drawn move, and only the rows
+    // that come into view are painted: following a slow stream then draws a line or two per
+    // refresh instead of the whole list (the scroll area's default repaints all of it).
+    const int pixels = clampToInt(qint64(dy) * rowHeight());
+    viewport()->scroll(dx, pixels);
     if (dy != 0 && m_column->isVisible())
-        m_column->update();
+        m_column->scroll(0, pixels);
 }
 
 int TerminalView::horizontalOffset() const
