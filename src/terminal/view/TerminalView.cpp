@@ -264,7 +264,7 @@ void TerminalView::scrollTo(const QModelIndex &index, ScrollHint hint)
         break;
     }
     // The scroll bar range may lag behind rows the model has just announced.
-    updateGeometries();
+    updateScrollRanges();
     verticalScrollBar()->setValue(top);
 }
 
@@ -288,7 +288,9 @@ void TerminalView::rowsInserted(const QModelIndex &parent, int start, int end)
     QAbstractItemView::rowsInserted(parent, start, end);
     if (parent != rootIndex())
         return;
-    updateGeometries();
+    // Only the ranges: the item view's own geometry update starts a zero timer to fetch more
+    // rows, an extra turn of the event loop on every refresh for a model that has them all.
+    updateScrollRanges();
     const int h = rowHeight();
     const qint64 y = (qint64(start) - topRow()) * h;
     if (y < viewport()->height())
@@ -315,7 +317,7 @@ void TerminalView::updateHorizontalRange()
     bar->setRange(0, std::max(0, rowWidth() - viewport()->width()));
 }
 
-void TerminalView::updateGeometries()
+void TerminalView::updateScrollRanges()
 {
     const int page = pageRows();
     QScrollBar *bar = verticalScrollBar();
@@ -323,6 +325,11 @@ void TerminalView::updateGeometries()
     bar->setPageStep(page);
     bar->setRange(0, std::max(0, rowCount() - page));
     updateHorizontalRange();
+}
+
+void TerminalView::updateGeometries()
+{
+    updateScrollRanges();
     QAbstractItemView::updateGeometries();
 }
 
