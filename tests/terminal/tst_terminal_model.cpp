@@ -5,6 +5,7 @@
 #include "terminal/view/TerminalModel.h"
 #include "terminal/view/TerminalView.h"
 
+#include <QPaintEvent>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
@@ -13,6 +14,31 @@
 #include <QTest>
 
 using namespace zorvane::terminal;
+
+namespace {
+
+// Gathers what a widget paints.
+class PaintWatch : public QObject
+{
+public:
+    PaintWatch(QWidget *widget, QRegion *painted) : m_painted(painted)
+    {
+        widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            *m_painted += static_cast<QPaintEvent *>(event)->region();
+        return false;
+    }
+
+private:
+    QRegion *m_painted;
+};
+
+} // namespace
 
 class TestTerminalModel : public QObject
 {
@@ -193,6 +219,87 @@ private slots:
         QVERIFY2(onScreenMatches(), "a page down");
         QTest::keyClick(&view, Qt::Key_End);
         QVERIFY2(onScreenMatches(), "at the last line");
+    }
+
+    // New lines scroll the picture on the screen and only what is new is drawn; what is on the
+    // screen must still be what a whole repaint of the same rows draws: following the end with
+    // the last line selected, a grown last line, a held view, the time column, a resize and a
+    // new font.
+    void linesOnScreenAreWhatAWholePaintDraws()
+    {
+        TerminalModel model;
+        TerminalView view;
+        view.resize(420, 300);
+        view.setModel(&model);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QWidget *lines = view.viewport();
+        QRegion painted;
+        PaintWatch watch(lines, &painted);
+        const auto onScreenMatches = [&] {
+            QCoreApplication::processEvents();
+            // The whole list, the time column and the scroll bars with it.
+            const QImage shown = view.screen()
+                                     ->grabWindow(view.winId(), 0, 0, view.width(), view.height())
+                                     .toImage()
+                                     .convertToFormat(QImage::Format_RGB32);
+            const QImage whole = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+            return !shown.isNull() && shown == whole;
+        };
+        bool following = true;
+        // As the window shows new lines: the last one selected and in view while following.
+        const auto arrive = [&](int count, bool partialLast = false) {
+            for (int i = 0; i < count; ++i)
+                model.lines().addLine(QStringLiteral("line %1 of the list").arg(model.lines().size()));
+            if (partialLast)
+                model.lines().appendToLast(QByteArrayView(" and more"));
+            model.publish();
+            if (following) {
+                const QModelIndex last = model.index(model.rowCount() - 1);
+                view.selectionModel()->setCurrentIndex(last, QItemSelectionModel::ClearAndSelect);
+                view.scrollTo(last);
+            }
+        };
+        const auto check = [&](const char *what) {
+            QVERIFY2(onScreenMatches(),
+                     qPrintable(QStringLiteral("%1 at %2 rows").arg(what).arg(model.rowCount())));
+        };
+        const int page = lines->height() / view.rowHeight();
+        for (const int count : {3, 1, 1, page - 1, 2, page + 5, 1, 4})
+            arrive(count), check("following");
+        arrive(0, true), check("grown last line");
+
+        // Once the list fills the view, a line or two draws little more than the new rows.
+        painted = {};
+        arrive(1);
+        QCoreApplication::processEvents();
+        QVERIFY2(painted.boundingRect().height() <= 3 * view.rowHeight(),
+                 qPrintable(QStringLiteral("painted %1 px high")
+                                .arg(painted.boundingRect().height())));
+        check("one line");
+
+        view.setTimeColumn(TimeColumn::Clock);
+        for (const int count : {1, 2, page * 3})
+            arrive(count), check("with the time column");
+
+        // Held a few lines up: new lines leave the picture as it is.
+        following = false;
+        view.verticalScrollBar()->setValue(view.verticalScrollBar()->value() - 4);
+        for (const int count : {1, 6, page * 2})
+            arrive(count), check("held");
+        following = true;
+        arrive(2), check("following again");
+
+        view.resize(380, 420);
+        arrive(1), check("after a resize");
+        QFont font = view.font();
+        font.setPointSize(font.pointSize() + 3);
+        view.setFont(font);
+        arrive(1), check("after a font change");
+        view.verticalScrollBar()->setValue(view.verticalScrollBar()->value() - 3);
+        check("scrolled up by hand");
+        model.clear();
+        arrive(2), check("after clearing");
     }
 
     void scrollBarDragOverSealedBlocks()

@@ -264,7 +264,7 @@ void TerminalView::scrollTo(const QModelIndex &index, ScrollHint hint)
         break;
     }
     // The scroll bar range may lag behind rows the model has just announced.
-    updateGeometries();
+    updateScrollRanges();
     verticalScrollBar()->setValue(top);
 }
 
@@ -288,14 +288,17 @@ void TerminalView::rowsInserted(const QModelIndex &parent, int start, int end)
     QAbstractItemView::rowsInserted(parent, start, end);
     if (parent != rootIndex())
         return;
-    updateGeometries();
+    // Only the ranges: the item view's own geometry update starts a zero timer to fetch more
+    // rows, an extra turn of the event loop on every refresh for a model that has them all.
+    updateScrollRanges();
     const int h = rowHeight();
     const qint64 y = (qint64(start) - topRow()) * h;
     if (y < viewport()->height())
         viewport()->update(0, clampToInt(std::max<qint64>(y, 0)), viewport()->width(),
                            viewport()->height());
     if (y < viewport()->height() && m_column->isVisible())
-        m_column->update();
+        m_column->update(0, clampToInt(std::max<qint64>(y, 0)), m_column->width(),
+                         m_column->height());
 }
 
 void TerminalView::dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
@@ -314,7 +317,7 @@ void TerminalView::updateHorizontalRange()
     bar->setRange(0, std::max(0, rowWidth() - viewport()->width()));
 }
 
-void TerminalView::updateGeometries()
+void TerminalView::updateScrollRanges()
 {
     const int page = pageRows();
     QScrollBar *bar = verticalScrollBar();
@@ -322,15 +325,23 @@ void TerminalView::updateGeometries()
     bar->setPageStep(page);
     bar->setRange(0, std::max(0, rowCount() - page));
     updateHorizontalRange();
+}
+
+void TerminalView::updateGeometries()
+{
+    updateScrollRanges();
     QAbstractItemView::updateGeometries();
 }
 
 void TerminalView::scrollContentsBy(int dx, int dy)
 {
-    // The vertical scroll bar counts rows.
-    QAbstractItemView::scrollContentsBy(dx, clampToInt(qint64(dy) * rowHeight()));
+    // The vertical scroll bar counts rows. The pixels already drawn move, and only the rows
+    // that come into view are painted: following a slow stream then draws a line or two per
+    // refresh instead of the whole list (the scroll area's default repaints all of it).
+    const int pixels = clampToInt(qint64(dy) * rowHeight());
+    viewport()->scroll(dx, pixels);
     if (dy != 0 && m_column->isVisible())
-        m_column->update();
+        m_column->scroll(0, pixels);
 }
 
 int TerminalView::horizontalOffset() const

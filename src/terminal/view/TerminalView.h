@@ -31,6 +31,9 @@ public:
     // length times this, so no line's end is ever out of reach of the scroll bar.
     int characterWidth() const;
     int firstVisibleRow() const { return topRow(); }
+    // Rows that fit in the viewport whole, at least one: more new lines than this between
+    // two refreshes repaint the whole list.
+    int pageRows() const;
 
     // The arrival times beside the lines, or none.
     void setTimeColumn(TimeColumn column);
@@ -63,12 +66,11 @@ protected:
 private:
     int rowCount() const;
     int topRow() const;
-    // Rows that fit in the viewport whole, at least one.
-    int pageRows() const;
     int rowWidth() const;
     // The row under viewport height y (may lie outside the list).
     qint64 rowAtY(int y) const;
     void updateHorizontalRange();
+    void updateScrollRanges();
     void paintFocusFrame();
     void placeTimeColumn();
     void paintMatches(QPainter &painter, int row, const QRect &rowRect);
