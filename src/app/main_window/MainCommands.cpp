@@ -199,7 +199,7 @@ void TMain::CommandClick(const ModuleCommand &command)
         break;
     case CommandSend::BgioDirection: {
         const QByteArray packet = bgio::directionPacket(static_cast<unsigned char>(command.value));
-        writeBgio(packet);
+        session.writeBgio(packet);
         add_string(bgio::hexText(packet));
         break;
     }
@@ -248,21 +248,15 @@ void TMain::BaudChange(const QString &text, int rate, int parityCode)
 void TMain::BGIO_PIO(int value)
 {
     pio_value = value;
-    writeBgio(bgio::setPinsPacket(value));
+    session.writeBgio(bgio::setPinsPacket(value));
     add_string(bgio::setPinsText(value));
 }
 
 void TMain::BGIO_SETDIRClick()
 {
     const QByteArray packet = bgio::directionPacket(bgio::kPinMask);
-    writeBgio(packet);
+    session.writeBgio(packet);
     add_string(bgio::escapedText(packet));
-}
-
-void TMain::writeBgio(const QByteArray &packet)
-{
-    // The packet is binary: no echo, no CR; the history text describes it instead.
-    serial.writeBytes(bgio::onWire(packet, MUX1->isChecked(), mux_link));
 }
 
 void TMain::iWrapClick()

@@ -7,7 +7,6 @@
 #include "serial/ConnectionText.h"
 #include "serial/PortClaim.h"
 #include "serial/PortNames.h"
-#include "serial/TxEcho.h"
 #include "serial/network/NetworkTarget.h"
 
 #include "terminal/view/TerminalModel.h"
@@ -22,8 +21,6 @@
 #include <algorithm>
 
 using namespace zorvane::serial;
-
-using zorvane::session::ReceivePacer;
 
 QString TMain::comItemName(int port) const
 {
@@ -264,47 +261,4 @@ void TMain::AutoDetectClick()
         if (!anyVisible)
             group->menuAction()->setVisible(false);
     }
-}
-
-int TMain::CheckLink()
-{
-    const int result = serial.c_getc_link();
-    switch (pacer.afterLinkCheck(result, serial.port_is_open())) {
-    case ReceivePacer::LinkStep::Reopen:
-        set_comx(serial.last_com_port, false);
-        break;
-    case ReceivePacer::LinkStep::ShowCountdown:
-        StatusBarPanel1->setText(serial.last_com_port != 0
-                                     ? countdownText(comItemName(serial.last_com_port),
-                                                     pacer.countdownSeconds())
-                                     : QStringLiteral("Offline"));
-        break;
-    case ReceivePacer::LinkStep::Nothing:
-        break;
-    }
-    return result;
-}
-
-void TMain::c_puts(const QString &text)
-{
-    if (!serial.isAlive())
-        return;
-    tx_echo(text);
-    serial.writeText(text);
-    if (!MUX1->isChecked() && !bgapiWindowVisible())
-        serial.c_putc(13);
-}
-
-void TMain::c_write(const QString &text)
-{
-    add_string(text);
-    serial.writeText(text);
-}
-
-void TMain::tx_echo(const QString &text)
-{
-    if (!Echo1->isChecked())
-        return;
-    for (const QString &line : txEchoLines(text, HexModeWrite1->isChecked()))
-        ListModel->lines().addLine(line);
 }

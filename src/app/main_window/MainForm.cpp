@@ -71,19 +71,14 @@ TMain::TMain(QWidget *parent) : QMainWindow(parent)
     buildModemLines();
     keepControlsReachable();
 
-    Timer1 = new QTimer(this);
-    Timer1->setTimerType(Qt::PreciseTimer);
-    // The designed 2 ms pace; the pacer slows it or stops it while the link is quiet.
-    Timer1->setInterval(zorvane::session::ReceivePacer::kFloodTickMs);
-    connect(Timer1, &QTimer::timeout, this, &TMain::onTimer1);
-    setUpReceivePacing();
+    connectSession();
 
     FormCreate();
     About_Form = new TAbout_Form(this, app_title + QStringLiteral(" V") + app_version);
     // Only Close takes the mark off; a close from the title bar leaves it set.
     connect(About_Form, &TAbout_Form::closeClicked, this, [this] { About->setChecked(false); });
     createBgapiWindow();
-    Timer1->start();
+    session.start();
 }
 
 TMain::~TMain()
@@ -123,7 +118,7 @@ void TMain::FormShow()
     takeSettingsLock();
 
     item_style = zorvane::terminal::LineStyle::Standard;
-    app_version = QStringLiteral("1.16");
+    app_version = QStringLiteral(ZORVANE_VERSION);
     app_title = QStringLiteral("Zorvane");
     setWindowTitle(app_title + captionSuffix());
     tick_count = 0;
@@ -153,8 +148,7 @@ void TMain::FormDestroy()
     if (m_destroyed)
         return;
     m_destroyed = true;
-    Timer1->stop();
-    m_sleepingLinkCheck->stop();
+    session.stop();
     // Settings exist only once the window has been shown; the port is saved while still open.
     // Another instance holding the file keeps it as it will leave it.
     if (savesSettings())
@@ -346,7 +340,8 @@ void TMain::buildMainToolbar()
     MAC->setVisible(false);
     MAC_Address = new QComboBox(ToolBar1);
     MAC_Address->setAccessibleName(QStringLiteral("MAC address"));
-    m_macEntries = std::make_unique<zorvane::app::EntryIndex>(*MAC_Address);
+    // The box shows the session's address list, which scans and inquiries fill.
+    MAC_Address->setModel(&session.addresses());
     MAC_Address->addItem(QStringLiteral("Unknown MAC"));
     // Room for one address, whatever the list holds.
     MAC_Address->setFixedWidth(
@@ -439,7 +434,7 @@ void TMain::buildTerminalArea()
     Splitter2->setHandleWidth(5);
     Splitter2->setChildrenCollapsible(false);
 
-    ListModel = new zorvane::terminal::TerminalModel(this);
+    ListModel = new zorvane::terminal::TerminalModel(session.lines(), this);
     ListBox1 = new zorvane::terminal::TerminalView(area);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
     ListBox1->setAccessibleName(QStringLiteral("Terminal"));

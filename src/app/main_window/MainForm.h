@@ -1,18 +1,13 @@
 #pragma once
 
 #include "app/main_window/ClickFirstCheckBox.h"
-#include "app/main_window/EntryIndex.h"
 #include "app/main_window/WindowPlace.h"
-#include "bgapi/BgapiState.h"
-#include "serial/Serial_io.h"
-#include "session/ReceivePacer.h"
+#include "session/ModuleSession.h"
 #include "settings/SettingsLock.h"
 #include "settings/zv_settings.h"
 #include "terminal/FollowRule.h"
-#include "terminal/LineAssembly.h"
 #include "terminal/LineSearch.h"
 #include "terminal/LineStore.h"
-#include "terminal/SessionLog.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -49,14 +44,25 @@ struct PioButton;
 } // namespace zorvane::terminal
 
 // The main window: owns the menus, toolbars, terminal list and status bar, reads their
-// states at the moment of use and hands the work to the serial and terminal code. Its
-// methods are spread over one source file per subject, all in this folder.
+// states at the moment of use and hands the work to the module session, whose news it shows.
+// Its methods are spread over one source file per subject, all in this folder.
 class TMain : public QMainWindow
 {
     Q_OBJECT
 public:
     explicit TMain(QWidget *parent = nullptr);
     ~TMain() override;
+
+    // The conversation with the module: link, receive timer, lines, decoders, log, sending.
+    zorvane::session::ModuleSession session;
+    // Its parts, under the names the window has always used for them.
+    zorvane::serial::SerialIo &serial = session.serial;
+    zorvane::session::ReceivePacer &pacer = session.pacer;
+    zorvane::bgapi::BgapiState &bgapi = session.bgapi;
+    // The multiplexing link that framed commands go to; 255 is the module itself.
+    int &mux_link = session.mux_link;
+    // The receive timer: reads the port, paced by the pacer.
+    QTimer *Timer1 = session.receiveTimer();
 
     // --- start-up and shutdown
     void FormCreate();
@@ -79,7 +85,7 @@ public:
     void ShowDataBits(int count);
     void ShowStopBits(int count);
     void AutoDetectClick();
-    int CheckLink();
+    int CheckLink() { return session.CheckLink(); }
     // Name of port n in status texts and messages: the text of its COM menu item.
     QString comItemName(int port) const;
     // Refreshes the device column of the port items from the table and ports/ links.
@@ -88,19 +94,19 @@ public:
     QStringList portsWithDevice() const;
 
     // --- serial primitives that need the window's state
-    void c_puts(const QString &text);
-    void c_write(const QString &text);
-    void tx_echo(const QString &text);
+    void c_puts(const QString &text) { session.c_puts(text); }
+    void c_write(const QString &text) { session.c_write(text); }
+    void tx_echo(const QString &text) { session.tx_echo(text); }
 
     // --- receive loop and line display
-    void Timer1Timer();
-    void ShowRxChar(int &byte, QByteArray &pending);
-    void HandleEscape(QByteArray &pending);
-    void AddtoList(int newLine, const QString &text);
+    void Timer1Timer() { session.Timer1Timer(); }
+    void ShowRxChar(int &byte, QByteArray &pending) { session.ShowRxChar(byte, pending); }
+    void HandleEscape(QByteArray &pending) { session.HandleEscape(pending); }
+    void AddtoList(int newLine, const QString &text) { session.AddtoList(newLine, text); }
     // After a network port opened: the server's greeting into the list as text, and for a
     // socket:// port the note that its server fixes the line settings.
     void networkPortNotes(bool chosen);
-    void CaptureInquiry(QByteArrayView line);
+    void CaptureInquiry(QByteArrayView line) { session.CaptureInquiry(line); }
     void AddString(const QString &text);
     int SplitString(const QString &delimiter, const QString &text);
     void GreenonBlackClick();
@@ -110,8 +116,8 @@ public:
     QString split_tail;
 
     // --- transmit path
-    void mc_puts(const QString &text);
-    void mc_puts_cmd(const QString &text);
+    void mc_puts(const QString &text) { session.mc_puts(text); }
+    void mc_puts_cmd(const QString &text) { session.mc_puts_cmd(text); }
     void add_string(const QString &text);
     // One key press in the terminal; false when the key sends nothing and keeps its usual
     // meaning for the control that has the focus.
@@ -136,7 +142,7 @@ public:
     void SelectClick();
     void CloseCHClick();
     // Frames a text to a link, echoing each frame when Echo is checked.
-    void writeFrames(int link, QStringView text);
+    void writeFrames(int link, QStringView text) { session.writeFrames(link, text); }
 
     bool bgapiWindowVisible() const;
 
@@ -168,11 +174,9 @@ public:
     // --- BGAPI receive side
     // One received byte for the BGAPI decoder, while the BGAPI window is visible. A scan
     // response puts its address into MAC and MAC_Address.
-    void bgapi_decode(quint8 byte);
+    void bgapi_decode(quint8 byte) { session.bgapi_decode(byte); }
     // Options > Show BGAPI: shows the BGAPI window, or hides it when it is visible.
     void Show_BGAPIClick();
-    // The BGAPI state of the run: receive buffer, result, connection, devices found, logger.
-    zorvane::bgapi::BgapiState bgapi;
 
     // --- settings: load, apply and save
     // Reads the settings file into XMLDocument1, or writes a new one when it is missing or
@@ -190,7 +194,6 @@ public:
     // until the settings have been loaded.
     zorvane::settings::SettingsDocument XMLDocument1;
     std::optional<zorvane::settings::TXMLZVSettingsType> SettingsRoot;
-    static constexpr const char *kSettingsFileName = "zv_settings.xml";
     // Closing the window ends the program: the settings are saved while it is still whole.
     void closeEvent(QCloseEvent *event) override;
 
@@ -214,11 +217,11 @@ public:
     // --- session log, clipboard and printing
     void Log1Click();
     // Stamps a finished line in place as the stamp items ask and logs it.
-    void LogLine(QByteArray &line);
-    void AppendToLog(const QByteArray &line);
+    void LogLine(QByteArray &line) { session.LogLine(line); }
+    void AppendToLog(const QByteArray &line) { session.AppendToLog(line); }
     // Writes the lines logged since the last write to the log file in one go; a receive
     // event does so once, when its ticks are done.
-    void flushLog();
+    void flushLog() { session.flushLog(); }
     // The current log file: LogFileName in the documents folder.
     QString logFilePath() const;
     void CopyClick();
@@ -256,8 +259,6 @@ public:
     zorvane::terminal::NewLinesMarker *NewLines = nullptr;
     zorvane::terminal::FollowRule follow;
 
-    // Names the log files and stamps their lines from its clock.
-    zorvane::terminal::SessionLog sessionLog;
     // The printer chosen in Print Setup or the print dialog, kept for later jobs.
     std::shared_ptr<QPrinter> Printer;
 
@@ -268,23 +269,18 @@ public:
     class TAbout_Form *About_Form = nullptr;
 
     // Session variables
-    zorvane::serial::SerialIo serial;
     int baud_rate = 115200;
     int data_bits = 8;
     int parity = 0;
     int stop_bits = 1;
-    // When the receive ticks run, the list is refreshed and the link is checked.
-    zorvane::session::ReceivePacer pacer;
     // Receive ticks since the last idle link check, counted by the pacer.
     int &tick_count = pacer.tick_count;
     zorvane::terminal::LineStyle item_style = zorvane::terminal::LineStyle::Standard;
     QString app_title = QStringLiteral("Zorvane");
-    QString app_version = QStringLiteral("1.16");
+    QString app_version = QStringLiteral(ZORVANE_VERSION);
     QString app_folder;
     QString DocumentsFolder;
     QString LogFileName;
-    // The multiplexing link that framed commands go to; 255 is the module itself.
-    int mux_link = 0;
     // Characters of the keys typed since the send history was last pushed.
     QString key_line;
 
@@ -377,7 +373,6 @@ public:
     QLabel *StatusBarPanel4 = nullptr;
     QLabel *StatusBarPanel5 = nullptr;
 
-    QTimer *Timer1 = nullptr;
     // The BGAPI window, created hidden with this one; while it is visible, received bytes are
     // decoded and command lines go out without their closing CR.
     TForm_BGAPI *Form_BGAPI = nullptr;
@@ -408,23 +403,15 @@ private:
     void createBgapiWindow();
     void buildPioButtons();
     void buildModuleCommands();
-    // Writes a BGIO packet, framed to the current link in the multiplexing mode.
-    void writeBgio(const QByteArray &packet);
-    void onTimer1();
-    // Receive pacing: the timer stops between bursts on a quiet link and the device's news
-    // starts it again.
-    void setUpReceivePacing();
-    void sleepUntilBytes();
-    void wakeReceiveTimer(int afterMs);
-    void checkLinkWhileAsleep();
+    // The session's switches from the check marks, and its news into the controls.
+    void connectSession();
     void keyPressEvent(QKeyEvent *event) override;
     // Shows the terminal list's new lines and keeps the last one selected and in view.
     void refreshTerminalView();
     bool openPort(int port, int dataBits, int parity, int stopBits,
                   zorvane::serial::SerialIo::OpenKind kind);
 
-    // The receive tick's line assembly; its text buffer is set up once, not per tick.
-    zorvane::terminal::LineAssembly m_lineAssembly;
+    std::unique_ptr<zorvane::session::OptionsSource> m_sessionOptions;
     bool m_shown = false;
     QString m_profile;
     std::unique_ptr<zorvane::settings::SettingsLock> m_settingsLock;
@@ -432,20 +419,9 @@ private:
     // its end: closing half-way would save before the settings are loaded.
     bool m_starting = false;
     bool m_closeAfterStart = false;
-    // Set while a receive event runs its ticks: logged lines wait for its end to be written.
-    bool m_logBatching = false;
     // A "???" box is open or about to open; a failing log under a flood must not stack more.
     bool m_logMessageOpen = false;
     bool m_destroyed = false;
     // The send box's text was edited after an entry was selected.
     bool m_historyEdited = false;
-    // While the receive timer sleeps, until the device has bytes, the link is checked by
-    // this coarse timer instead: it runs exactly while the receive timer sleeps.
-    QTimer *m_sleepingLinkCheck = nullptr;
-    bool asleep() const;
-    // Shows lines that came just before the timer stopped once their refresh is due.
-    QTimer *m_pendingRefresh = nullptr;
-    // MAC_Address's entries by text: scan responses and inquiry results look up each address
-    // they find, and a flood of them must not search the whole list each time.
-    std::unique_ptr<zorvane::app::EntryIndex> m_macEntries;
 };

@@ -1,5 +1,5 @@
-// The session log of the main window: the File menu's "Log" starts a file, the receive loop
-// hands it every finished line, and the stamp items put the time and date in front.
+// The File menu's "Log": starts a log file in the documents folder; the module session writes
+// every finished line to it, with the stamps the stamp items ask for.
 #include "app/main_window/MainForm.h"
 
 #include "app/MessageBoxes.h"
@@ -8,21 +8,16 @@
 #include <QAction>
 #include <QLabel>
 
-using zorvane::terminal::SessionLog;
-
 void TMain::Log1Click()
 {
     if (!Log1->isChecked()) {
         StatusBarPanel4->setText(QStringLiteral(" "));
         return;
     }
-    // Lines still on their way belong to the file they were logged for.
-    flushLog();
     // A profile's logs carry its name in front, so side-by-side instances keep theirs apart.
-    const QString name =
-        zorvane::settings::logFilePrefix(m_profile) + SessionLog::fileName(sessionLog.now());
+    const QString name = zorvane::settings::logFilePrefix(m_profile) + session.newLogFileName();
     const QString path = DocumentsFolder + name;
-    if (const SessionLog::Failure failure = sessionLog.start(path)) {
+    if (const auto failure = session.startLog(path)) {
         // No file, no logging: the mark goes before the box, whose wait runs the receive loop.
         Log1->setChecked(false);
         zorvane::app::showMessage(this, QStringLiteral("Unable to create log file: ") + path +
@@ -30,39 +25,6 @@ void TMain::Log1Click()
         return;
     }
     LogFileName = name;
-}
-
-void TMain::LogLine(QByteArray &line)
-{
-    sessionLog.stamp(line, TimeStamp1->isChecked(), DateStamp1->isChecked());
-    AppendToLog(line);
-}
-
-void TMain::AppendToLog(const QByteArray &line)
-{
-    sessionLog.queue(line);
-    if (!m_logBatching)
-        flushLog();
-}
-
-void TMain::flushLog()
-{
-    if (!sessionLog.hasQueued())
-        return;
-    const SessionLog::Failure failure = sessionLog.append(logFilePath());
-    // One box at a time: lines that fail while it is open are lost without a box of their own.
-    if (!failure || m_logMessageOpen)
-        return;
-    m_logMessageOpen = true;
-    // Opened once the receive event is over: a timer does not fire again while its own
-    // event waits, so a box opened inside it would halt the receive loop until it closed.
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            zorvane::app::showMessage(this, QStringLiteral("???"));
-            m_logMessageOpen = false;
-        },
-        Qt::QueuedConnection);
 }
 
 QString TMain::logFilePath() const

@@ -1,16 +1,12 @@
-// Transmit side of the main window: typed keys, the send box and its history, module
-// commands and the quick command buttons, and the iWRAP escape sequence.
+// Transmit side of the main window: typed keys, the send box and its history, and the quick
+// command buttons. How a command is composed and framed is the module session's rule.
 #include "app/main_window/MainForm.h"
-
-#include "serial/LinePause.h"
 
 #include "app/MessageBoxes.h"
 #include "app/main_window/ClickFirstCheckBox.h"
 #include "terminal/KeyCodes.h"
-#include "terminal/MuxFrame.h"
 #include "terminal/SendHistory.h"
 #include "terminal/WireText.h"
-#include "terminal/view/TerminalModel.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -20,40 +16,8 @@
 #include <QListView>
 
 using zorvane::terminal::hexWritePiece;
-using zorvane::terminal::MuxFrame;
 using zorvane::terminal::TerminalKey;
 using zorvane::terminal::wireText;
-
-namespace {
-// The module takes "+++" as the escape only with this much silence on either side.
-constexpr int kEscapeGuardMs = 1000;
-} // namespace
-
-void TMain::mc_puts(const QString &text)
-{
-    if (MUX1->isChecked() || mux_link == MuxFrame::kControlLink) {
-        writeFrames(mux_link, text);
-    } else {
-        serial.c_putc(13);
-        c_puts(text);
-        serial.c_putc(10);
-        serial.c_putc(13);
-    }
-    add_string(text);
-}
-
-void TMain::mc_puts_cmd(const QString &text)
-{
-    if (!MUX1->isChecked()) {
-        mc_puts(text);
-        return;
-    }
-    const int link = mux_link;
-    mux_link = MuxFrame::kControlLink;
-    mc_puts(text);
-    if (MUX1->isChecked())
-        mux_link = link;
-}
 
 void TMain::add_string(const QString &text)
 {
@@ -114,10 +78,7 @@ bool TMain::ListBox1KeyDown(int key, const QString &text, Qt::KeyboardModifiers 
                                      ? hexWritePiece(static_cast<char16_t>(pressed.code))
                                      : QString::number(pressed.code);
             // Successive keys build up one line of codes.
-            if (ListModel->lines().isEmpty())
-                AddtoList(0, echo);
-            else
-                ListModel->lines().appendToLast(QStringView(echo));
+            session.echoKey(echo);
         }
     }
     return !keys.isEmpty();
@@ -139,8 +100,7 @@ void TMain::SendClick()
     for (qsizetype i = qMax<qsizetype>(0, text.size() - SendString->count()); i < text.size(); ++i)
         newest << hexWritePiece(text[i].unicode());
     pushHistory(newest);
-    serial.writeBytes(zorvane::terminal::hexWriteBytes(text));
-    c_puts(QString());
+    session.hexWrite(text);
 }
 
 void TMain::BtnSClick()
@@ -174,9 +134,7 @@ void TMain::BCMDClick()
 
 void TMain::sendEscapeSequence()
 {
-    zorvane::serial::linePause(kEscapeGuardMs);
-    c_write(QStringLiteral("+++"));
-    zorvane::serial::linePause(kEscapeGuardMs);
+    session.sendEscapeSequence();
 }
 
 void TMain::Echo1Click()

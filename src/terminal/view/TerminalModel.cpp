@@ -6,7 +6,17 @@
 
 namespace zorvane::terminal {
 
-TerminalModel::TerminalModel(QObject *parent) : QAbstractListModel(parent) {}
+TerminalModel::TerminalModel(QObject *parent)
+    : QAbstractListModel(parent), m_ownLines(std::make_unique<LineStore>()), m_lines(*m_ownLines)
+{
+}
+
+TerminalModel::TerminalModel(LineStore &lines, QObject *parent)
+    : QAbstractListModel(parent), m_lines(lines)
+{
+}
+
+TerminalModel::~TerminalModel() = default;
 
 int TerminalModel::rowCount(const QModelIndex &parent) const
 {
@@ -44,16 +54,26 @@ void TerminalModel::setColours(const QColor &background, const QColor &text)
 
 void TerminalModel::clear()
 {
-    if (m_published == 0) {
-        m_lines.clear();
-        return;
-    }
-    beginResetModel();
+    aboutToClear();
     m_lines.clear();
+    cleared();
+}
+
+void TerminalModel::aboutToClear()
+{
+    m_resetting = m_published > 0;
+    if (m_resetting)
+        beginResetModel();
+}
+
+void TerminalModel::cleared()
+{
     m_published = 0;
     m_publishedLastLength = 0;
     m_longest = 0;
-    endResetModel();
+    if (m_resetting)
+        endResetModel();
+    m_resetting = false;
 }
 
 bool TerminalModel::hasUnpublished() const

@@ -5,15 +5,21 @@
 #include <QAbstractListModel>
 #include <QColor>
 
+#include <memory>
+
 namespace zorvane::terminal {
 
-// The terminal list's model: owns the lines and tells the view about new ones in batches,
-// so a flood of short lines costs one view update per timer event, not one per line.
+// The terminal list's model: shows a store of lines and tells the view about new ones in
+// batches, so a flood of short lines costs one view update per timer event, not one per line.
 class TerminalModel : public QAbstractListModel
 {
     Q_OBJECT
 public:
+    // A model of its own lines.
     explicit TerminalModel(QObject *parent = nullptr);
+    // A model of lines someone else keeps (the module session's); they outlive the model.
+    explicit TerminalModel(LineStore &lines, QObject *parent = nullptr);
+    ~TerminalModel() override;
 
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
@@ -25,6 +31,9 @@ public:
     void setColours(const QColor &background, const QColor &text);
     // Empties the list at once; the view learns of it immediately.
     void clear();
+    // The same in two halves, around whoever empties the store itself.
+    void aboutToClear();
+    void cleared();
     // Tells the view of the lines added and changed since the last call.
     void publish();
     bool hasUnpublished() const;
@@ -36,7 +45,9 @@ signals:
     void spillStopped(const QString &text);
 
 private:
-    LineStore m_lines;
+    std::unique_ptr<LineStore> m_ownLines;
+    LineStore &m_lines;
+    bool m_resetting = false;
     int m_published = 0;
     // Length of the last published line when it was published, to see whether it grew.
     qsizetype m_publishedLastLength = 0;

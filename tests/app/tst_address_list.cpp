@@ -1,14 +1,14 @@
-// The main window's index of a combo box's entries: after every kind of edit to a real box it
+// The address list behind the address box: after every kind of edit made through a real box it
 // answers as the box's own search does, and knows the first entry.
-#include "app/main_window/EntryIndex.h"
+#include "session/AddressList.h"
 
 #include <QAbstractItemModel>
 #include <QComboBox>
 #include <QTest>
 
-using zorvane::app::EntryIndex;
+using zorvane::session::AddressList;
 
-class TestEntryIndex : public QObject
+class TestAddressList : public QObject
 {
     Q_OBJECT
 
@@ -31,9 +31,11 @@ private slots:
     {
         QFETCH(QStringList, edits);
 
+        // The box edits the list through the model it shows, as the window's address box does.
+        AddressList index;
         QComboBox box;
+        box.setModel(&index);
         box.addItem(QStringLiteral("Unknown MAC"));
-        const EntryIndex index(box);
         QStringList probes{QStringLiteral("Unknown MAC"), QStringLiteral("never listed")};
         for (const QString &edit : edits) {
             const QString text = edit.mid(1).section(QLatin1Char(' '), -1);
@@ -63,5 +65,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestEntryIndex)
-#include "tst_entry_index.moc"
+QTEST_MAIN(TestAddressList)
+#include "tst_address_list.moc"
