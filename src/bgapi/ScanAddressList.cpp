@@ -5,9 +5,8 @@ namespace zorvane::bgapi {
 void ScanAddressList::record(const RawAddress &address, const QString &text)
 {
     if (!m_firstAt.contains(text))
-        m_firstAt.insert(text, m_texts.size());
+        m_firstAt.insert(text, m_addresses.size());
     m_addresses.append(address);
-    m_texts.append(text);
 }
 
 std::optional<RawAddress> ScanAddressList::rawAddressOf(const QString &entryText) const
@@ -20,10 +19,19 @@ std::optional<RawAddress> ScanAddressList::rawAddressOf(const QString &entryText
     return m_addresses[*at];
 }
 
+QStringList ScanAddressList::texts() const
+{
+    // Made on demand: the texts the list shows are the address list's own entries.
+    QStringList texts;
+    texts.reserve(m_addresses.size());
+    for (const RawAddress &address : m_addresses)
+        texts << addressText(address);
+    return texts;
+}
+
 void ScanAddressList::reset()
 {
     m_addresses.clear();
-    m_texts.clear();
     m_firstAt.clear();
 }
 

@@ -59,7 +59,7 @@ public:
     const QList<RawAddress> &bgapi_addresses() const { return m_addresses; }
     int bgapi_address_count() const { return int(m_addresses.size()); }
     // The address texts of bgapi_addresses, position for position.
-    const QStringList &texts() const { return m_texts; }
+    QStringList texts() const;
     // The count goes back to 0 when the main window is first shown.
     void reset();
 
@@ -67,8 +67,7 @@ private:
     void record(const RawAddress &address, const QString &text);
 
     QList<RawAddress> m_addresses;
-    QStringList m_texts;
-    // Where each text first stands in m_texts, so an entry's raw address is found without a
+    // Where each text first stands in m_addresses, so an entry's raw address is found without a
     // search through every device seen. A text recorded twice (its entry went from the list
     // meanwhile) keeps its first position.
     QHash<QString, qsizetype> m_firstAt;

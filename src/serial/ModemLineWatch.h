@@ -11,8 +11,8 @@
 namespace zorvane::serial {
 
 // Keeps the last known state of a link's modem lines for the windows: polled every 50 ms
-// while the link is open, so a change shows within 100 ms, and not at all while it is closed,
-// so a closed port costs no wake-ups. A link that tells of changes itself is read at once.
+// while the link is open, so a change shows within 100 ms, and not at all while it is closed
+// or its device cannot tell its lines (a pseudo-terminal), so such a port costs no wake-ups. A link that tells of changes itself is read at once.
 class ModemLineWatch : public QObject
 {
     Q_OBJECT
@@ -22,8 +22,8 @@ public:
     explicit ModemLineWatch(QObject *parent = nullptr);
 
     void setLink(Link *link);
-    // Reads the lines now and polls on while the link is open, or stops; called when the
-    // port has been opened or closed.
+    // Reads the lines now and polls on while the link is open and tells its lines, or stops;
+    // called when the port has been opened or closed.
     void refresh();
     bool isPolling() const { return m_poll.isActive(); }
 
@@ -38,6 +38,8 @@ signals:
 
 private:
     void read();
+    // The last reading had something to tell.
+    bool tells() const;
 
     QPointer<Link> m_link;
     QTimer m_poll;

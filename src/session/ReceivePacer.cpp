@@ -105,7 +105,7 @@ int ReceivePacer::wakeDelayMs()
 
 bool ReceivePacer::refreshDue(qsizetype newRows) const
 {
-    const qint64 refreshMs = newRows >= kChurnRows ? kChurnRefreshMs : kViewRefreshMs;
+    const qint64 refreshMs = newRows >= m_screenRows ? kChurnRefreshMs : kViewRefreshMs;
     return m_viewNs == kNever || (m_clock->nowNs() - m_viewNs) / kNsPerMs >= refreshMs;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
 #include <limits>
 #include <memory>
 
@@ -62,6 +63,7 @@ public:
     // often.
     static constexpr qint64 kViewRefreshMs = 40;
     static constexpr qint64 kChurnRefreshMs = 100;
+    // A screenful, until the view says how many rows it shows.
     static constexpr qsizetype kChurnRows = 50;
 
     // What the link check asks of the window after its read.
@@ -116,10 +118,13 @@ public:
     // Whether the list may be refreshed now, with `newRows` lines waiting to be shown.
     bool refreshDue(qsizetype newRows) const;
     void refreshed();
+    // The rows the list shows at once: that many new lines make a refresh repaint it whole.
+    void setScreenRows(qsizetype rows) { m_screenRows = std::max<qsizetype>(1, rows); }
     // How long lines left waiting when the timer fell asleep still wait for their refresh.
     int pendingRefreshDelayMs() const;
 
 private:
+    qsizetype m_screenRows = kChurnRows;
     bool budgetSpentNow();
 
     std::unique_ptr<Clock> m_clock;

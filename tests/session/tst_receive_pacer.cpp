@@ -280,11 +280,14 @@ void TestReceivePacer::refreshSpacing_data()
     QTest::addColumn<int>("newRows");
     QTest::addColumn<bool>("due");
     QTest::addColumn<int>("pendingDelayMs");
-    QTest::newRow("a few lines wait 40 ms") << 39 << 3 << false << 1;
-    QTest::newRow("a few lines after 40 ms") << 40 << 3 << true << 0;
-    QTest::newRow("a screenful waits 100 ms") << 99 << 50 << false << 0;
-    QTest::newRow("a screenful after 100 ms") << 100 << 50 << true << 0;
-    QTest::newRow("just refreshed") << 0 << 1 << false << 40;
+    QTest::addColumn<int>("screenRows"); // 0: the view has not told
+    QTest::newRow("a few lines wait 40 ms") << 39 << 3 << false << 1 << 0;
+    QTest::newRow("a few lines after 40 ms") << 40 << 3 << true << 0 << 0;
+    QTest::newRow("a screenful waits 100 ms") << 99 << 50 << false << 0 << 0;
+    QTest::newRow("a screenful after 100 ms") << 100 << 50 << true << 0 << 0;
+    QTest::newRow("just refreshed") << 0 << 1 << false << 40 << 0;
+    QTest::newRow("the view's screenful waits 100 ms") << 66 << 18 << false << 0 << 18;
+    QTest::newRow("less than the view's screenful") << 66 << 17 << true << 0 << 18;
 }
 
 void TestReceivePacer::refreshSpacing()
@@ -293,7 +296,10 @@ void TestReceivePacer::refreshSpacing()
     QFETCH(int, newRows);
     QFETCH(bool, due);
     QFETCH(int, pendingDelayMs);
+    QFETCH(int, screenRows);
     PacerOnFakeClock fx;
+    if (screenRows > 0)
+        fx.pacer.setScreenRows(screenRows);
     // Nothing shown yet: the first lines are shown at once.
     QVERIFY(fx.pacer.refreshDue(newRows));
     QCOMPARE(fx.pacer.pendingRefreshDelayMs(), 0);

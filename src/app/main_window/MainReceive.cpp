@@ -3,6 +3,7 @@
 #include "app/main_window/MainForm.h"
 
 #include "terminal/view/TerminalModel.h"
+#include "terminal/view/TerminalView.h"
 
 #include <QAction>
 #include <QListView>
@@ -80,6 +81,8 @@ void TMain::refreshTerminalView()
     if (!ListModel->hasUnpublished())
         return;
     ListModel->publish();
+    // More new lines than the list shows at once repaint it whole: those come less often.
+    pacer.setScreenRows(static_cast<zorvane::terminal::TerminalView *>(ListBox1)->pageRows());
     // A held view keeps its first line and the user's selection; the marker counts.
     if (follow.following())
         selectLastLine();
