@@ -63,6 +63,7 @@ void ModuleSession::onReceiveTimer()
     // whichever way it ends.
     m_logBatching = true;
     const auto writeLog = qScopeGuard([this] {
+        m_eventOptions.reset();
         m_logBatching = false;
         m_lines.setReadTime(nullptr);
         flushLog();

@@ -6,12 +6,23 @@ using zorvane::terminal::LineAssembly;
 
 namespace zorvane::session {
 
+terminal::ReceiveOptions ModuleSession::tickOptions()
+{
+    if (!m_logBatching)
+        m_eventOptions.reset(); // a tick of its own, outside a receive event
+    if (!m_eventOptions)
+        m_eventOptions = options().receive;
+    return *m_eventOptions;
+}
+
 void ModuleSession::Timer1Timer()
 {
     const int first = pacer.startTick() ? CheckLink() : serial.c_getc();
     if (first < 0)
         return;
-    m_lineAssembly.tick(first, serial, m_lines, options().receive, *this);
+    // A copy: a message box opened by a hook may run a receive event of its own meanwhile.
+    const terminal::ReceiveOptions options = tickOptions();
+    m_lineAssembly.tick(first, serial, m_lines, options, *this);
 }
 
 void ModuleSession::ShowRxChar(int &byte, QByteArray &pending)
