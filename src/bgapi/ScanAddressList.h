@@ -14,8 +14,8 @@
 namespace zorvane::bgapi {
 
 // What a scan response reads of the address list as it stands: whether it is empty, its first
-// entry, and whether a text is among its entries. A QStringList will do; the main window
-// answers from an index, so a flood of new devices never searches the whole list.
+// entry, and whether a text is among its entries. A QStringList will do; the session's address
+// list answers from its counts, so a flood of new devices never searches the whole list.
 template <class T>
 concept AddressEntries = requires(const T &entries, const QString &text)
 {

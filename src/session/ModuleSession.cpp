@@ -62,6 +62,7 @@ void ModuleSession::onReceiveTimer()
     // The lines this event's ticks log reach the file in one write when the event ends,
     // whichever way it ends.
     m_logBatching = true;
+    m_eventOptions = options().receive;
     const auto writeLog = qScopeGuard([this] {
         m_eventOptions.reset();
         m_logBatching = false;

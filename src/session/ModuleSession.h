@@ -148,10 +148,10 @@ private:
     qsizetype m_shownLastLength = 0;
     // Set while a receive event runs its ticks: logged lines wait for its end to be written.
     bool m_logBatching = false;
-    // The switches as the event's first tick read them: nothing can change a switch while the
-    // event runs, and asking the window again for every tick costs a flood several per cent.
+    // The switches as the receive event read them at its start: nothing can change a switch
+    // while the event runs, and asking the window again for every tick costs a flood.
     std::optional<terminal::ReceiveOptions> m_eventOptions;
-    terminal::ReceiveOptions tickOptions();
+    terminal::ReceiveOptions tickOptions() const;
 };
 
 } // namespace zorvane::session

@@ -6,13 +6,10 @@ using zorvane::terminal::LineAssembly;
 
 namespace zorvane::session {
 
-terminal::ReceiveOptions ModuleSession::tickOptions()
+terminal::ReceiveOptions ModuleSession::tickOptions() const
 {
-    if (!m_logBatching)
-        m_eventOptions.reset(); // a tick of its own, outside a receive event
-    if (!m_eventOptions)
-        m_eventOptions = options().receive;
-    return *m_eventOptions;
+    // A tick of its own, outside a receive event, reads them itself.
+    return m_eventOptions ? *m_eventOptions : options().receive;
 }
 
 void ModuleSession::Timer1Timer()
