@@ -346,7 +346,7 @@ def profile_twice(s):
 def line_settings(s):
     """Parameters > "2 stop bits" reopens the port with two stop bits: the module is reset
     again, the status bar and caption say 8N2 and the device holds them; "1 stop bit" undoes
-    it."""
+    it. "921600" and "RTS/CTS" reach the device the same way, and are undone."""
     z = s.start()
     s.module.read_until(RESET_LINE)
     for item, letters, two in (("2 stop bits", "8N2", True), ("1 stop bit", "8N1", False)):
@@ -360,6 +360,20 @@ def line_settings(s):
                  lambda: z.find_role("frame").name == "Zorvane " + status, timeout=5)
         held = bool(termios.tcgetattr(s.module.slave)[2] & termios.CSTOPB)
         check(held == two, "after %r the device holds two stop bits: %s" % (item, held))
+    # The fast rates and the flow control, after the menu's own groups.
+    for item, rate, speed, rtscts in (("921600", 921600, termios.B921600, False),
+                                      ("RTS/CTS", 921600, termios.B921600, True),
+                                      ("No Flow Control", 921600, termios.B921600, False),
+                                      ("115200", 115200, termios.B115200, False)):
+        Zorvane.do_action(z.find(item, "menu item"), "Press", "Click")
+        s.module.read_until(RESET_LINE)
+        status = "COM1 %d 8N1- Online" % rate
+        wait_for("the caption %r" % status,
+                 lambda: z.find_role("frame").name == "Zorvane " + status, timeout=5)
+        attrs = termios.tcgetattr(s.module.slave)
+        check(attrs[5] == speed, "after %r the device runs at speed constant %r" % (item, attrs[5]))
+        held = bool(attrs[2] & termios.CRTSCTS)
+        check(held == rtscts, "after %r the device holds RTS/CTS: %s" % (item, held))
     s.exit(z)
 
 

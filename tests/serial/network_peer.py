@@ -60,7 +60,8 @@ def serve_telnet(conn, greeting, baud_answer):
                 value = baud_answer
             conn.sendall(bytes([IAC, SB, 44, command + 100]) + value + bytes([IAC, SE]))
             answered += 1
-            if answered == 4 and greeting:
+            # The four line settings and the flow control answered: the port is ready.
+            if answered == 5 and greeting:
                 conn.sendall(b"ready")
         received = received[received.rfind(b"\xff\xf0") + 2:] if b"\xff\xf0" in received else received
 
