@@ -59,6 +59,7 @@ private slots:
     void localRefusedRate();
     void ser2netRateAndFlow_data() { addRateRows(); }
     void ser2netRateAndFlow();
+    void serverWithoutFlowControl();
 };
 
 void TestLineControl::localRateAndFlow()
@@ -140,6 +141,24 @@ void TestLineControl::ser2netRateAndFlow()
     QTRY_COMPARE_WITH_TIMEOUT(module.programSideRate(), 115200, 1000);
     QTRY_VERIFY_WITH_TIMEOUT(
         !flowFlags(module).rtsCts && !flowFlags(module).ixon && !flowFlags(module).ixoff, 1000);
+}
+
+// A server that never answers SET-CONTROL still opens without flow control, as before flow
+// control was sent at all; a flow control asked of it is not taken as done.
+void TestLineControl::serverWithoutFlowControl()
+{
+    NetworkServer server;
+    QVERIFY(server.startPeer(QStringLiteral("nocontrol")));
+    const QString url = server.url(QStringLiteral("rfc2217"), QStringLiteral("?timeout=0.5"));
+    network::NetworkLink link;
+
+    QVERIFY2(link.open(url, {115200, 8, 0, 1, FlowControl::None}),
+             qPrintable(link.lastError().text));
+    link.close();
+    QVERIFY(!link.open(url, {115200, 8, 0, 1, FlowControl::RtsCts}));
+    QVERIFY(link.lastError().settingsRefused);
+    QVERIFY2(link.lastError().text.contains(QStringLiteral("did not confirm the line settings")),
+             qPrintable(link.lastError().text));
 }
 
 QTEST_MAIN(TestLineControl)

@@ -166,8 +166,13 @@ bool NetworkLink::negotiate(const LineSettings &settings)
             m_socket->write(Rfc2217Codec::lineSettings(settings));
             m_socket->flush();
             for (quint8 c : {comport::kSetBaudRate, comport::kSetDataSize, comport::kSetParity,
-                             comport::kSetStopSize, comport::kSetControl})
+                             comport::kSetStopSize})
                 m_awaited.append({c, Rfc2217Codec::expectedValue(c, settings)});
+            // A flow control asked for must be confirmed; "none" is only said, so a server
+            // that does not know the command still opens as it did before.
+            if (settings.flowControl != FlowControl::None)
+                m_awaited.append({comport::kSetControl,
+                                  Rfc2217Codec::expectedValue(comport::kSetControl, settings)});
             settingsSent = true;
             // Each answer gets the whole time-out from the moment it is asked for.
             deadline.setRemainingTime(m_target->timeoutMs);
