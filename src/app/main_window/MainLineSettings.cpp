@@ -3,7 +3,6 @@
 // window, and devices plugged in after the probe listed in the COM menu.
 #include "app/main_window/MainForm.h"
 
-#include "app/main_window/ModemToolbar.h"
 #include "app/main_window/PinPortDialog.h"
 #include "serial/CustomBaud.h"
 #include "serial/PortNames.h"
@@ -35,6 +34,16 @@ QString canonicalDevice(const QString &device)
 {
     const QString resolved = QFileInfo(device).canonicalFilePath();
     return resolved.isEmpty() ? device : resolved;
+}
+
+// Lists a port item, and the group submenu that holds it.
+void showPortItem(QAction *item, const std::array<QMenu *, 8> &groups)
+{
+    item->setVisible(true);
+    for (QMenu *group : groups) {
+        if (group->actions().contains(item))
+            group->menuAction()->setVisible(true);
+    }
 }
 
 // The port a flow control choice is for: the one in use, else the one last used.
@@ -152,12 +161,7 @@ void TMain::PinPortClick()
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &zorvane::app::PinPortDialog::pinned, this, [this](int pinned) {
         refreshPortDevices();
-        QAction *item = com_items[static_cast<size_t>(pinned)];
-        item->setVisible(true);
-        for (QMenu *group : com_groups) {
-            if (group->actions().contains(item))
-                group->menuAction()->setVisible(true);
-        }
+        showPortItem(com_items[static_cast<size_t>(pinned)], com_groups);
         set_comx(pinned, true);
     });
     connect(dialog, &zorvane::app::PinPortDialog::unpinned, this, &TMain::refreshPortDevices);
@@ -189,10 +193,6 @@ void TMain::showLatePorts()
         if (!devicePresent(device, adapters) ||
             presentAtProbe[static_cast<size_t>(port)] == canonicalDevice(device))
             continue;
-        item->setVisible(true);
-        for (QMenu *group : com_groups) {
-            if (group->actions().contains(item))
-                group->menuAction()->setVisible(true);
-        }
+        showPortItem(item, com_groups);
     }
 }
