@@ -204,9 +204,14 @@ def keyboard_toolbars(s):
     z = s.start()
     s.module.read_until(RESET_LINE)
     toolbar = z.find("ToolBar1", "tool bar")
-    for name in ("MAC address", "Send box", "Link"):
-        z.find(name, "combo box", within=toolbar)
-    z.find("Send text", "text", within=toolbar)
+    # A combo box's name is the entry it shows, what it is for is its label's.
+    for label, value in (("MAC address", "Unknown MAC"), ("Link", "255")):
+        box = z.find_labelled(label, "combo box", within=toolbar)
+        check(box.name == value, "the box labelled %s says %r" % (label, box.name))
+    send_box = z.find_labelled("Send box", "combo box", within=toolbar)
+    send_text = z.find("Send text", "text", within=toolbar)
+    check(send_box.name == Zorvane.text(send_text),
+          "the send box says %r, its field %r" % (send_box.name, Zorvane.text(send_text)))
     for letter, command in (("S", "SET"), ("R", "RESET"), ("I", "INQUIRY 5 NAME"),
                             ("L", "LIST")):
         button = z.find(letter, "push button", within=toolbar)
@@ -293,13 +298,34 @@ def hold_while_streaming(s):
 
 
 def list_menu(s):
-    """The list's pop-up menu, opened with the real right button, is found on the bus under
-    the window and its items work from there."""
+    """Lines dragged over with the left button become the X primary selection, which a middle
+    click pastes into the send box. The list's pop-up menu, opened with the real right button,
+    is found on the bus under the window and its items work from there."""
     z = s.start()
     s.module.read_until(RESET_LINE)
     os.write(s.module.master, b"one\rtwo\r")
     terminal = z.find("Terminal", "list")
     wait_for("the two lines", lambda: terminal.childCount >= 3)
+
+    # The send box emptied first: selecting its text would make that the primary selection.
+    edit = z.find("Send text", "text")
+    z.click(edit)
+    z.key("ctrl+a", "BackSpace")
+    first = z.find("one", within=terminal)
+    second = z.find("two", within=terminal)
+    fx, fy, fw, fh = Zorvane.extents(first)
+    sx, sy, sw, sh = Zorvane.extents(second)
+    move_mouse(fx + 10, fy + fh // 2)
+    xdotool("mousedown", "1")
+    xdotool("mousemove", "--sync", fx + 20, (fy + sy + sh) // 2)
+    xdotool("mousemove", "--sync", sx + 30, sy + sh // 2)
+    xdotool("mouseup", "1")
+    ex, ey, ew, eh = Zorvane.extents(edit)
+    move_mouse(ex + ew // 2, ey + eh // 2)
+    xdotool("click", "2")
+    wait_for("the dragged lines pasted by the middle button",
+             lambda: "one" in Zorvane.text(edit) and "two" in Zorvane.text(edit), timeout=5)
+    check(s.module.drain() == b"", "the drag or the paste sent something")
     menu = z.find("Terminal menu", "popup menu")
     check(not Zorvane.has_state(menu, pyatspi.STATE_SHOWING), "the menu shows before a click")
     x, y, w, h = Zorvane.extents(terminal)
@@ -331,6 +357,11 @@ def profile_twice(s):
     wait_for("the second caption", lambda: visible_windows(
         second.proc.pid, "^Zorvane COM1 - OffLine - central - settings not saved$"))
     second.find("Settings not saved: another Zorvane uses zv_settings-central.xml", "label")
+    # The second window opens beside the first, not on top of it.
+    fx, fy, _, _ = first.geometry()
+    sx, sy, _, _ = second.geometry()
+    check((sx - fx, sy - fy) == (30, 30),
+          "the second window at %d,%d, the first at %d,%d" % (sx, sy, fx, fy))
 
     Zorvane.do_action(second.find("Show SPP Toolbar", "menu item"), "Press", "Click")
     s.exit(first)
@@ -394,9 +425,11 @@ def modem_lines(s):
               "%s describes itself as %r" % (name, line.description))
         check(not Zorvane.has_state(line, pyatspi.STATE_CHECKED), "%s shows checked" % name)
     z.click(dtr)
-    status = z.find("Modem lines status", within=bar)
+    # The answer is in the status bar, in view at the first-start size.
+    status = z.find("Modem lines status")
     wait_for("the status to say DTR failed",
              lambda: status.description == "DTR failed: the device cannot set it", timeout=5)
+    check(Zorvane.has_state(status, pyatspi.STATE_SHOWING), "the answer is not in view")
     check(not Zorvane.has_state(dtr, pyatspi.STATE_CHECKED), "DTR shows checked after the click")
     got = s.module.drain()
     check(got == b"", "clicking DTR sent %r" % got)

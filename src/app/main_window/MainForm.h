@@ -264,6 +264,11 @@ public:
     void ArrivalTimes1Click();
     void CopySelectionClick();
     void SelectAllClick();
+    // The selected lines, oldest first, each ended by CR LF, with their arrival times when
+    // the column shows them.
+    QString selectedLinesText() const;
+    // The selected lines become the X primary selection, which a middle click pastes.
+    void selectionToPrimary();
     // Find: Ctrl+Shift+F opens the bar under the list; F3 and Shift+F3 go to the next and
     // previous match, which holds the view there.
     void FindClick();
@@ -441,6 +446,8 @@ private:
     std::unique_ptr<zorvane::session::OptionsSource> m_sessionOptions;
     bool m_shown = false;
     QString m_profile;
+    // The settings file was made new at this start: the window has no place of its own.
+    bool m_newSettingsFile = false;
     std::unique_ptr<zorvane::settings::SettingsLock> m_settingsLock;
     // A close asked for while the start-up runs (from a message box's event loop) waits for
     // its end: closing half-way would save before the settings are loaded.

@@ -5,6 +5,7 @@
 #include "app/MessageBoxes.h"
 #include "app/main_window/ModemToolbar.h"
 #include "app/main_window/WindowPlace.h"
+#include "settings/OtherInstances.h"
 #include "terminal/view/TerminalModel.h"
 
 #include <QAction>
@@ -182,6 +183,7 @@ void TMain::LoadSettings()
 {
     XMLDocument1.FileName = DocumentsFolder + settingsFileName();
     SettingsRoot.reset();
+    m_newSettingsFile = false;
     if (QFileInfo::exists(XMLDocument1.FileName)) {
         SettingsRoot = OpenSettingsRoot(XMLDocument1);
         if (!SettingsRoot) {
@@ -198,6 +200,7 @@ void TMain::LoadSettings()
 
 void TMain::WriteDefaultSettings(std::optional<QFileDevice::Permissions> replacedMode)
 {
+    m_newSettingsFile = true;
     XMLDocument1.clear();
     if (CreateSettingsFile(replacedMode))
         SettingsRoot = OpenSettingsRoot(XMLDocument1);
@@ -259,7 +262,11 @@ void TMain::applyRestoredPlace()
     // there is no room to offer, and the smallest window is the one to make.
     const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     const QSize available = screen ? screen->availableVirtualSize() : minimum;
-    const QRect place = zorvane::app::windowPlace(restoredPlace, minimum, available);
+    QRect place = zorvane::app::windowPlace(restoredPlace, minimum, available);
+    // A window without a place of its own would open exactly on top of another instance's.
+    if (m_newSettingsFile || !savesSettings())
+        place.moveTopLeft(zorvane::app::besideOtherInstances(
+            place.topLeft(), zorvane::settings::otherInstancePlaces(DocumentsFolder)));
     // A place on a monitor that is no longer there would leave the window out of reach.
     const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
     setGeometry(zorvane::app::reachablePlace(place, zorvane::app::availableScreenAreas(), titleBar,

@@ -51,7 +51,8 @@ public:
     QComboBox *RtsAtOpen = nullptr;
     QLineEdit *ResetSequence = nullptr;
     QToolButton *ResetModule = nullptr;
-    // What the last action came to, in words.
+    // What the last action came to, in words. It is not on the toolbar's row: the window
+    // places it where it stays in view.
     QLabel *Status = nullptr;
 
 private:

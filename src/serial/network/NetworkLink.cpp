@@ -225,6 +225,7 @@ void NetworkLink::handle(const Decoded &decoded)
         m_buffer += decoded.data;
 
     bool inputsChanged = false;
+    bool outputsChanged = false;
     for (const ComPortAnswer &answer : decoded.answers) {
         if (answer.command == comport::kNotifyModemState && !answer.value.isEmpty()) {
             const ModemInputs now = Rfc2217Codec::modemInputs(quint8(answer.value.at(0)));
@@ -232,6 +233,7 @@ void NetworkLink::handle(const Decoded &decoded)
             m_inputs = now;
         } else if (answer.command == comport::kSetControl && !answer.value.isEmpty() &&
                    !isFlowControlValue(quint8(answer.value.at(0)))) {
+            const KnownOutputs before{m_dtr, m_rts};
             switch (quint8(answer.value.at(0))) {
             case comport::kDtrOn:
                 m_dtr = true;
@@ -246,6 +248,7 @@ void NetworkLink::handle(const Decoded &decoded)
                 m_rts = false;
                 break;
             }
+            outputsChanged = outputsChanged || before != KnownOutputs{m_dtr, m_rts};
         } else {
             for (qsizetype i = 0; i < m_awaited.size(); ++i) {
                 if (m_awaited[i].command != answer.command)
@@ -259,6 +262,8 @@ void NetworkLink::handle(const Decoded &decoded)
     }
     if (inputsChanged && !m_negotiating)
         emit this->inputsChanged();
+    if (outputsChanged && !m_negotiating)
+        emit this->outputsChanged();
 }
 
 void NetworkLink::drain()
@@ -416,6 +421,13 @@ std::optional<ModemOutputs> NetworkLink::outputs() const
     if (!m_open || !m_dtr || !m_rts)
         return std::nullopt;
     return ModemOutputs{*m_dtr, *m_rts};
+}
+
+KnownOutputs NetworkLink::knownOutputs() const
+{
+    if (!m_open)
+        return {};
+    return {m_dtr, m_rts};
 }
 
 std::optional<ModemInputs> NetworkLink::inputs() const
