@@ -6,15 +6,15 @@
 #include "app/main_window/ClickFirstCheckBox.h"
 #include "app/main_window/ComboBoxNames.h"
 #include "app/main_window/FindBar.h"
-#include "app/main_window/ListArea.h"
 #include "app/main_window/KeyboardMenus.h"
+#include "app/main_window/ListArea.h"
 #include "serial/PortNames.h"
 #include "settings/DocumentsFolder.h"
 #include "terminal/view/TerminalModel.h"
 #include "terminal/view/TerminalView.h"
 
-#include <QCloseEvent>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QHBoxLayout>
@@ -24,6 +24,7 @@
 #include <QListView>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
@@ -84,6 +85,14 @@ TMain::TMain(QWidget *parent) : QMainWindow(parent)
 TMain::~TMain()
 {
     FormDestroy();
+    // The session is a member, so it would go before QWidget's destructor deletes the children,
+    // and some of them keep references into it (the list's model, the address box): the
+    // children go first. One child's end may take another with it.
+    QList<QPointer<QObject>> children;
+    for (QObject *child : this->children())
+        children << child;
+    for (const QPointer<QObject> &child : std::as_const(children))
+        delete child.data();
 }
 
 void TMain::FormCreate()
@@ -148,6 +157,8 @@ void TMain::FormDestroy()
     if (m_destroyed)
         return;
     m_destroyed = true;
+    // A line the module left unfinished is part of the session's record.
+    session.logOpenLine();
     session.stop();
     // Settings exist only once the window has been shown; the port is saved while still open.
     // Another instance holding the file keeps it as it will leave it.

@@ -71,6 +71,8 @@ private:
     // The port whose choices the controls show; 0 before any was opened.
     int m_port = 0;
     QString m_running;
+    // The run was stopped by the user, not refused by the device.
+    bool m_stopping = false;
 };
 
 } // namespace zorvane::app
