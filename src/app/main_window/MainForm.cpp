@@ -85,14 +85,15 @@ TMain::TMain(QWidget *parent) : QMainWindow(parent)
 TMain::~TMain()
 {
     FormDestroy();
-    // The session is a member, so it would go before QWidget's destructor deletes the children,
-    // and some of them keep references into it (the list's model, the address box): the
-    // children go first. One child's end may take another with it.
-    QList<QPointer<QObject>> children;
-    for (QObject *child : this->children())
-        children << child;
-    for (const QPointer<QObject> &child : std::as_const(children))
+    // The session is a member, so it would go before QWidget's destructor deletes the children;
+    // those that keep references into it go first: the list (its view, then its model) and the
+    // address box, which shows the session's address list.
+    for (QPointer<QObject> child : {QPointer<QObject>(ListBox1), QPointer<QObject>(ListModel),
+                                    QPointer<QObject>(MAC_Address)})
         delete child.data();
+    ListBox1 = nullptr;
+    ListModel = nullptr;
+    MAC_Address = nullptr;
 }
 
 void TMain::FormCreate()
