@@ -54,7 +54,9 @@ def main():
         try:
             if mode == "greeting":
                 line = b"Welcome, here is everything the device ever said\r\n"
-                conn.sendall(line * (30 * 1024 * 1024 // len(line)))
+                chunk = line * (CHUNK // len(line))
+                for _ in range(30 * 1024 * 1024 // len(chunk)):
+                    conn.sendall(chunk)
                 agree(conn)
             elif agree(conn):
                 if mode == "notify":
