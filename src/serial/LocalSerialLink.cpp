@@ -60,7 +60,9 @@ bool LocalSerialLink::open(const QString &target, const LineSettings &settings)
         // Not opened at all: a named pipe would wait for a writer, and a device of another
         // kind may act on being opened.
         m_error.error = QSerialPort::UnsupportedOperationError;
-        m_error.text = QStringLiteral("not a serial port");
+        m_error.text = kind == DeviceKind::LinkCircle
+                           ? QStringLiteral("leads in a circle and never reaches a device")
+                           : QStringLiteral("not a serial port");
         return false;
     }
     // QSerialPort opens exclusively: TIOCEXCL plus a lock file named after the path. The

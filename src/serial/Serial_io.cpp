@@ -217,7 +217,7 @@ int SerialIo::refillAndGet(ReadWait wait)
     resetChunk(m_link->read(kReadChunkBytes));
     if (m_inNext == m_inEnd)
         return -1;
-    m_lastReadMs = QDateTime::currentMSecsSinceEpoch();
+    m_lastReadMs = m_wallClock();
     return static_cast<unsigned char>(*m_inNext++);
 }
 

@@ -8,6 +8,7 @@
 #include "ReopenGuard.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 #include <array>
@@ -96,6 +97,9 @@ public:
     // When the bytes being handed out were read from the device, in ms since the epoch: the
     // arrival time of every line they hold, noted once per read.
     const qint64 &lastReadMs() const { return m_lastReadMs; }
+    // Where that time is read, in ms since the epoch; tests hand in a clock they move.
+    using WallClock = qint64 (*)();
+    void setWallClock(WallClock clock) { m_wallClock = clock; }
 
     // The link of the last c_open, for its modem lines; a new one replaces it at every open,
     // so a holder keeps it in a QPointer.
@@ -146,6 +150,7 @@ private:
     const char *m_inEnd = nullptr;
     qint64 m_takenBefore = 0;
     qint64 m_lastReadMs = 0;
+    WallClock m_wallClock = &QDateTime::currentMSecsSinceEpoch;
     bool m_resting = false;
     std::function<void()> m_wake;
     // Tells other instances which device is held, from a successful open to the close.

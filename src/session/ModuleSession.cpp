@@ -203,6 +203,11 @@ void ModuleSession::showSoon()
 
 void ModuleSession::clearList()
 {
+    // What the log has not had of the open line goes there before the line goes; the log,
+    // like the list, then starts afresh.
+    if (tickOptions().log)
+        m_lineAssembly.logOpenLine(*this);
+    m_lineAssembly.dropLine();
     emit listClearing();
     m_lines.clear();
     m_shownRows = 0;

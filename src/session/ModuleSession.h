@@ -46,6 +46,13 @@ public:
     int CheckLink();
 
     // --- the lines
+    // Where lines and the serial unit read the time of day (ms since the epoch) for arrival
+    // times; tests hand in a clock they move.
+    void setArrivalClock(terminal::LineStore::Clock clock)
+    {
+        m_lines.setClock(clock);
+        serial.setWallClock(clock);
+    }
     terminal::LineStore &lines() { return m_lines; }
     const terminal::LineStore &lines() const { return m_lines; }
     void ShowRxChar(int &byte, QByteArray &pending);
@@ -96,6 +103,8 @@ public:
     void LogLine(QByteArray &line);
     void AppendToLog(const QByteArray &line);
     void flushLog();
+    // The program ends: the open line goes to the log as it stands, while logging.
+    void logOpenLine();
 
     serial::SerialIo serial;
     ReceivePacer pacer;

@@ -30,6 +30,13 @@ void ModuleSession::AppendToLog(const QByteArray &line)
         flushLog();
 }
 
+void ModuleSession::logOpenLine()
+{
+    if (tickOptions().log)
+        m_lineAssembly.logOpenLine(*this);
+    flushLog();
+}
+
 void ModuleSession::flushLog()
 {
     if (!sessionLog.hasQueued())

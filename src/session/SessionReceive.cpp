@@ -15,8 +15,13 @@ terminal::ReceiveOptions ModuleSession::tickOptions() const
 void ModuleSession::Timer1Timer()
 {
     const int first = pacer.startTick() ? CheckLink() : serial.c_getc();
-    if (first < 0)
+    if (first < 0) {
+        // A line the port left unfinished is logged as it stands; its rest, if the port comes
+        // back, follows at its line end.
+        if (first == serial::LinkCode::Lost && tickOptions().log)
+            m_lineAssembly.logOpenLine(*this);
         return;
+    }
     // A copy: a message box opened by a hook may run a receive event of its own meanwhile.
     const terminal::ReceiveOptions options = tickOptions();
     m_lineAssembly.tick(first, serial, m_lines, options, *this);

@@ -66,6 +66,21 @@ LineAtOpen ModemLineSettings::lineAtOpenFrom(const QString &text)
     return LineAtOpen::Leave;
 }
 
+QString ModemLineSettings::groupName()
+{
+    return kGroup;
+}
+
+QStringList ModemLineSettings::leafNames()
+{
+    QStringList names{QStringLiteral("pulse"), QStringLiteral("break")};
+    for (int n = 1; n <= kPorts; ++n) {
+        names << QStringLiteral("dtr%1").arg(n) << QStringLiteral("rts%1").arg(n)
+              << QStringLiteral("reset%1").arg(n);
+    }
+    return names;
+}
+
 void ModemLineSettings::load(TXMLZVSettingsType &root)
 {
     m_ports.clear();

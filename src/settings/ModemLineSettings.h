@@ -4,6 +4,7 @@
 #include "settings/zv_settings.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <map>
 
@@ -50,6 +51,10 @@ public:
     // Writes the lengths and every port that has a choice or had leaves in the file; nothing
     // while the file lacks the group and every value is the default.
     void save(TXMLZVSettingsType &root) const;
+
+    // The group and every leaf name it may hold, for a save that keeps only known leaves.
+    static QString groupName();
+    static QStringList leafNames();
 
     static QString lineAtOpenText(LineAtOpen v);
     static LineAtOpen lineAtOpenFrom(const QString &text);

@@ -7,7 +7,9 @@ namespace zorvane::settings {
 
 // One instance per settings file: the file's lock, "<file>.lock" beside it, held from start-up
 // to exit. The lock names the holder's process; a lock whose process is gone (a crash, kill
-// -9) is taken over by the next start, however old or new it is.
+// -9) is taken over by the next start, however old or new it is. Anything else found at the
+// lock's path is never opened: a symbolic link, pipe, socket or device is removed and the
+// lock made afresh, and a folder is reported and left alone.
 class SettingsLock
 {
 public:
@@ -25,11 +27,19 @@ public:
 
     State acquire();
     State state() const { return m_state; }
+    // Why the lock is unavailable and what the user can do, when something stands in its
+    // way; empty otherwise.
+    QString problem() const { return m_problem; }
     static QString lockPath(const QString &settingsPath);
 
 private:
+    // Removes what must not be taken for a lock; false, with the problem, when it cannot.
+    bool clearWay();
+
+    QString m_path;
     QLockFile m_lock;
     State m_state = State::Unavailable;
+    QString m_problem;
 };
 
 } // namespace zorvane::settings

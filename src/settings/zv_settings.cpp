@@ -7,6 +7,7 @@
 #include <QMap>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QSet>
 #include <QXmlStreamReader>
 
 #include <algorithm>
@@ -164,9 +165,8 @@ constexpr qint64 kMaxEscapeWork = 1'000'000'000;
 
 qint64 escapeWork(QStringView text)
 {
-    const qint64 marks = std::count_if(text.begin(), text.end(), [](QChar c) {
-        return c == u'&' || c == u'<' || c == u'"';
-    });
+    const qint64 marks = std::count_if(text.begin(), text.end(),
+                                       [](QChar c) { return c == u'&' || c == u'<' || c == u'"'; });
     return marks * text.size();
 }
 
@@ -254,13 +254,15 @@ void keepOnly(QDomElement &parent, const QStringList &names,
               const std::function<void(QDomElement &, const QString &)> &keep)
 {
     removeAttributes(parent);
-    QStringList seen;
+    // Sets: a group may hold hundreds of known leaves among tens of thousands of others.
+    const QSet<QString> wanted(names.begin(), names.end());
+    QSet<QString> seen;
     for (QDomNode n = parent.firstChild(); !n.isNull();) {
         const QDomNode next = n.nextSibling();
         QDomElement element = n.toElement();
-        if (!element.isNull() && names.contains(element.tagName()) &&
+        if (!element.isNull() && wanted.contains(element.tagName()) &&
             !seen.contains(element.tagName())) {
-            seen << element.tagName();
+            seen.insert(element.tagName());
             keep(element, element.tagName());
         } else {
             parent.removeChild(n);
@@ -270,8 +272,12 @@ void keepOnly(QDomElement &parent, const QStringList &names,
 }
 
 // Drops everything the program does not read: unknown elements, attributes, comments.
-void pruneUnknown(QDomDocument &dom)
+// `kept` names the leaves the program reads beyond those of schema().
+void pruneUnknown(QDomDocument &dom, const QMap<QString, QStringList> &kept)
 {
+    QMap<QString, QStringList> known = schema();
+    for (auto group = kept.begin(); group != kept.end(); ++group)
+        known[group.key()] += group.value();
     for (QDomNode n = dom.firstChild(); !n.isNull();) {
         const QDomNode next = n.nextSibling();
         const bool declaration = n.isProcessingInstruction() && n.nodeName() == kDeclarationTarget;
@@ -280,8 +286,8 @@ void pruneUnknown(QDomDocument &dom)
         n = next;
     }
     QDomElement root = dom.documentElement();
-    keepOnly(root, schema().keys(), [](QDomElement &group, const QString &name) {
-        keepOnly(group, schema().value(name), [](QDomElement &leaf, const QString &) {
+    keepOnly(root, known.keys(), [&known](QDomElement &group, const QString &name) {
+        keepOnly(group, known.value(name), [](QDomElement &leaf, const QString &) {
             removeAttributes(leaf);
             for (QDomNode n = leaf.firstChild(); !n.isNull();) {
                 const QDomNode next = n.nextSibling();
@@ -373,7 +379,7 @@ QByteArray SettingsDocument::bytesToWrite(QString *error)
     bytes = m_dom.toByteArray(-1);
     if (acceptable(bytes, error))
         return bytes;
-    pruneUnknown(m_dom);
+    pruneUnknown(m_dom, m_keptLeaves);
     bytes = m_dom.toByteArray(2);
     if (acceptable(bytes, error))
         return bytes;
@@ -381,6 +387,15 @@ QByteArray SettingsDocument::bytesToWrite(QString *error)
         *error = QStringLiteral("the settings would make a file the program cannot read (%1)")
                      .arg(*error);
     return {};
+}
+
+void SettingsDocument::keepLeaves(const QString &group, const QStringList &names)
+{
+    QStringList &leaves = m_keptLeaves[group];
+    for (const QString &name : names) {
+        if (!leaves.contains(name))
+            leaves << name;
+    }
 }
 
 // Why the tree must not be written to `path`, or empty with the file to write in `target`.
@@ -474,9 +489,9 @@ std::optional<QFileDevice::Permissions> SettingsDocument::setAsideDamaged(const 
         return std::nullopt;
     }
     const QFileDevice::Permissions permissions =
-        QFile::permissions(path) & ~QFileDevice::Permissions(QFileDevice::ReadUser |
-                                                             QFileDevice::WriteUser |
-                                                             QFileDevice::ExeUser);
+        QFile::permissions(path) &
+        ~QFileDevice::Permissions(QFileDevice::ReadUser | QFileDevice::WriteUser |
+                                  QFileDevice::ExeUser);
     // rename() replaces an older copy in one step, and a link there rather than its target.
     const QByteArray from = QFile::encodeName(path);
     const QByteArray to = QFile::encodeName(path + QStringLiteral(".bad"));

@@ -3,7 +3,9 @@
 #include <QDomDocument>
 #include <QDomElement>
 #include <QFileDevice>
+#include <QMap>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <variant>
@@ -44,6 +46,10 @@ public:
     // Unknown content is dropped when keeping it would make a file the load refuses.
     bool save(const QString &path, QString *error = nullptr);
 
+    // Leaves the program reads beyond the first ones it ever had (newer leaves, groups of their
+    // own), which a save that must drop unknown content keeps as it keeps those.
+    void keepLeaves(const QString &group, const QStringList &names);
+
     // Moves a damaged regular file aside to `path` + ".bad", replacing an older one, so the
     // new file takes its place without destroying it. Returns its permissions.
     static std::optional<QFileDevice::Permissions> setAsideDamaged(const QString &path,
@@ -65,6 +71,8 @@ private:
 
     QDomDocument m_dom;
     bool m_loaded = false;
+    // The leaves keepLeaves() added, by group.
+    QMap<QString, QStringList> m_keptLeaves;
     // The file the tree was read from, all links resolved; empty for a tree built in memory.
     QString m_loadedFrom;
 };

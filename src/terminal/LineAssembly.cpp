@@ -22,9 +22,10 @@ LineAssembly::LineAssembly() = default;
 void LineAssembly::openLines(LineStore &lines, int newLine, const ReceiveOptions &options)
 {
     for (int i = 0; i < newLine; ++i) {
-        lines.addLine({});
         if (options.echo)
-            lines.appendToLast(QByteArrayView(kEchoPrefix));
+            lines.addLineWithLead(QByteArrayView(kEchoPrefix));
+        else
+            lines.addLine({});
     }
 }
 
@@ -88,7 +89,7 @@ void LineAssembly::wrap(LineStore &lines, const ReceiveOptions &options, Receive
     if (options.log) {
         // Logged before it is shown, so stamps the log writer adds show on screen too; they
         // can lead the line there only while no earlier piece of it is in the list.
-        QByteArray &text = logText();
+        QByteArray &text = unloggedText();
         hooks.logLine(text);
         const qsizetype shownFrom = m_lineStart.isEmpty() ? 0 : text.size() - m_pending.size();
         addToList(lines, 0, QByteArrayView(text).sliced(shownFrom), options);
@@ -96,7 +97,7 @@ void LineAssembly::wrap(LineStore &lines, const ReceiveOptions &options, Receive
     } else {
         flush(lines, 0, options);
     }
-    m_lineStart.truncate(0);
+    startLine();
     addToList(lines, 1, QByteArrayView(), options);
 }
 
@@ -104,33 +105,66 @@ void LineAssembly::endLine(LineStore &lines, const ReceiveOptions &options, Rece
 {
     show(lines, 1, options);
     // The whole line, however many ticks it took; a line that came in one needs no copy.
-    const bool pieces = !m_lineStart.isEmpty();
-    if (pieces || options.log)
-        logText();
-    const QByteArrayView line = pieces ? QByteArrayView(m_logText) : m_pending.view();
+    const QByteArrayView line = m_lineStart.isEmpty() ? m_pending.view() : wholeLine();
     if (isInquiryLine(line))
         hooks.captureInquiry(line);
     // Logged after it is shown, so stamps stay out of the list.
     if (options.log)
-        hooks.logLine(m_logText);
+        hooks.logLine(unloggedText());
     m_pending.truncate(0);
-    m_lineStart.truncate(0);
+    startLine();
 }
 
-QByteArray &LineAssembly::logText()
+void LineAssembly::startLine()
 {
-    // Refilled in place: a logged line costs no allocation once the buffer has grown.
+    m_lineStart.truncate(0);
+    m_logFrom = 0;
+}
+
+QByteArray &LineAssembly::wholeLine()
+{
+    // Refilled in place: a line costs no allocation once the buffer has grown.
     m_logText.resize(0);
     m_logText.append(m_lineStart);
     m_logText.append(m_pending.view());
     return m_logText;
 }
 
-void LineAssembly::packetBoundary(LineStore &lines, const ReceiveOptions &options)
+QByteArray &LineAssembly::unloggedText()
+{
+    m_logText.resize(0);
+    m_logText.append(QByteArrayView(m_lineStart).sliced(m_logFrom));
+    m_logText.append(m_pending.view());
+    return m_logText;
+}
+
+void LineAssembly::logOpenLine(ReceiveHooks &hooks)
+{
+    if (m_lineStart.size() == m_logFrom && m_pending.isEmpty())
+        return;
+    hooks.logLine(unloggedText());
+    m_logFrom = m_lineStart.size();
+}
+
+void LineAssembly::dropLine()
+{
+    startLine();
+}
+
+void LineAssembly::packetBoundary(LineStore &lines, const ReceiveOptions &options,
+                                  ReceiveHooks &hooks)
 {
     if (m_pending.isEmpty())
         return;
-    // The text up to the end of a packet goes onto a line of its own.
+    // The packet's text starts a line of its own, so the line it leaves is finished: the log
+    // gets what it has not had of that line (a line left holding nothing received is not
+    // logged), and the packet's line starts afresh, as after a line end.
+    if (options.log && m_lineStart.size() > m_logFrom) {
+        m_logText.resize(0);
+        m_logText.append(QByteArrayView(m_lineStart).sliced(m_logFrom));
+        hooks.logLine(m_logText);
+    }
+    startLine();
     addToList(lines, 1, QByteArrayView(), options);
     flush(lines, 0, options);
 }

@@ -81,6 +81,13 @@ public:
     static void addToList(LineStore &lines, int newLine, QStringView text,
                           const ReceiveOptions &options);
 
+    // The open line, as it stands, goes to the log (the port was lost, the list is being
+    // cleared, the program ends); its rest follows when it ends. Nothing when the log has had
+    // all of it. Called between ticks, or from the hook that clears the list.
+    void logOpenLine(ReceiveHooks &hooks);
+    // The list was emptied: the open line went with it.
+    void dropLine();
+
     // A line that reports an inquiry result: it holds "INQUIRY" and a ':'.
     static bool isInquiryLine(QByteArrayView line);
     // The 17 characters from two before the first ':' (xx:xx:xx:xx:xx:xx), cut short where
@@ -94,16 +101,23 @@ private:
     void flush(LineStore &lines, int newLine, const ReceiveOptions &options);
     void wrap(LineStore &lines, const ReceiveOptions &options, ReceiveHooks &hooks);
     void endLine(LineStore &lines, const ReceiveOptions &options, ReceiveHooks &hooks);
-    void packetBoundary(LineStore &lines, const ReceiveOptions &options);
+    void packetBoundary(LineStore &lines, const ReceiveOptions &options, ReceiveHooks &hooks);
+    // Forgets the open line: it ended or left the list.
+    void startLine();
 
-    // The whole line as the log writer and the inquiry capture get it (what earlier ticks
-    // moved into the list since the last line end, then the pending text), to stamp in place.
-    QByteArray &logText();
+    // The whole line as the inquiry capture gets it: what earlier ticks moved into the list
+    // since the line began, then the pending text.
+    QByteArray &wholeLine();
+    // The part of it the log has not had, to stamp in place.
+    QByteArray &unloggedText();
 
     PendingText m_pending;
     // The received text of the current line that earlier ticks already moved into the list:
     // a slow link hands a line over in pieces, one tick each.
     QByteArray m_lineStart;
+    // How much of m_lineStart the log has had or never takes: what arrived while Log was
+    // off, and what was logged as it stood before the line ended.
+    qsizetype m_logFrom = 0;
     QByteArray m_logText;
 };
 
@@ -183,7 +197,7 @@ void LineAssembly::tick(int first, Source &source, LineStore &lines, const Recei
         // ESC [ 2 J empties the pending text (any other escape adds four characters): the
         // line's start went with the list.
         if (byte == 27 && m_pending.isEmpty())
-            m_lineStart.truncate(0);
+            startLine();
         if (m_pending.size() > options.wrapChars)
             wrap(lines, options, hooks);
         if (byte == 13 || (byte == 10 && options.lineFeedEndsLine)) {
@@ -191,7 +205,7 @@ void LineAssembly::tick(int first, Source &source, LineStore &lines, const Recei
             budget = kTickBudget; // one line end per tick
         }
         if (options.bgapi && hooks.takeBgapiPacketDone())
-            packetBoundary(lines, options);
+            packetBoundary(lines, options, hooks);
         if (budget >= kTickBudget - 1)
             break;
         // Taken from the port only now that it will be handled.
@@ -202,6 +216,9 @@ void LineAssembly::tick(int first, Source &source, LineStore &lines, const Recei
     }
     if (!m_pending.isEmpty())
         flush(lines, 0, options);
+    // The log holds what arrives while it is on.
+    if (!options.log)
+        m_logFrom = m_lineStart.size();
 }
 
 } // namespace zorvane::terminal

@@ -68,7 +68,7 @@ std::optional<QString> LineStore::takeSpillNotice()
 
 void LineStore::stampIfEmpty()
 {
-    if (lastLength() == 0)
+    if (lastLength() == m_lastLead)
         m_open->times.back() = now();
 }
 
@@ -264,14 +264,23 @@ void LineStore::addLine(QStringView text)
 {
     const qint64 at = now();
     // A line that ends before it holds anything got its first byte, the line end, now.
-    if (m_open && m_open->count() > 0 && lastLength() == 0)
+    if (m_open && m_open->count() > 0 && lastLength() == m_lastLead)
         m_open->times.back() = at;
+    m_lastLead = 0;
     if (!m_open || m_open->used == m_open->capacity || m_open->count() >= kBlockLines)
         openBlock(kBlockBytes);
     m_open->starts.push_back(m_open->used);
     m_open->times.push_back(at);
     if (!text.isEmpty())
         appendToLast(text);
+}
+
+void LineStore::addLineWithLead(QByteArrayView lead)
+{
+    addLine({});
+    // Not stamped: the time the line is opened belongs to the line end before it.
+    appendBytes(lead);
+    m_lastLead = lead.size();
 }
 
 void LineStore::ensureLastLine()
@@ -409,6 +418,7 @@ void LineStore::clear()
     std::vector<Sealed>().swap(m_sealed);
     m_open.reset();
     m_openFirst = 0;
+    m_lastLead = 0;
     m_cache = {};
     m_lastSealed = 0;
     ++m_generation;

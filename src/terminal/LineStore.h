@@ -110,6 +110,9 @@ public:
     void appendToLast(QStringView text);
     // Opens a new last line holding the text.
     void addLine(QStringView text);
+    // Opens a new last line that starts with a lead of the program's own (the echo's "RX<= "),
+    // not received text: the line's arrival time is still that of its first received byte.
+    void addLineWithLead(QByteArrayView lead);
     // Lets every line go, the spill file too, and hands the memory back to the system.
     void clear();
     // Changes whenever the store is emptied, so whoever keeps results about its lines can
@@ -161,7 +164,7 @@ private:
     void convertLastLineToUtf8();
     char *reserveInLastLine(qsizetype extra);
     qsizetype lastLength() const { return m_open->length(m_open->count() - 1); }
-    // The last line is about to take its first characters: they arrive now.
+    // The last line is about to take its first characters after its lead: they arrive now.
     void stampIfEmpty();
 
     std::vector<Sealed> m_sealed;
@@ -177,6 +180,8 @@ private:
     std::optional<QString> m_spillNotice;
     Clock m_clock = &systemClock;
     const qint64 *m_readMs = nullptr;
+    // Bytes of the last line's lead, which leave it waiting for its arrival time.
+    qsizetype m_lastLead = 0;
     qint64 now() const { return m_readMs ? *m_readMs : m_clock(); }
     quint64 m_generation = 0;
 };

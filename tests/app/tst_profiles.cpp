@@ -12,6 +12,8 @@
 #include <csignal>
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace {
 
 QByteArray settingsNaming(int port, int baud)
@@ -34,6 +36,7 @@ private slots:
     void init();
     void twoProfilesKeepTheirOwnFiles();
     void lockOfAKilledInstanceIsTakenOver();
+    void pipeAtTheLockIsNeverOpened();
 
 private:
     std::unique_ptr<QProcess> start(const QStringList &arguments);
@@ -135,6 +138,24 @@ void TestProfiles::lockOfAKilledInstanceIsTakenOver()
     const auto next = start({QStringLiteral("-p"), QStringLiteral("central")});
     QVERIFY(module.readAtLeast(7, 30000).contains("RESET"));
     QVERIFY(endNormally(*next));
+    const QByteArray saved = readFile(file);
+    QVERIFY2(saved.contains("<Window>") && saved.contains("<com>5</com>"), saved.constData());
+    QVERIFY(!QFile::exists(file + QStringLiteral(".lock")));
+}
+
+void TestProfiles::pipeAtTheLockIsNeverOpened()
+{
+    // Opened, a named pipe would hold the start for good, and the first SIGTERM with it.
+    PtyModule module;
+    QVERIFY(module.isValid());
+    QVERIFY(module.linkAs(m_docs, 5));
+    const QString file = m_docs + QStringLiteral("zv_settings.xml");
+    QVERIFY(writeFile(file, settingsNaming(5, 9600)));
+    QCOMPARE(::mkfifo(QFile::encodeName(file + QStringLiteral(".lock")).constData(), 0600), 0);
+
+    const auto program = start({});
+    QVERIFY(module.readAtLeast(7, 30000).contains("RESET"));
+    QVERIFY(endNormally(*program));
     const QByteArray saved = readFile(file);
     QVERIFY2(saved.contains("<Window>") && saved.contains("<com>5</com>"), saved.constData());
     QVERIFY(!QFile::exists(file + QStringLiteral(".lock")));

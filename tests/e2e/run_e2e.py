@@ -412,7 +412,8 @@ def line_settings(s):
 def modem_lines(s):
     """The Modem lines toolbar, shown from Options, names its lines for a screen reader and
     says a pseudo-terminal's are unavailable; a real click on DTR sends the module nothing and
-    the toolbar says the device refused it. Its visibility is saved."""
+    the toolbar says the device refused it; a long reset sequence is stopped by the button it
+    turns into. Its visibility is saved."""
     z = s.start()
     s.module.read_until(RESET_LINE)
     Zorvane.do_action(z.find("Show Modem Lines ToolBar", "menu item"), "Press", "Click")
@@ -433,6 +434,19 @@ def modem_lines(s):
     check(not Zorvane.has_state(dtr, pyatspi.STATE_CHECKED), "DTR shows checked after the click")
     got = s.module.drain()
     check(got == b"", "clicking DTR sent %r" % got)
+    # A reset sequence that would wait a minute is stopped by the button it turns into.
+    z.click(z.find("Reset sequence", within=bar))
+    z.type("60000D")
+    reset = z.find("Reset module", within=bar)
+    wait_for("Reset module enabled", lambda: Zorvane.has_state(reset, pyatspi.STATE_ENABLED),
+             timeout=5)
+    z.click(reset)
+    stop = z.find("Stop reset sequence", within=bar, timeout=5)
+    check(status.description == "Reset...", "the status while resetting is %r" % status.description)
+    z.click(stop)
+    wait_for("the status to say the reset stopped",
+             lambda: status.description == "Reset stopped", timeout=5)
+    z.find("Reset module", within=bar, timeout=5)
     s.exit(z)
     saved = ET.parse(s.home.settings).getroot().findtext("Toolbars/modem")
     check(saved == "true", "the toolbar saved as %r" % saved)

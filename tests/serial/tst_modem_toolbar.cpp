@@ -1,7 +1,8 @@
 // The "Modem lines" toolbar in the real window, on a pseudo-terminal (which cannot tell or
 // drive its lines): shown from Options and remembered, the lines shown as unavailable, clicks
 // that send nothing wrong, break, the reset sequence field, polling only while a port is open,
-// and the per-port choices kept in the settings file.
+// and the per-port choices kept in the settings file; a reset sequence kept whole however
+// long, and stopped by the button it turns into while it plays.
 #include "NetworkServers.h"
 #include "PtyModule.h"
 #include "WholeFiles.h"
@@ -43,6 +44,8 @@ private slots:
     void answersInViewAtTheDefaultSize();
     void breakHeldThenReleased();
     void resetSequenceField();
+    void longResetSequenceKeptWhole();
+    void resetSequenceStopped();
     void pollsNothingThatCannotTell();
     void portChoicesKept();
 
@@ -324,6 +327,51 @@ void TestModemToolbar::resetSequenceField()
     // A pseudo-terminal refuses the first change, and the rest is not tried.
     QCOMPARE(bar().Status->text(), QStringLiteral("Reset failed: the device refused it"));
     QVERIFY(sentSoFar(m_fx.window->serial, *m_fx.module).isEmpty());
+}
+
+void TestModemToolbar::longResetSequenceKeptWhole()
+{
+    // Longer than a line edit holds by default.
+    const QString sequence = QStringLiteral("D1d1").repeated(10'000);
+    QVERIFY(writeFile(settingsPath(),
+                      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ZVSettings><COMPORT><com>1"
+                      "</com></COMPORT><ModemLines><reset1>" +
+                          sequence.toLatin1() + "</reset1></ModemLines></ZVSettings>\n"));
+    start();
+    showBar();
+    QCOMPARE(bar().ResetSequence->text().size(), sequence.size());
+    QVERIFY(bar().ResetSequence->accessibleDescription().isEmpty());
+    m_fx.window.reset();
+    QVERIFY(readFile(settingsPath()).contains("<reset1>" + sequence.toLatin1() + "</reset1>"));
+}
+
+void TestModemToolbar::resetSequenceStopped()
+{
+    start();
+    showBar();
+    QTest::mouseClick(bar().ResetSequence, Qt::LeftButton);
+    // A minute's wait first: the pseudo-terminal refuses line changes, not pauses.
+    QTest::keyClicks(bar().ResetSequence, QStringLiteral("60000D"));
+    QToolButton *button = bar().ResetModule;
+    QCOMPARE(button->accessibleName(), QStringLiteral("Reset module"));
+    const termios before = m_fx.module->programSideSettings();
+    sentSoFar(m_fx.window->serial, *m_fx.module);
+
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(bar().Status->text(), QStringLiteral("Reset..."));
+    QCOMPARE(button->text(), QStringLiteral("Stop"));
+    QCOMPARE(button->accessibleName(), QStringLiteral("Stop reset sequence"));
+    QVERIFY(button->isEnabled());
+    QVERIFY(!bar().DtrSwitch->isEnabled());
+
+    // Stopped by the click itself, not by a later event.
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(bar().Status->text(), QStringLiteral("Reset stopped"));
+    QCOMPARE(button->text(), QStringLiteral("Reset module"));
+    QCOMPARE(button->accessibleName(), QStringLiteral("Reset module"));
+    QVERIFY(button->isEnabled());
+    QVERIFY(sentSoFar(m_fx.window->serial, *m_fx.module).isEmpty());
+    QCOMPARE(m_fx.module->programSideSettings().c_cflag, before.c_cflag);
 }
 
 void TestModemToolbar::pollsNothingThatCannotTell()

@@ -1,6 +1,7 @@
 // The network link against real servers on the loopback: ser2net in front of a
 // pseudo-terminal the test plays, pyserial's RFC 2217 server over a loop port, and servers
-// that refuse, stay silent, greet with a banner or die mid-stream.
+// that refuse, stay silent, greet with a banner or die mid-stream, and servers that flood the
+// port with telnet traffic or greet without end.
 #include "NetworkServers.h"
 #include "PtyModule.h"
 #include "serial/ModemSequence.h"
@@ -70,6 +71,9 @@ private slots:
     void openFailures();
     void bannerKeptApart();
     void serverKilledMidStream();
+    void floodsStayWithinTheReadAhead_data();
+    void floodsStayWithinTheReadAhead();
+    void longGreetingFailsTheOpen();
 };
 
 void TestNetworkLink::ser2netTransparency_data()
@@ -77,8 +81,10 @@ void TestNetworkLink::ser2netTransparency_data()
     QTest::addColumn<QString>("accepter");
     QTest::addColumn<QString>("scheme");
 
-    QTest::newRow("rfc2217") << "telnet(rfc2217),tcp" << "rfc2217";
-    QTest::newRow("raw tcp") << "tcp" << "socket";
+    QTest::newRow("rfc2217") << "telnet(rfc2217),tcp"
+                             << "rfc2217";
+    QTest::newRow("raw tcp") << "tcp"
+                             << "socket";
 }
 
 void TestNetworkLink::ser2netTransparency()
@@ -132,15 +138,13 @@ void TestNetworkLink::ser2netLineSettings()
              qPrintable(server.output()));
     NetworkLink link;
     QVERIFY2(openRfc2217(link, server), qPrintable(link.lastError().text));
-    QTRY_COMPARE_WITH_TIMEOUT(outputSpeed(module),
-                              int(B115200), 1000);
+    QTRY_COMPARE_WITH_TIMEOUT(outputSpeed(module), int(B115200), 1000);
     link.close();
 
     QVERIFY2(link.open(server.url(QStringLiteral("rfc2217")),
                        LineSettings{baud, dataBits, parity, stopBits}),
              qPrintable(link.lastError().text));
-    QTRY_COMPARE_WITH_TIMEOUT(outputSpeed(module),
-                              speed, 1000);
+    QTRY_COMPARE_WITH_TIMEOUT(outputSpeed(module), speed, 1000);
     // A pseudo-terminal keeps 8 bits without parity whatever it is told; the server's
     // answers for those were checked by the link before it opened.
     QCOMPARE(bool(module.programSideSettings().c_cflag & CSTOPB), stopBits == 2);
@@ -205,7 +209,8 @@ void TestNetworkLink::resetSequenceOverTheNetwork()
     QStringList seen;
     QObject::connect(&link, &Link::inputsChanged, &link, [&] {
         if (const auto in = link.inputs()) {
-            const QString state = QStringLiteral("%1%2").arg(in->dsr ? 'D' : 'd').arg(in->cts ? 'R' : 'r');
+            const QString state =
+                QStringLiteral("%1%2").arg(in->dsr ? 'D' : 'd').arg(in->cts ? 'R' : 'r');
             if (seen.isEmpty() || seen.last() != state)
                 seen << state;
         }
@@ -243,10 +248,15 @@ void TestNetworkLink::openFailures_data()
 
     const QString refused = QStringLiteral("rfc2217://127.0.0.1:%1").arg(unusedTcpPort());
     QTest::newRow("refused") << "" << refused << "connection refused by 127.0.0.1" << false;
-    QTest::newRow("unknown host") << "" << "rfc2217://no-such-host.invalid:4001"
+    QTest::newRow("unknown host") << ""
+                                  << "rfc2217://no-such-host.invalid:4001"
                                   << "host not found: no-such-host.invalid" << false;
-    QTest::newRow("silent server") << "silent" << "?timeout=0.5" << "no answer from" << true;
-    QTest::newRow("settings refused") << "refuse" << "" << "it set 9600 baud" << true;
+    QTest::newRow("silent server") << "silent"
+                                   << "?timeout=0.5"
+                                   << "no answer from" << true;
+    QTest::newRow("settings refused") << "refuse"
+                                      << ""
+                                      << "it set 9600 baud" << true;
 }
 
 void TestNetworkLink::openFailures()
@@ -303,6 +313,66 @@ void TestNetworkLink::serverKilledMidStream()
     QVERIFY(!link.isAlive());
     QVERIFY(!link.waitForReadyRead(100));
     QCOMPARE(failed.size(), 1);
+}
+
+// A server that floods without end, while the reader rests as the session does between its
+// reads and then reads: what the link holds stays within its read-ahead, and the device's
+// bytes among the flood still come through.
+void TestNetworkLink::floodsStayWithinTheReadAhead_data()
+{
+    QTest::addColumn<QString>("mode");
+    // What the device's bytes begin with, once read; empty: the flood carries none.
+    QTest::addColumn<QByteArray>("data");
+    QTest::newRow("modem and line state notifications") << "notify" << QByteArray("OK\r\n");
+    QTest::newRow("runs of 0xFF") << "ff" << QByteArray(64, char(0xff));
+    QTest::newRow("a subnegotiation without end") << "endless" << QByteArray();
+    QTest::newRow("requests whose answers are never read") << "nagging" << QByteArray();
+}
+
+void TestNetworkLink::floodsStayWithinTheReadAhead()
+{
+    QFETCH(QString, mode);
+    QFETCH(QByteArray, data);
+    NetworkServer server;
+    QVERIFY(server.startHostile(mode));
+    NetworkLink link;
+    QVERIFY2(openRfc2217(link, server), qPrintable(link.lastError().text));
+
+    link.setResting(true);
+    QTest::qWait(300);
+    link.setResting(false);
+    for (int round = 0; round < 20; ++round) {
+        QVERIFY(link.bytesAvailable() <= NetworkLink::kReadAheadBytes);
+        QTest::qWait(10);
+    }
+    QVERIFY(link.isAlive());
+    if (data.isEmpty()) {
+        QCOMPARE(link.bytesAvailable(), qint64(0));
+        return;
+    }
+    QCOMPARE(readAtLeast(link, data.size()), data);
+    QVERIFY(link.bytesAvailable() <= NetworkLink::kReadAheadBytes);
+    if (mode == u"notify") {
+        const std::optional<ModemInputs> inputs = link.inputs();
+        QVERIFY(inputs && inputs->cts && inputs->dsr && !inputs->ri && !inputs->dcd);
+    }
+}
+
+// Text without end before the options are agreed is a device talking through a plain TCP
+// accepter, not a greeting: the open fails once it passes the cap, with the hint.
+void TestNetworkLink::longGreetingFailsTheOpen()
+{
+    NetworkServer server;
+    QVERIFY(server.startHostile(QStringLiteral("greeting")));
+    NetworkLink link;
+    QVERIFY(!openRfc2217(link, server));
+    const LinkError error = link.lastError();
+    QVERIFY2(error.text.contains(QStringLiteral("sent more than 16 KiB before agreeing the "
+                                                "telnet options")),
+             qPrintable(error.text));
+    QVERIFY(error.text.contains(QLatin1String("telnet(rfc2217),tcp,PORT")));
+    QVERIFY(error.settingsRefused);
+    QVERIFY(link.takeBanner().size() <= NetworkLink::kMaxGreetingBytes + 1);
 }
 
 QTEST_MAIN(TestNetworkLink)

@@ -8,6 +8,7 @@
 #include "serial/Serial_io.h"
 
 #include <QFile>
+#include <QLoggingCategory>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -182,24 +183,32 @@ void TestOpenFailure::notSerialPort_data()
     // What COM1 is pinned to; %1 in the text stands for the path the pin names.
     QTest::addColumn<QString>("target");
     QTest::addColumn<QString>("text");
+    // What the link's logging category says of the same failure.
+    QTest::addColumn<QString>("logged");
     const QString notSerial = QStringLiteral("COM1 leads to %1, which is not a serial port");
-    QTest::newRow("null device") << "/dev/null" << notSerial + ".";
-    QTest::newRow("zero device") << "/dev/zero" << notSerial + ".";
-    QTest::newRow("regular file") << "file" << notSerial + ": it is an ordinary file.";
-    QTest::newRow("named pipe") << "fifo" << notSerial + ": it is a named pipe.";
-    QTest::newRow("folder") << "folder" << notSerial + ": it is a folder.";
+    const QString notSerialLogged = QStringLiteral("failed: not a serial port");
+    const QString circleLogged = QStringLiteral("failed: leads in a circle");
+    QTest::newRow("null device") << "/dev/null" << notSerial + "." << notSerialLogged;
+    QTest::newRow("zero device") << "/dev/zero" << notSerial + "." << notSerialLogged;
+    QTest::newRow("regular file") << "file" << notSerial + ": it is an ordinary file."
+                                  << notSerialLogged;
+    QTest::newRow("named pipe") << "fifo" << notSerial + ": it is a named pipe." << notSerialLogged;
+    QTest::newRow("folder") << "folder" << notSerial + ": it is a folder." << notSerialLogged;
     QTest::newRow("link to itself")
         << "self"
-        << "The link COM1 leads in a circle (through %1) and never reaches a device.";
+        << "The link COM1 leads in a circle (through %1) and never reaches a device."
+        << circleLogged;
     QTest::newRow("two links in a circle")
         << "pair"
-        << "The link COM1 leads in a circle (through %1) and never reaches a device.";
+        << "The link COM1 leads in a circle (through %1) and never reaches a device."
+        << circleLogged;
 }
 
 void TestOpenFailure::notSerialPort()
 {
     QFETCH(QString, target);
     QFETCH(QString, text);
+    QFETCH(QString, logged);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString pin = overrideLinkPath(m_docs, 1);
@@ -224,7 +233,21 @@ void TestOpenFailure::notSerialPort()
     QVERIFY(QFile::remove(pin));
     QVERIFY(QFile::link(path, pin));
 
-    QCOMPARE(explain(1), text.arg(path));
+    static QStringList linkLog;
+    linkLog.clear();
+    QLoggingCategory::setFilterRules(QStringLiteral("zorvane.link.debug=true"));
+    const QtMessageHandler before =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext &context, const QString &m) {
+            if (QLatin1String(context.category) == QLatin1String("zorvane.link"))
+                linkLog << m;
+        });
+    const QString explained = explain(1);
+    qInstallMessageHandler(before);
+    QLoggingCategory::setFilterRules(QString());
+    QCOMPARE(explained, text.arg(path));
+    QCOMPARE(linkLog.filter(QStringLiteral("failed:")).size(), 1);
+    QVERIFY2(linkLog.filter(QStringLiteral("failed:")).first().contains(logged),
+             qPrintable(linkLog.join(u'\n')));
 }
 
 QTEST_GUILESS_MAIN(TestOpenFailure)

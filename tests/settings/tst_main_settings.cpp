@@ -1,7 +1,6 @@
 // The settings file through the real main window, offscreen: the first start, a table of
 // files carried into the window and written back, damaged and read-only files, a file kept
 // behind a link, and the shutdown order with a pseudo-terminal as the saved port.
-#include "terminal/view/TerminalModel.h"
 #include "PtyModule.h"
 #include "WholeFiles.h"
 #include "WindowFixture.h"
@@ -9,6 +8,7 @@
 #include "app/MessageBoxes.h"
 #include "app/main_window/MainForm.h"
 #include "settings/zv_settings.h"
+#include "terminal/view/TerminalModel.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -25,8 +25,8 @@
 #include <QToolBar>
 
 #include <limits>
-#include <sys/stat.h>
 #include <memory>
+#include <sys/stat.h>
 
 using xmlcheck::Leaves;
 
@@ -176,7 +176,11 @@ private slots:
     void restoredMuxAndLogSendNothing();
     void scrollbackMemoryLeaf_data();
     void scrollbackMemoryLeaf();
+    void prunedSaveKeepsEveryLeaf();
+    void somethingElseAtTheLock_data();
+    void somethingElseAtTheLock();
     void closeShutsDownOnce();
+    void childrenGoBeforeTheSession();
     void windowPlace_data();
     void windowPlace();
 
@@ -651,6 +655,128 @@ void TestMainSettings::scrollbackMemoryLeaf()
     QVERIFY2(written.contains(QStringLiteral("<arrivaltimes>0</arrivaltimes><scrollbackmemory>") +
                               saved + QStringLiteral("</scrollbackmemory></Options>")),
              qPrintable(written));
+}
+
+// A file crowded with unknown content up to the load's limit: the save, which gives every
+// leaf its text, must drop that content, and keeps every leaf the program reads as a save
+// without it writes it, the newer leaves and groups too.
+void TestMainSettings::prunedSaveKeepsEveryLeaf()
+{
+    const QMap<QString, QStringList> leaves = TMain::settingsLeafNames();
+    // Every leaf present and empty: the load reads each as its new-file value.
+    QByteArray body;
+    int nodes = 1; // the root
+    for (auto group = leaves.begin(); group != leaves.end(); ++group) {
+        body += '<' + group.key().toUtf8() + '>';
+        for (const QString &name : group.value())
+            body += '<' + name.toUtf8() + "/>";
+        body += "</" + group.key().toUtf8() + '>';
+        nodes += 1 + int(group.value().size());
+    }
+    const int junk = zorvane::settings::SettingsDocument::kMaxNodes - nodes - 1;
+    const QByteArray head = kDeclaration.toUtf8() + "\n<ZVSettings>" + body;
+    const QByteArray plain = head + "</ZVSettings>\n";
+    const QByteArray crowded =
+        head + "<Junk>" + QByteArray("<x/>").repeated(junk) + "</Junk></ZVSettings>\n";
+
+    auto savedFrom = [this](const QByteArray &file) {
+        QDomDocument saved;
+        if (!writeFile(settingsPath(), file))
+            return saved;
+        m_messages.clear();
+        startMain().reset();
+        for (const QString &message : std::as_const(m_messages)) {
+            if (message.contains(QStringLiteral("file")))
+                qWarning() << "settings message:" << message;
+        }
+        if (!saved.setContent(readFile(settingsPath())))
+            saved.clear();
+        return saved;
+    };
+    const QDomDocument whole = savedFrom(plain);
+    const QDomDocument pruned = savedFrom(crowded);
+    QVERIFY(!whole.isNull());
+    QVERIFY(!pruned.isNull());
+    QVERIFY(!QFileInfo::exists(settingsPath() + QStringLiteral(".bad")));
+    // The crowded file was read, and the save had to prune it.
+    QVERIFY(pruned.documentElement().firstChildElement(QStringLiteral("Junk")).isNull());
+    for (auto group = leaves.begin(); group != leaves.end(); ++group) {
+        for (const QString &name : group.value()) {
+            const QString where = group.key() + u'/' + name;
+            const QDomElement kept =
+                whole.documentElement().firstChildElement(group.key()).firstChildElement(name);
+            const QDomElement after =
+                pruned.documentElement().firstChildElement(group.key()).firstChildElement(name);
+            QVERIFY2(!kept.isNull(), qPrintable(where + QStringLiteral(" is not saved at all")));
+            QVERIFY2(!after.isNull(), qPrintable(where + QStringLiteral(" lost to the pruning")));
+            QCOMPARE(after.text(), kept.text());
+        }
+    }
+}
+
+// What stands where the settings lock belongs is never opened or followed: a pipe or a link
+// (to nothing, or to a file of the user's) gives way to the lock; a folder is reported with
+// its path and left alone. Either way the start goes on and the settings are saved.
+void TestMainSettings::somethingElseAtTheLock_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("reported");
+    QTest::newRow("a named pipe") << "fifo" << false;
+    QTest::newRow("a link to nothing") << "dangling" << false;
+    QTest::newRow("a link to a file of the user's") << "link" << false;
+    QTest::newRow("a folder") << "folder" << true;
+}
+
+void TestMainSettings::somethingElseAtTheLock()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, reported);
+    const QString lock = settingsPath() + QStringLiteral(".lock");
+    const QString mine = m_docs + QStringLiteral("mine.txt");
+    QVERIFY(writeFile(mine, "mine\n"));
+    if (kind == u"fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(lock).constData(), 0600), 0);
+    else if (kind == u"dangling")
+        QVERIFY(QFile::link(m_docs + QStringLiteral("gone"), lock));
+    else if (kind == u"link")
+        QVERIFY(QFile::link(mine, lock));
+    else
+        QVERIFY(QDir().mkpath(lock + QStringLiteral("/inside")));
+
+    auto w = startMain();
+    QVERIFY(w->savesSettings());
+    QVERIFY(!w->windowTitle().contains(QStringLiteral("settings not saved")));
+    const QStringList aboutTheLock = m_messages.filter(lock);
+    if (reported) {
+        QCOMPARE(aboutTheLock.size(), 1);
+        QVERIFY2(aboutTheLock.first().contains(QStringLiteral("remove or rename")),
+                 qPrintable(aboutTheLock.first()));
+    } else {
+        QCOMPARE(aboutTheLock, QStringList());
+        const QFileInfo held(lock);
+        QVERIFY(held.isFile() && !held.isSymLink());
+    }
+    w.reset();
+
+    QVERIFY(readFile(settingsPath()).contains("<Window>"));
+    QCOMPARE(readFile(mine), QByteArray("mine\n"));
+    QCOMPARE(QFileInfo(lock).isDir(), reported);
+    QVERIFY(!reported || QFileInfo::exists(lock + QStringLiteral("/inside")));
+}
+
+// The list's model and the address box keep references into the module session: at the end
+// they go before it.
+void TestMainSettings::childrenGoBeforeTheSession()
+{
+    auto w = startMain();
+    QStringList gone;
+    connect(w->ListModel, &QObject::destroyed, this, [&] { gone << QStringLiteral("model"); });
+    connect(w->MAC_Address, &QObject::destroyed, this,
+            [&] { gone << QStringLiteral("address box"); });
+    connect(&w->session, &QObject::destroyed, this, [&] { gone << QStringLiteral("session"); });
+    w.reset();
+    QCOMPARE(gone.size(), 3);
+    QCOMPARE(gone.last(), QStringLiteral("session"));
 }
 
 void TestMainSettings::closeShutsDownOnce()

@@ -33,11 +33,23 @@ quint16 unusedTcpPort()
 
 bool NetworkServer::startPeer(const QString &mode, quint16 port)
 {
+    return startScript(QStringLiteral(NETWORK_PEER), mode, port);
+}
+
+bool NetworkServer::startHostile(const QString &mode)
+{
+    return startScript(QStringLiteral(HOSTILE_PEER), mode, 0);
+}
+
+bool NetworkServer::startScript(const QString &script, const QString &mode, quint16 port)
+{
     kill();
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     dieWithParent(m_process);
-    m_process.start(QStringLiteral("/usr/bin/python3"),
-                    {QStringLiteral(NETWORK_PEER), mode, QString::number(port)});
+    QStringList arguments{script, mode};
+    if (port != 0)
+        arguments << QString::number(port);
+    m_process.start(QStringLiteral("/usr/bin/python3"), arguments);
     if (!m_process.waitForStarted(5000))
         return false;
     QDeadlineTimer deadline(10000);
@@ -55,15 +67,14 @@ bool NetworkServer::startSer2net(const QString &accepterKind, const QString &dev
     for (int attempt = 0; attempt < 3; ++attempt) {
         kill();
         m_port = unusedTcpPort();
-        const QString config =
-            QStringLiteral("connection: &port#"
-                           "  accepter: %1,127.0.0.1,%2#"
-                           "  connector: serialdev,%3,115200n81,local#"
-                           "  options:#"
-                           "    kickolduser: true")
-                .arg(accepterKind)
-                .arg(m_port)
-                .arg(device);
+        const QString config = QStringLiteral("connection: &port#"
+                                              "  accepter: %1,127.0.0.1,%2#"
+                                              "  connector: serialdev,%3,115200n81,local#"
+                                              "  options:#"
+                                              "    kickolduser: true")
+                                   .arg(accepterKind)
+                                   .arg(m_port)
+                                   .arg(device);
         m_process.setProcessChannelMode(QProcess::MergedChannels);
         dieWithParent(m_process);
         m_process.start(QStringLiteral("ser2net"),

@@ -17,6 +17,9 @@ public:
     // The test peer in one of its modes: "pyserial", "silent", "refuse" or "banner", on the
     // port given (a server back where it was) or on one the system picks.
     bool startPeer(const QString &mode, quint16 port = 0);
+    // A server that misbehaves without end once connected: "notify", "ff", "endless",
+    // "nagging" or "greeting" (tests/serial/hostile_peer.py says what each does).
+    bool startHostile(const QString &mode);
     // ser2net with one accepter of the kind given ("telnet(rfc2217),tcp" or "tcp") in front
     // of the device.
     bool startSer2net(const QString &accepterKind, const QString &device);
@@ -30,6 +33,7 @@ public:
     QString output();
 
 private:
+    bool startScript(const QString &script, const QString &mode, quint16 port);
     bool waitUntilListening(int timeoutMs);
 
     QProcess m_process;

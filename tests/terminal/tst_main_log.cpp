@@ -2,8 +2,8 @@
 // log clock set by the test: file names, restarting within a minute, the four stamp
 // combinations, a cut over-long line, the status panel, a "Log" restored from the settings,
 // a file deleted or a folder made read-only while logging, a disk that fills up, a log
-// file that cannot be created, lines that reach the port in pieces, and a symbolic link put
-// where the log lies.
+// file that cannot be created, lines that reach the port in pieces, a symbolic link put
+// where the log lies, and a line left open when the port hangs up or the program ends.
 #include "FileFaults.h"
 #include "WindowFixture.h"
 #include "WindowText.h"
@@ -225,6 +225,31 @@ private slots:
         QCOMPARE(listLines(w), lines << "");
         QCOMPARE(w.MAC->text(), QStringLiteral("00:07:80:8A:BC:DE"));
         QCOMPARE(comboEntries(w.MAC_Address), QStringList{"00:07:80:8A:BC:DE"});
+    }
+
+    // A line the module leaves unfinished is logged as it stands when the port hangs up and
+    // when the program ends.
+    void openLineLogged_data()
+    {
+        QTest::addColumn<bool>("unplug");
+        QTest::newRow("the port hangs up") << true;
+        QTest::newRow("the program ends") << false;
+    }
+
+    void openLineLogged()
+    {
+        QFETCH(bool, unplug);
+        TMain &w = *m_fx.window;
+        w.Log1->trigger();
+        receive("OK\r\nPARTIAL-XYZ");
+        QTRY_VERIFY(listLines(w).contains("PARTIAL-XYZ"));
+        if (unplug) {
+            m_fx.module->unplug();
+            QTRY_VERIFY_WITH_TIMEOUT(!w.serial.holdsDevice(), 10000);
+        } else {
+            m_fx.window.reset();
+        }
+        QTRY_COMPARE(contents(m_docs + kMorningFile), QByteArray(" \r\nOK\r\nPARTIAL-XYZ\r\n"));
     }
 
     // A link put where the log lies is not written through, whether it came while logging

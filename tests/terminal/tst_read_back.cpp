@@ -5,8 +5,8 @@
 // finding a text with the find bar, and Ctrl+letter still reaching the module while
 // Ctrl+Shift chords send nothing.
 #include "PtyModule.h"
-#include "app/main_window/FindBar.h"
 #include "WindowFixture.h"
+#include "app/main_window/FindBar.h"
 #include "app/main_window/MainForm.h"
 #include "terminal/view/NewLinesMarker.h"
 #include "terminal/view/TerminalModel.h"
@@ -186,14 +186,16 @@ private slots:
         w.CopySelection1->trigger();
         const QStringList copied = QApplication::clipboard()->text().split(QStringLiteral("\r\n"));
         QCOMPARE(copied.size(), 5);
-        const QRegularExpression timed(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d\tline 5$"));
+        const QRegularExpression timed(
+            QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d\tline 5$"));
         QVERIFY2(timed.match(copied[2]).hasMatch(), qPrintable(copied[2]));
 
         // Ctrl+Shift+A selects every line; File > Copy still takes all lines, without times.
         QTest::keyClick(w.ListBox1, Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(w.ListBox1->selectionModel()->selectedRows().size(), 16);
         w.CopyClick();
-        QVERIFY(QApplication::clipboard()->text().startsWith(QStringLiteral("line 0\r\nline 1\r\n")));
+        QVERIFY(
+            QApplication::clipboard()->text().startsWith(QStringLiteral("line 0\r\nline 1\r\n")));
         QCOMPARE(m_fx.module->readAvailable(), QByteArray()); // no chord sent a byte
     }
 
@@ -223,6 +225,43 @@ private slots:
         QTest::keyClick(w.ListBox1, Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(view->timeColumn(), zorvane::terminal::TimeColumn::Hidden);
         QCOMPARE(w.ListBox1->viewport()->geometry().left(), linesLeft);
+    }
+
+    // With Echo on each line shows the time its own first byte came, in its tooltip, in the
+    // time column and in what Copy Selected Lines gives: never the line end before it.
+    void echoedLinesShowTheirOwnTime()
+    {
+        TMain &w = *m_fx.window;
+        w.Clear1->trigger();
+        w.Echo1->trigger();
+        QVERIFY(w.Echo1->isChecked());
+        static qint64 now = 0;
+        w.session.setArrivalClock([] { return now; });
+        const QDate today = QDate::currentDate();
+        now = QDateTime(today, QTime(8, 1, 15, 753)).toMSecsSinceEpoch();
+        QVERIFY(m_fx.module->write("first\r\n"));
+        QTRY_COMPARE(w.ListModel->rowCount(), 2);
+        now = QDateTime(today, QTime(8, 1, 20, 750)).toMSecsSinceEpoch();
+        QVERIFY(m_fx.module->write("second\r\n"));
+        QTRY_COMPARE(w.ListModel->rowCount(), 3);
+
+        const QModelIndex second = w.ListModel->index(1);
+        QCOMPARE(second.data().toString(), QStringLiteral("RX<= second"));
+        QCOMPARE(second.data(Qt::ToolTipRole).toString(), QStringLiteral("08:01:20.750"));
+        QCOMPARE(w.ListModel->index(0).data(Qt::ToolTipRole).toString(),
+                 QStringLiteral("08:01:15.753"));
+        QTest::keyClick(w.ListBox1, Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
+        auto *view = static_cast<zorvane::terminal::TerminalView *>(w.ListBox1);
+        QCOMPARE(view->timeText(1), QStringLiteral("08:01:20.750"));
+        QTest::mouseClick(w.ListBox1->viewport(), Qt::LeftButton, {},
+                          w.ListBox1->visualRect(second).center());
+        // The click opened the list's menu too; Escape closes it.
+        if (w.PopupMenu1->isVisible())
+            QTest::keyClick(w.PopupMenu1, Qt::Key_Escape);
+        QTRY_VERIFY(!w.PopupMenu1->isVisible());
+        QTest::keyClick(w.ListBox1, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(QApplication::clipboard()->text(),
+                 QStringLiteral("08:01:20.750\tRX<= second\r\n"));
     }
 
     void findBar()

@@ -6,15 +6,15 @@
 #include "app/main_window/ClickFirstCheckBox.h"
 #include "app/main_window/ComboBoxNames.h"
 #include "app/main_window/FindBar.h"
-#include "app/main_window/ListArea.h"
 #include "app/main_window/KeyboardMenus.h"
+#include "app/main_window/ListArea.h"
 #include "serial/PortNames.h"
 #include "settings/DocumentsFolder.h"
 #include "terminal/view/TerminalModel.h"
 #include "terminal/view/TerminalView.h"
 
-#include <QCloseEvent>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QHBoxLayout>
@@ -24,6 +24,7 @@
 #include <QListView>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
@@ -85,6 +86,15 @@ TMain::TMain(QWidget *parent) : QMainWindow(parent)
 TMain::~TMain()
 {
     FormDestroy();
+    // The session is a member, so it would go before QWidget's destructor deletes the children;
+    // those that keep references into it go first: the list (its view, then its model) and the
+    // address box, which shows the session's address list.
+    for (QPointer<QObject> child : {QPointer<QObject>(ListBox1), QPointer<QObject>(ListModel),
+                                    QPointer<QObject>(MAC_Address)})
+        delete child.data();
+    ListBox1 = nullptr;
+    ListModel = nullptr;
+    MAC_Address = nullptr;
 }
 
 void TMain::FormCreate()
@@ -149,6 +159,8 @@ void TMain::FormDestroy()
     if (m_destroyed)
         return;
     m_destroyed = true;
+    // A line the module left unfinished is part of the session's record.
+    session.logOpenLine();
     session.stop();
     // Settings exist only once the window has been shown; the port is saved while still open.
     // Another instance holding the file keeps it as it will leave it.

@@ -55,6 +55,7 @@ public:
     ~TMain() override;
 
     // The conversation with the module: link, receive timer, lines, decoders, log, sending.
+    // It outlives the window's children, which the destructor deletes first.
     zorvane::session::ModuleSession session;
     // Its parts, under the names the window has always used for them.
     zorvane::serial::SerialIo &serial = session.serial;
@@ -217,6 +218,8 @@ public:
     zorvane::app::SavedPlace restoredPlace;
     void applyRestoredPlace();
     void SaveSettings();
+    // Every leaf the program reads, by group: what a save that must drop unknown content keeps.
+    static QMap<QString, QStringList> settingsLeafNames();
     // The settings document, held from start-up to shutdown, and the view of its root; no root
     // until the settings have been loaded.
     zorvane::settings::SettingsDocument XMLDocument1;

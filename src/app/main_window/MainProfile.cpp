@@ -2,6 +2,7 @@
 // it at exit, and how the caption and the status bar tell the user.
 #include "app/main_window/MainForm.h"
 
+#include "app/MessageBoxes.h"
 #include "settings/Profile.h"
 
 #include <QLabel>
@@ -23,12 +24,14 @@ QString TMain::settingsFileName() const
 void TMain::takeSettingsLock()
 {
     m_settingsLock = std::make_unique<SettingsLock>(DocumentsFolder + settingsFileName());
-    if (m_settingsLock->acquire() != SettingsLock::State::HeldElsewhere)
+    const SettingsLock::State state = m_settingsLock->acquire();
+    if (!m_settingsLock->problem().isEmpty())
+        zorvane::app::showMessage(this, m_settingsLock->problem());
+    if (state != SettingsLock::State::HeldElsewhere)
         return;
     // Told once, and kept in view for the whole run rather than in a box to click away.
-    SettingsNotice = new QLabel(QStringLiteral("Settings not saved: another Zorvane uses ") +
-                                    settingsFileName(),
-                                this);
+    SettingsNotice = new QLabel(
+        QStringLiteral("Settings not saved: another Zorvane uses ") + settingsFileName(), this);
     SettingsNotice->setObjectName(QStringLiteral("SettingsNotice"));
     SettingsNotice->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     SettingsNotice->setContentsMargins(2, 0, 2, 0);

@@ -6,6 +6,7 @@
 #include "app/main_window/ModemToolbar.h"
 #include "app/main_window/WindowPlace.h"
 #include "settings/OtherInstances.h"
+#include "settings/ModemLineSettings.h"
 #include "terminal/view/TerminalModel.h"
 
 #include <QAction>
@@ -232,9 +233,8 @@ bool TMain::CreateSettingsFile(std::optional<QFileDevice::Permissions> replacedM
     root->Window();
     QString why;
     if (!skeleton.save(XMLDocument1.FileName, &why)) {
-        zorvane::app::showMessage(this,
-                                  QStringLiteral("Unable to create xml file: ") + settingsFileName(),
-                                  why);
+        zorvane::app::showMessage(
+            this, QStringLiteral("Unable to create xml file: ") + settingsFileName(), why);
         return false;
     }
     // The new file stands in for the damaged one and keeps its mode, read-only too.
@@ -273,10 +273,24 @@ void TMain::applyRestoredPlace()
                                              minimum));
 }
 
+QMap<QString, QStringList> TMain::settingsLeafNames()
+{
+    QMap<QString, QStringList> names;
+    for (const SettingsLeaf &leaf : settingsLeaves())
+        names[leaf.group] << leaf.name;
+    names[zorvane::settings::ModemLineSettings::groupName()] =
+        zorvane::settings::ModemLineSettings::leafNames();
+    return names;
+}
+
 void TMain::SaveSettings()
 {
     if (!SettingsRoot)
         return;
+    // Newer leaves and groups survive a save that has to drop what the program does not read.
+    const QMap<QString, QStringList> leaves = settingsLeafNames();
+    for (auto group = leaves.begin(); group != leaves.end(); ++group)
+        XMLDocument1.keepLeaves(group.key(), group.value());
     for (const SettingsLeaf &leaf : settingsLeaves())
         SettingsRoot->setLeaf(leaf.group, leaf.name, leaf.read(*this));
     saveModemLineSettings();

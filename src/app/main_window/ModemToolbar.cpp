@@ -10,6 +10,8 @@
 #include <QSpinBox>
 #include <QToolButton>
 
+#include <limits>
+
 using namespace zorvane::serial;
 using namespace zorvane::settings;
 
@@ -18,6 +20,7 @@ namespace zorvane::app {
 namespace {
 
 const QString kUnavailable = QStringLiteral("unavailable");
+const QString kResetName = QStringLiteral("Reset");
 
 QToolButton *button(const QString &text, const QString &tip, QToolBar *bar)
 {
@@ -127,6 +130,8 @@ ModemToolbar::ModemToolbar(QWidget *parent) : QToolBar(QStringLiteral("Modem lin
     ResetSequence = new QLineEdit(this);
     ResetSequence->setAccessibleName(QStringLiteral("Reset sequence"));
     ResetSequence->setPlaceholderText(QStringLiteral("Dr50R"));
+    // A sequence is kept whole, however long: a line edit would cut it at 32,767 characters.
+    ResetSequence->setMaxLength(std::numeric_limits<int>::max());
     ResetSequence->setMaximumWidth(ResetSequence->fontMetrics().horizontalAdvance(u'D') * 16);
     addWidget(ResetSequence);
     ResetModule = button(QStringLiteral("Reset module"),
@@ -144,8 +149,10 @@ ModemToolbar::ModemToolbar(QWidget *parent) : QToolBar(QStringLiteral("Modem lin
 
     connect(&m_watch, &ModemLineWatch::changed, this, &ModemToolbar::showLines);
     connect(&m_runner, &ModemSequenceRunner::finished, this, [this](bool ok) {
-        setStatus(ok ? m_running + QStringLiteral(" done")
-                     : m_running + QStringLiteral(" failed: the device refused it"));
+        setStatus(m_stopping ? m_running + QStringLiteral(" stopped")
+                  : ok       ? m_running + QStringLiteral(" done")
+                             : m_running + QStringLiteral(" failed: the device refused it"));
+        m_stopping = false;
         m_running.clear();
         m_watch.refresh();
         showLines();
@@ -246,7 +253,17 @@ void ModemToolbar::showLines()
                               state);
     }
     const bool sequenceReads = parseModemSequence(ResetSequence->text()).ok();
-    ResetModule->setEnabled(open && idle && sequenceReads && !ResetSequence->text().isEmpty());
+    // A reset sequence may last hours: while it runs, its button stops it.
+    const bool resetRunning = !idle && m_running == kResetName;
+    ResetModule->setText(resetRunning ? QStringLiteral("Stop") : QStringLiteral("Reset module"));
+    ResetModule->setAccessibleName(resetRunning ? QStringLiteral("Stop reset sequence")
+                                                : QStringLiteral("Reset module"));
+    ResetModule->setToolTip(resetRunning
+                                ? QStringLiteral("Stops the reset sequence, leaving the lines as "
+                                                 "they are")
+                                : QStringLiteral("Plays the port's reset sequence"));
+    ResetModule->setEnabled(resetRunning ||
+                            (open && idle && sequenceReads && !ResetSequence->text().isEmpty()));
 }
 
 void ModemToolbar::setRtsByFlowControl(bool byFlow)
@@ -287,10 +304,18 @@ void ModemToolbar::BreakClick()
 
 void ModemToolbar::ResetModuleClick()
 {
+    if (m_runner.isRunning()) {
+        if (m_running != kResetName)
+            return;
+        // Ends the run at once: the lines keep what the steps so far made of them.
+        m_stopping = true;
+        m_runner.abort();
+        return;
+    }
     const ParsedSequence parsed = parseModemSequence(ResetSequence->text());
     if (!parsed.ok())
         return;
-    play(parsed.steps, QStringLiteral("Reset"));
+    play(parsed.steps, kResetName);
 }
 
 void ModemToolbar::play(ModemSteps steps, const QString &what)

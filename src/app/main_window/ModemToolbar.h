@@ -75,6 +75,8 @@ private:
     int m_port = 0;
     QString m_running;
     bool m_rtsByFlow = false;
+    // The run was stopped by the user, not refused by the device.
+    bool m_stopping = false;
 };
 
 } // namespace zorvane::app

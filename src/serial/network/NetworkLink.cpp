@@ -35,8 +35,8 @@ QString valueText(const ComPortAnswer &answer)
     }
     if (answer.command == comport::kSetBaudRate && answer.value.size() == 4) {
         const auto *v = reinterpret_cast<const quint8 *>(answer.value.constData());
-        return QStringLiteral("%1 baud")
-            .arg(quint32(v[0]) << 24 | quint32(v[1]) << 16 | quint32(v[2]) << 8 | v[3]);
+        return QStringLiteral("%1 baud").arg(quint32(v[0]) << 24 | quint32(v[1]) << 16 |
+                                             quint32(v[2]) << 8 | v[3]);
     }
     static const char *const names[] = {"", "baud rate", "data size", "parity", "stop size"};
     const int value = answer.value.isEmpty() ? -1 : quint8(answer.value.at(0));
@@ -85,11 +85,10 @@ bool NetworkLink::open(const QString &target, const LineSettings &settings)
     connect(m_socket, &QTcpSocket::readyRead, this, &NetworkLink::onSocketReadyRead);
     connect(m_socket, &QTcpSocket::disconnected, this, &NetworkLink::onSocketGone);
     // A wait that timed out is reported as an error too, and leaves the connection as it was.
-    connect(m_socket, &QTcpSocket::errorOccurred, this,
-            [this](QAbstractSocket::SocketError error) {
-                if (error != QAbstractSocket::SocketTimeoutError)
-                    onSocketGone();
-            });
+    connect(m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+        if (error != QAbstractSocket::SocketTimeoutError)
+            onSocketGone();
+    });
     // Bytes that came with the last answer are the device's: the options are agreed now.
     if (!m_buffer.isEmpty() || m_socket->bytesAvailable() > 0)
         QMetaObject::invokeMethod(this, &NetworkLink::onSocketReadyRead, Qt::QueuedConnection);
@@ -99,6 +98,7 @@ bool NetworkLink::open(const QString &target, const LineSettings &settings)
 bool NetworkLink::connectTo(const NetworkTarget &target)
 {
     m_socket = new QTcpSocket(this);
+    m_socket->setReadBufferSize(kReadAheadBytes);
     m_socket->connectToHost(target.host, target.port);
     if (!m_socket->waitForConnected(target.timeoutMs)) {
         const QString where = hostAndPort(target);
@@ -146,7 +146,8 @@ bool NetworkLink::negotiate(const LineSettings &settings)
             pending = m_socket->readAll();
         qsizetype used = 0;
         while (used < pending.size() && !(settingsSent && m_awaited.isEmpty()) &&
-               !m_codec.comPortRefused() && m_refusedAnswers.isEmpty()) {
+               !m_codec.comPortRefused() && m_refusedAnswers.isEmpty() &&
+               m_banner.size() <= kMaxGreetingBytes) {
             const Decoded decoded = m_codec.decode(QByteArrayView(pending).sliced(used, 1));
             ++used;
             heardTelnet = heardTelnet || decoded.sawCommand;
@@ -155,6 +156,16 @@ bool NetworkLink::negotiate(const LineSettings &settings)
                 break;
         }
         pending.remove(0, used);
+        if (m_banner.size() > kMaxGreetingBytes) {
+            m_negotiating = false;
+            return fail(QSerialPort::UnsupportedOperationError,
+                        QStringLiteral("%1 sent more than %2 KiB before agreeing the telnet "
+                                       "options; %3")
+                            .arg(where)
+                            .arg(kMaxGreetingBytes / 1024)
+                            .arg(accepterHint()),
+                        true);
+        }
         if (m_codec.comPortRefused()) {
             m_negotiating = false;
             return fail(QSerialPort::UnsupportedOperationError,
@@ -217,7 +228,8 @@ bool NetworkLink::negotiate(const LineSettings &settings)
 
 void NetworkLink::handle(const Decoded &decoded)
 {
-    if (!decoded.reply.isEmpty())
+    // A server that asks again and again without reading our answers gets no more of them.
+    if (!decoded.reply.isEmpty() && m_socket->bytesToWrite() < kMaxUnsentReplyBytes)
         m_socket->write(decoded.reply);
     if (m_negotiating)
         m_banner += decoded.data;
@@ -270,7 +282,11 @@ void NetworkLink::drain()
 {
     if (!m_socket || m_socket->bytesAvailable() <= 0)
         return;
-    const QByteArray bytes = m_socket->readAll();
+    // No further ahead of the reader than the bound; the rest waits in the socket.
+    const qint64 room = kReadAheadBytes - m_buffer.size();
+    if (room <= 0)
+        return;
+    const QByteArray bytes = m_socket->read(room);
     if (m_target->scheme == NetworkTarget::Scheme::Socket) {
         m_buffer += bytes;
         return;

@@ -48,6 +48,16 @@ public:
     // What ser2net's accepter must say for this client, for messages.
     static QString accepterHint();
 
+    // Received bytes read ahead of the reader, in the socket and decoded each: past this the
+    // socket stops reading and TCP holds the server back, as a device's own buffer would.
+    static constexpr qint64 kReadAheadBytes = 256 * 1024;
+    // Text a server may send before the options are agreed: a greeting is a line or two, and
+    // more is a device talking through a plain TCP accepter. Past it the open fails.
+    static constexpr qsizetype kMaxGreetingBytes = 16 * 1024;
+    // Negotiation answers not yet taken by a server that does not read: past this, further
+    // answers are dropped rather than queued without end.
+    static constexpr qint64 kMaxUnsentReplyBytes = 64 * 1024;
+
 private:
     bool fail(QSerialPort::SerialPortError error, const QString &text, bool settingsRefused);
     bool connectTo(const NetworkTarget &target);
