@@ -89,7 +89,7 @@ void LineAssembly::wrap(LineStore &lines, const ReceiveOptions &options, Receive
         // Logged before it is shown, so stamps the log writer adds show on screen too; they
         // can lead the line there only while no earlier piece of it is in the list.
         QByteArray &text = logText();
-        hooks.logLine(text);
+        hooks.writeLogLine(text);
         const qsizetype shownFrom = m_lineStart.isEmpty() ? 0 : text.size() - m_pending.size();
         addToList(lines, 0, QByteArrayView(text).sliced(shownFrom), options);
         m_pending.truncate(0);
@@ -109,10 +109,10 @@ void LineAssembly::endLine(LineStore &lines, const ReceiveOptions &options, Rece
         logText();
     const QByteArrayView line = pieces ? QByteArrayView(m_logText) : m_pending.view();
     if (isInquiryLine(line))
-        hooks.captureInquiry(line);
+        hooks.inquiryLineDone(line);
     // Logged after it is shown, so stamps stay out of the list.
     if (options.log)
-        hooks.logLine(m_logText);
+        hooks.writeLogLine(m_logText);
     m_pending.truncate(0);
     m_lineStart.truncate(0);
 }

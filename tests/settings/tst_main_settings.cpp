@@ -1,7 +1,6 @@
 // The settings file through the real main window, offscreen: the first start, a table of
 // files carried into the window and written back, damaged and read-only files, a file kept
 // behind a link, and the shutdown order with a pseudo-terminal as the saved port.
-#include "terminal/view/TerminalModel.h"
 #include "PtyModule.h"
 #include "WholeFiles.h"
 #include "WindowFixture.h"
@@ -9,6 +8,7 @@
 #include "app/MessageBoxes.h"
 #include "app/main_window/MainForm.h"
 #include "settings/zv_settings.h"
+#include "terminal/view/TerminalModel.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -25,8 +25,8 @@
 #include <QToolBar>
 
 #include <limits>
-#include <sys/stat.h>
 #include <memory>
+#include <sys/stat.h>
 
 using xmlcheck::Leaves;
 
@@ -60,9 +60,11 @@ QStringList stateOf(const TMain &w)
         if (w.com_items[static_cast<size_t>(port)]->isChecked())
             marked = port;
     }
-    s << QStringLiteral("com=%1").arg(marked) << QStringLiteral("baud=%1").arg(w.baud_rate)
-      << QStringLiteral("dataBits=%1").arg(w.data_bits) << QStringLiteral("parity=%1").arg(w.parity)
-      << QStringLiteral("stopbits=%1").arg(w.stop_bits);
+    s << QStringLiteral("com=%1").arg(marked)
+      << QStringLiteral("baud=%1").arg(w.session.connection().lineSettings().baudRate)
+      << QStringLiteral("dataBits=%1").arg(w.session.connection().lineSettings().dataBits)
+      << QStringLiteral("parity=%1").arg(w.session.connection().lineSettings().parity)
+      << QStringLiteral("stopbits=%1").arg(w.session.connection().lineSettings().stopBits);
     auto toolbar = [&](const char *key, const QToolBar *bar, const QAction *item) {
         const bool shown = !bar->isHidden();
         s << QLatin1String(key) + u'=' + flag(shown) +

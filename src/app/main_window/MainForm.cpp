@@ -6,15 +6,15 @@
 #include "app/main_window/ClickFirstCheckBox.h"
 #include "app/main_window/ComboBoxNames.h"
 #include "app/main_window/FindBar.h"
-#include "app/main_window/ListArea.h"
 #include "app/main_window/KeyboardMenus.h"
+#include "app/main_window/ListArea.h"
 #include "serial/PortNames.h"
 #include "settings/DocumentsFolder.h"
 #include "terminal/view/TerminalModel.h"
 #include "terminal/view/TerminalView.h"
 
-#include <QCloseEvent>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QHBoxLayout>
@@ -113,7 +113,7 @@ void TMain::FormShow()
 {
     // The BGAPI state and the BGIO call flag start out cleared.
     bgapi.reset();
-    bgio_called = false;
+    session.setBgioCalled(false);
 
     takeSettingsLock();
 
@@ -137,7 +137,7 @@ void TMain::FormShow()
     // probing a hundred of them would hold the end up. The saved port stays as it was read.
     if (m_closeAfterStart || zorvane::app::messagesGoToStandardError())
         return;
-    const int savedPort = serial.com_port;
+    const int savedPort = session.connection().port();
     com_items[0]->setChecked(true);
     AutoDetectClick();
     set_comx(savedPort, true);
@@ -154,8 +154,8 @@ void TMain::FormDestroy()
     if (savesSettings())
         SaveSettings();
     m_settingsLock.reset();
-    if (serial.com_port != 0)
-        serial.c_close();
+    if (session.connection().port() != 0)
+        session.connection().close();
 }
 
 void TMain::closeEvent(QCloseEvent *event)
@@ -342,7 +342,7 @@ void TMain::buildMainToolbar()
     MAC_Address->setAccessibleName(QStringLiteral("MAC address"));
     // The box shows the session's address list, which scans and inquiries fill.
     MAC_Address->setModel(&session.addresses());
-    MAC_Address->addItem(QStringLiteral("Unknown MAC"));
+    MAC_Address->addItem(QLatin1String(zorvane::bgapi::kUnknownAddressEntry));
     // Room for one address, whatever the list holds.
     MAC_Address->setFixedWidth(
         MAC_Address->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00:00:00:00")) + 32);
