@@ -24,9 +24,11 @@ using zorvane::session::Connection;
 
 namespace {
 
-// The longest a posted event may wait while an open is going on: a key, a click or a
-// repaint is handled well within a frame or two.
-constexpr double kAnswerMs = 50;
+// The longest a posted event may wait while an open is going on. An open that waited on the
+// window's thread would hold every event for the whole time-out (3 s); a tenth of it leaves
+// room for a machine busy with other work, where the scheduler alone may delay an event by
+// tens of milliseconds.
+constexpr double kAnswerMs = 300;
 
 // Runs the event loop until the open going on has ended.
 bool openEnded(TMain &w, int timeoutMs = 10000)
@@ -229,6 +231,8 @@ void TestNetworkPort::silentServerHoldsNobodyUp()
         QVERIFY2(w->session.connection().state() == Connection::State::Opening, what);
         QVERIFY2(openEnded(*w), what);
         monitor.stop();
+        qInfo("%s: posted events waited at most %.1f ms (p99 %.1f ms)", what,
+              monitor.longestLatencyMs(), monitor.latencyPercentileMs(0.99));
         QVERIFY2(monitor.longestLatencyMs() < kAnswerMs,
                  qPrintable(QStringLiteral("%1: a posted event waited %2 ms")
                                 .arg(QLatin1String(what))
