@@ -104,7 +104,7 @@ class NoHooks : public ReceiveHooks
 {
 public:
     void clearList() override {}
-    void captureInquiry(QByteArrayView) override {}
+    void inquiryLineDone(QByteArrayView) override {}
 };
 
 struct Feeder
@@ -182,8 +182,8 @@ void runFlood(const char *what, const std::function<void(char *, qsizetype)> &fi
     std::printf("  %s: %.0f MB received in %.1f s, %lld rows; resident %.1f MB at %.0f MB, "
                 "%.1f MB at %.0f MB: %.2f MB per MB received (the store's own count %.1f MB)\n",
                 what, double(f.received) / 1e6, double(timer.nsecsElapsed()) / 1e9,
-                qlonglong(f.lines.size()), first, double(kFirst) / 1e6, last,
-                double(kLast) / 1e6, (last - first) / (double(kLast - kFirst) / 1e6),
+                qlonglong(f.lines.size()), first, double(kFirst) / 1e6, last, double(kLast) / 1e6,
+                (last - first) / (double(kLast - kFirst) / 1e6),
                 double(f.lines.memoryBytes()) / 1e6);
 }
 

@@ -66,7 +66,7 @@ double msSince(qint64 startNs)
 int runForm(TMain &w, PtyModule &module, const Form &form, const QByteArray &text)
 {
     w.MUX1->setChecked(form.mux);
-    w.mux_link = form.mux ? 255 : 0;
+    w.session.setMuxLink(form.mux ? 255 : 0);
     w.HexModeWrite1->setChecked(form.hexWrite);
     const QByteArray expected = expectedBytes(form, text);
     // A fresh history entry each time, so the paste really changes the send box.

@@ -24,6 +24,16 @@ concept AddressEntries = requires(const T &entries, const QString &text)
     bool(entries.contains(text));
 };
 
+// The entry the address list starts with until the first real address comes.
+inline constexpr char kUnknownAddressEntry[] = "Unknown MAC";
+
+// Whether the list is led by the placeholder, or by whatever other entry is not an address:
+// the first real address, from a scan response or an inquiry, replaces the whole list then.
+template <AddressEntries Entries> bool placeholderLeads(const Entries &entries)
+{
+    return !entries.isEmpty() && !entries.first().contains(QLatin1Char(':'));
+}
+
 // The devices found by scan responses: their raw addresses in the order first seen, and the
 // rule by which each scan response edits the main window's address list.
 class ScanAddressList
@@ -43,8 +53,7 @@ public:
     Update scanResponse(const RawAddress &address, const Entries &entries)
     {
         Update update;
-        // Drops the "Unknown MAC" placeholder once, or whatever non-address entry stands first.
-        update.clearEntries = !entries.isEmpty() && !entries.first().contains(QLatin1Char(':'));
+        update.clearEntries = placeholderLeads(entries);
         update.text = addressText(address);
         update.addEntry = update.clearEntries || !entries.contains(update.text);
         if (update.addEntry)

@@ -65,9 +65,22 @@ public:
     using QObject::QObject;
     ~Link() override = default;
 
+    // How an open began: over at once (a device on this machine), or still going (a network
+    // port, whose openFinished says how it ended).
+    enum class OpenStart { Opened, Failed, Pending };
+
     // Opens the target (a device path, or a network address for a network link) with the
-    // line settings; false with lastError() filled when it cannot be used.
+    // line settings and waits until it is known whether it can be used; false with
+    // lastError() filled when it cannot.
     virtual bool open(const QString &target, const LineSettings &settings) = 0;
+    // Begins the same open without waiting for a server: a link that needs one answers
+    // Pending and emits openFinished later.
+    virtual OpenStart startOpen(const QString &target, const LineSettings &settings)
+    {
+        return open(target, settings) ? OpenStart::Opened : OpenStart::Failed;
+    }
+    // Waits for a pending open to end; whether the link is open then.
+    virtual bool waitForOpen() { return isOpen(); }
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
     // Whether the device or the connection is still there; false once it has gone.
@@ -101,10 +114,21 @@ public:
     virtual std::optional<ModemInputs> inputs() const = 0;
     virtual bool setBreak(bool on) = 0;
 
+    // --- what the link is, for those who show it
+    // The port is another machine's, reached over the network.
+    virtual bool isRemote() const { return false; }
+    // The server fixes the line settings itself: they were not sent.
+    virtual bool lineSettingsFixedByServer() const { return false; }
+    // Text the server sent before the port was ready (a greeting), never the device's
+    // bytes; taken once.
+    virtual QByteArray takeBanner() { return {}; }
+
 signals:
     // Bytes arrived, or the link failed: a reader that stopped polling reads again.
     void readyRead();
     void failed();
+    // A pending open ended: the link is open, or lastError() says why not.
+    void openFinished(bool opened);
     // The input lines changed (a link that learns of changes by itself, such as a network
     // port's notifications); local devices are polled instead.
     void inputsChanged();

@@ -13,4 +13,14 @@ std::unique_ptr<Link> makeLink(const QString &target)
     return std::make_unique<LocalSerialLink>();
 }
 
+bool isAddressTarget(const QString &text)
+{
+    return network::isNetworkTarget(text);
+}
+
+bool probedByAutoDetect(const QString &target)
+{
+    return !network::isNetworkTarget(target);
+}
+
 } // namespace zorvane::serial

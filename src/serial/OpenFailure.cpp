@@ -3,7 +3,6 @@
 #include "DeviceKind.h"
 #include "PortClaim.h"
 #include "PortNames.h"
-#include "network/NetworkTarget.h"
 
 #include <QDir>
 #include <QFile>
@@ -231,7 +230,7 @@ QList<DeviceHolder> deviceHolders(const QString &device)
 QString explainOpenFailure(const OpenFailure &failure, const QStringList &portsWithDevice)
 {
     // A network port's reason is the link's own: the host, the server or the settings.
-    if (network::isNetworkTarget(failure.device))
+    if (failure.remote)
         return QStringLiteral("%1 leads to %2: %3.")
             .arg(portName(failure.port), failure.device, failure.errorText);
     if (failure.device.isEmpty())

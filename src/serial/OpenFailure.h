@@ -20,6 +20,9 @@ struct OpenFailure
     QSerialPort::SerialPortError error = QSerialPort::NoError;
     // The system's own words for the error.
     QString errorText;
+    // The device is another machine's port: the link's words say all there is (the host,
+    // the server or the settings).
+    bool remote = false;
 };
 
 // One process that has a device open.

@@ -1,6 +1,6 @@
 #include "PortNames.h"
 
-#include "network/NetworkTarget.h"
+#include "LinkFactory.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -68,7 +68,7 @@ QString port_names(int port, const QString &documentsFolder)
         const QFileInfo link(overrideLinkPath(documentsFolder, port));
         if (link.isSymLink()) {
             const QString raw = rawLinkTarget(link.filePath());
-            return network::isNetworkTarget(raw) ? raw : link.symLinkTarget();
+            return isAddressTarget(raw) ? raw : link.symLinkTarget();
         }
     }
     return defaultDevice(port);

@@ -4,7 +4,6 @@
 #include "LinkFactory.h"
 #include "LinkLog.h"
 #include "PortNames.h"
-#include "network/NetworkLink.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -44,38 +43,92 @@ void SerialIo::replaceLink(const QString &target)
 
 bool SerialIo::c_open(int port, int baudRate, int dataBits, int parity, int stopBits, OpenKind kind)
 {
-    if (port > kPortCount)
+    switch (beginOpen(port, {baudRate, dataBits, parity, stopBits}, kind)) {
+    case Link::OpenStart::Opened:
+        return true;
+    case Link::OpenStart::Failed:
         return false;
+    case Link::OpenStart::Pending:
+        break;
+    }
+    return settleOpen(m_link->waitForOpen());
+}
 
-    m_requested = {baudRate, dataBits, parity, stopBits, flowControl(port)};
+Link::OpenStart SerialIo::beginOpen(int port, const LineSettings &settings, OpenKind kind)
+{
+    ++m_openCount;
+    m_opening = false;
+    if (port > kPortCount)
+        return Link::OpenStart::Failed;
+
+    m_requested = settings;
+    // Flow control is kept per port number here, whoever asks for the open.
+    m_requested.flowControl = flowControl(port);
     m_lastDevice = port_names(port, m_documentsFolder);
     resetChunk();
     m_failure = {port, m_lastDevice, false, m_requested, QSerialPort::NoError, {}};
-    const QString pin =
-        m_documentsFolder.isEmpty() ? QString() : overrideLinkPath(m_documentsFolder, port);
+    m_openPort = port;
+    m_openKind = kind;
+    m_openPin = m_documentsFolder.isEmpty() ? QString() : overrideLinkPath(m_documentsFolder, port);
 
-    bool accepted = false;
     replaceLink(m_lastDevice);
+    m_failure.remote = m_link->isRemote();
     m_claim.release();
-    if (kind == OpenKind::QuietReopen && !m_reopenGuard.mayReopenQuietly(port, pin)) {
+    if (kind == OpenKind::QuietReopen && !m_reopenGuard.mayReopenQuietly(port, m_openPin)) {
         m_failure.errorText = QStringLiteral("the pseudo-terminal went away; its pin has not "
                                              "been made again since");
+        m_held = false;
+        m_portOpen = true;
+        qCDebug(lcLink, "quiet reopening of COM%d (%s) failed: %s", port, qPrintable(m_lastDevice),
+                qPrintable(m_failure.errorText));
+        return Link::OpenStart::Failed;
+    }
+    if (m_lastDevice.isEmpty())
+        return settleOpen(false) ? Link::OpenStart::Opened : Link::OpenStart::Failed;
+
+    const Link::OpenStart start = m_link->startOpen(m_lastDevice, m_requested);
+    if (start != Link::OpenStart::Pending)
+        return settleOpen(start == Link::OpenStart::Opened) ? Link::OpenStart::Opened
+                                                            : Link::OpenStart::Failed;
+    m_opening = true;
+    // Queued: the link's handler that ended the open has returned before anyone may replace
+    // the link; an open given up or replaced meanwhile is not reported.
+    QObject::connect(
+        m_link.get(), &Link::openFinished, &m_openEvents,
+        [this, count = m_openCount](bool opened) {
+            if (count != m_openCount || !m_opening)
+                return;
+            const bool held = settleOpen(opened);
+            if (m_openDone)
+                m_openDone(held);
+        },
+        Qt::QueuedConnection);
+    return Link::OpenStart::Pending;
+}
+
+bool SerialIo::settleOpen(bool accepted)
+{
+    m_opening = false;
+    if (!m_lastDevice.isEmpty() && !accepted) {
+        const LinkError error = m_link->lastError();
+        m_failure.error = error.error;
+        m_failure.errorText = error.text;
+        m_failure.settingsRefused = error.settingsRefused;
+    }
+    if (accepted) {
+        claimDevice();
+        m_reopenGuard.opened(m_openPort, m_openPin, isPseudoTerminalName(m_lastDevice));
     } else {
-        if (!m_lastDevice.isEmpty())
-            accepted = openDevice();
-        if (accepted)
-            m_reopenGuard.opened(port, pin, isPseudoTerminalName(m_lastDevice));
-        else
-            m_reopenGuard.openFailed(port, pin, m_lastDevice);
+        m_reopenGuard.openFailed(m_openPort, m_openPin, m_lastDevice);
     }
     m_held = accepted;
     // Set even on failure: the next link check finds no device and reports it.
     m_portOpen = true;
-    const char *how = kind == OpenKind::QuietReopen ? "quiet reopening" : "open";
+    const char *how = m_openKind == OpenKind::QuietReopen ? "quiet reopening" : "open";
     if (accepted)
-        qCDebug(lcLink, "%s of COM%d (%s) succeeded", how, port, qPrintable(m_lastDevice));
+        qCDebug(lcLink, "%s of COM%d (%s) succeeded", how, m_openPort, qPrintable(m_lastDevice));
     else
-        qCDebug(lcLink, "%s of COM%d (%s) failed: %s%s", how, port,
+        qCDebug(lcLink, "%s of COM%d (%s) failed: %s%s", how, m_openPort,
                 qPrintable(m_lastDevice.isEmpty() ? QStringLiteral("no device") : m_lastDevice),
                 qPrintable(m_failure.errorText),
                 m_failure.settingsRefused ? "the line settings were refused" : "");
@@ -93,20 +146,22 @@ FlowControl SerialIo::flowControl(int port) const
     return port >= 0 && port <= kPortCount ? m_flow[static_cast<size_t>(port)] : FlowControl::None;
 }
 
-bool SerialIo::openDevice()
+void SerialIo::claimDevice()
 {
-    if (!m_link->open(m_lastDevice, m_requested)) {
-        const LinkError error = m_link->lastError();
-        m_failure.error = error.error;
-        m_failure.errorText = error.text;
-        m_failure.settingsRefused = error.settingsRefused;
-        return false;
-    }
     // Claimed under the resolved path, so two links to one device name one claim.
     const QString resolved = QFileInfo(m_lastDevice).canonicalFilePath();
     m_claim.claim(resolved.isEmpty() ? m_lastDevice : resolved);
     m_resting = false;
-    return true;
+}
+
+void SerialIo::cancelOpen()
+{
+    if (!m_opening)
+        return;
+    ++m_openCount;
+    m_opening = false;
+    m_link->close();
+    qCDebug(lcLink, "open of COM%d (%s) given up", m_openPort, qPrintable(m_lastDevice));
 }
 
 void SerialIo::c_close()
@@ -154,14 +209,12 @@ QByteArray byteValued(QStringView text)
 
 bool SerialIo::lineSettingsFixedByServer() const
 {
-    const auto *link = qobject_cast<const network::NetworkLink *>(m_link.get());
-    return m_held && link && link->lineSettingsFixedByServer();
+    return m_held && m_link->lineSettingsFixedByServer();
 }
 
 QByteArray SerialIo::takeBanner()
 {
-    auto *link = qobject_cast<network::NetworkLink *>(m_link.get());
-    return link ? link->takeBanner() : QByteArray();
+    return m_link->takeBanner();
 }
 
 bool SerialIo::isAlive() const

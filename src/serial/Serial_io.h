@@ -9,6 +9,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QObject>
 #include <QString>
 
 #include <array>
@@ -45,6 +46,7 @@ public:
 
     // Where the ports/ override links are looked up.
     void setDocumentsFolder(const QString &folder) { m_documentsFolder = folder; }
+    QString documentsFolder() const { return m_documentsFolder; }
     // The profile other Zorvane instances are told holds a device this one opened.
     void setProfile(const QString &profile) { m_claim.setProfile(profile); }
 
@@ -52,12 +54,23 @@ public:
     // bringing a lost port back without a word.
     enum class OpenKind { Chosen, QuietReopen };
 
+    // Opens port n and waits until it is known whether it can be used.
     bool c_open(int port, int baudRate, int dataBits, int parity, int stopBits,
                 OpenKind kind = OpenKind::Chosen);
     // The flow control of each port number, which every open of that port asks for; none
     // until chosen.
     void setFlowControl(int port, FlowControl flow);
     FlowControl flowControl(int port) const;
+    // Begins the same open without waiting for a network port's server: a device on this
+    // machine answers Opened or Failed at once; a network port answers Pending, and the
+    // function set by setOpenFinished learns later whether the port is held.
+    Link::OpenStart beginOpen(int port, const LineSettings &settings,
+                              OpenKind kind = OpenKind::Chosen);
+    void setOpenFinished(std::function<void(bool held)> done) { m_openDone = std::move(done); }
+    // A network port's open is still going.
+    bool isOpening() const { return m_opening; }
+    // Gives up an open still going; its end is never reported.
+    void cancelOpen();
     void c_close();
     void c_putc(char16_t ch);
     // The low 8 bits of every character, in order, with no echo and no line end.
@@ -129,8 +142,10 @@ private:
     int refillAndGet(ReadWait wait);
     // Drops the chunk in hand, keeping the count of what was taken from it.
     void resetChunk(QByteArray chunk = {});
-    // Opens the device at m_lastDevice; false with m_failure filled when it cannot be used.
-    bool openDevice();
+    // The end of an open: the claim and the reopen guard follow the link's answer.
+    bool settleOpen(bool accepted);
+    // Claims the device just opened.
+    void claimDevice();
     // Puts a link fit for the target in place of the one held, wired to the wake-up.
     void replaceLink(const QString &target);
 
@@ -138,6 +153,16 @@ private:
     QString m_documentsFolder;
     bool m_held = false;
     bool m_portOpen = false;
+    bool m_opening = false;
+    // What the open in hand was asked for, kept until it ends.
+    int m_openPort = 0;
+    QString m_openPin;
+    OpenKind m_openKind = OpenKind::Chosen;
+    // Counts the opens begun, so the end of one given up is told from the current one's.
+    quint64 m_openCount = 0;
+    std::function<void(bool)> m_openDone;
+    // Receives a pending open's end from the link, after the link's own handler returned.
+    QObject m_openEvents;
     LineSettings m_requested;
     std::array<FlowControl, kPortCount + 1> m_flow{};
     QString m_lastDevice;

@@ -23,18 +23,18 @@ ModuleSession::ModuleSession(QObject *parent) : QObject(parent)
     m_pendingRefresh = new QTimer(this);
     m_pendingRefresh->setSingleShot(true);
     connect(m_pendingRefresh, &QTimer::timeout, this, [this] {
-        pacer.refreshed();
+        m_pacer.refreshed();
         showNewLines();
     });
-    serial.setWakeUp([this] {
+    m_serial.setWakeUp([this] {
         // A failing device is checked at once; arriving bytes are let gather a moment.
         if (!asleep())
             return;
-        if (!serial.isAlive()) {
-            pacer.checkLinkNextTick();
+        if (!m_serial.isAlive()) {
+            m_pacer.checkLinkNextTick();
             wakeReceiveTimer(0);
         } else {
-            wakeReceiveTimer(pacer.wakeDelayMs());
+            wakeReceiveTimer(m_pacer.wakeDelayMs());
         }
     });
 }
@@ -69,30 +69,30 @@ void ModuleSession::onReceiveTimer()
         m_lines.setReadTime(nullptr);
         flushLog();
     });
-    if (!serial.holdsDevice()) {
-        if (pacer.offlineTickDue())
+    if (!m_serial.holdsDevice()) {
+        if (m_pacer.offlineTickDue())
             Timer1Timer();
     } else {
-        pacer.startEvent();
-        const qint64 takenBefore = serial.bytesTaken();
+        m_pacer.startEvent();
+        const qint64 takenBefore = m_serial.bytesTaken();
         // The lines these ticks show arrived when the serial unit read their bytes.
-        m_lines.setReadTime(&serial.lastReadMs());
+        m_lines.setReadTime(&m_serial.lastReadMs());
         for (int ticks = 1;; ++ticks) {
-            const qint64 before = serial.bytesTaken();
+            const qint64 before = m_serial.bytesTaken();
             Timer1Timer();
             // A tick that took nothing found the link drained; a lost link ends the run too.
-            if (serial.bytesTaken() == before || !serial.holdsDevice())
+            if (m_serial.bytesTaken() == before || !m_serial.holdsDevice())
                 break;
-            if (pacer.budgetSpent(ticks))
+            if (m_pacer.budgetSpent(ticks))
                 break;
         }
-        switch (pacer.endEvent(serial.bytesTaken() - takenBefore, serial.holdsDevice())) {
+        switch (m_pacer.endEvent(m_serial.bytesTaken() - takenBefore, m_serial.holdsDevice())) {
         case ReceivePacer::Pace::Sleep:
             sleepUntilBytes();
             return;
         case ReceivePacer::Pace::Doze:
             // One wake-up a frame, the timer's: the device keeps its bytes until then.
-            serial.dozeUntilNextRead();
+            m_serial.dozeUntilNextRead();
             pace = ReceivePacer::kBusyGatherMs;
             break;
         case ReceivePacer::Pace::Flood:
@@ -103,10 +103,10 @@ void ModuleSession::onReceiveTimer()
     if (m_receiveTimer->interval() != pace)
         m_receiveTimer->setInterval(pace);
 
-    if (!pacer.refreshDue(m_lines.size() - m_shownRows))
+    if (!m_pacer.refreshDue(m_lines.size() - m_shownRows))
         return;
     if (hasUnshownLines()) {
-        pacer.refreshed();
+        m_pacer.refreshed();
         showNewLines();
     }
 }
@@ -120,11 +120,11 @@ void ModuleSession::sleepUntilBytes()
 {
     m_receiveTimer->stop();
     m_sleepingLinkCheck->start();
-    pacer.fellAsleep();
-    serial.restUntilNextRead();
+    m_pacer.fellAsleep();
+    m_serial.restUntilNextRead();
     // Lines still waiting for their refresh are shown when their time comes, not never.
     if (hasUnshownLines() && !m_pendingRefresh->isActive())
-        m_pendingRefresh->start(pacer.pendingRefreshDelayMs());
+        m_pendingRefresh->start(m_pacer.pendingRefreshDelayMs());
 }
 
 void ModuleSession::wakeReceiveTimer(int afterMs)
@@ -141,10 +141,10 @@ void ModuleSession::checkLinkWhileAsleep()
         return;
     m_sleepingLinkCheck->stop();
     // The tick that the link check belongs to, as the ticks would have reached it.
-    pacer.checkLinkNextTick();
-    const qint64 before = serial.bytesTaken();
+    m_pacer.checkLinkNextTick();
+    const qint64 before = m_serial.bytesTaken();
     Timer1Timer();
-    if (!serial.holdsDevice() || serial.bytesTaken() != before)
+    if (!m_serial.holdsDevice() || m_serial.bytesTaken() != before)
         m_receiveTimer->start(0);
     else
         sleepUntilBytes();
@@ -152,13 +152,17 @@ void ModuleSession::checkLinkWhileAsleep()
 
 int ModuleSession::CheckLink()
 {
-    const int result = serial.c_getc_link();
-    switch (pacer.afterLinkCheck(result, serial.port_is_open())) {
+    const int result = m_serial.c_getc_link();
+    if (result == serial::LinkCode::Lost)
+        m_connection.linkLost();
+    switch (m_pacer.afterLinkCheck(result, m_serial.port_is_open())) {
     case ReceivePacer::LinkStep::Reopen:
         emit reopenDue();
+        m_connection.reopenQuietly();
         break;
     case ReceivePacer::LinkStep::ShowCountdown:
-        emit countdownSecond(pacer.countdownSeconds());
+        emit countdownSecond(m_pacer.countdownSeconds());
+        m_connection.countdown(m_pacer.countdownSeconds());
         break;
     case ReceivePacer::LinkStep::Nothing:
         break;
@@ -195,7 +199,7 @@ void ModuleSession::showSoon()
             m_showSoonPosted = false;
             if (!hasUnshownLines())
                 return;
-            pacer.refreshed();
+            m_pacer.refreshed();
             showNewLines();
         },
         Qt::QueuedConnection);

@@ -3,8 +3,10 @@
 #include "bgapi/BgapiState.h"
 #include "serial/Serial_io.h"
 #include "session/AddressList.h"
+#include "session/Connection.h"
 #include "session/ReceivePacer.h"
 #include "session/SessionOptions.h"
+#include "terminal/CommandTables.h"
 #include "terminal/LineAssembly.h"
 #include "terminal/LineStore.h"
 #include "terminal/SessionLog.h"
@@ -36,6 +38,10 @@ public:
     void setLogFilePath(const QString &path) { m_logPath = path; }
     SessionOptions options() const { return m_source ? m_source->options() : m_options; }
 
+    // --- the connection: which port is open, with which line settings
+    Connection &connection() { return m_connection; }
+    const Connection &connection() const { return m_connection; }
+
     // --- the receive timer: its events read the link, its pace is the pacer's
     void start();
     void stop();
@@ -58,8 +64,8 @@ public:
     void ShowRxChar(int &byte, QByteArray &pending);
     void HandleEscape(QByteArray &pending);
     // Adds text to the list as a received line would be (without showing it yet).
-    void addToList(int newLine, QStringView text);
-    // AddtoList: addToList, then the lines are shown.
+    void appendToList(int newLine, QStringView text);
+    // AddtoList: appendToList, then the lines are shown.
     void AddtoList(int newLine, QStringView text);
     // A typed key's echo: successive keys build up one line of codes.
     void echoKey(const QString &echo);
@@ -91,6 +97,46 @@ public:
     void hexWrite(const QString &text);
     // The iWRAP escape "+++" inside its guard times of silence.
     void sendEscapeSequence();
+    // A Commands menu baud item: the module is told its new rate first, then the port
+    // follows and the module is asked whether both sides agree.
+    void changeBaudRate(const QString &command, int rate, int parity);
+
+    // --- what each control sends, one call per action
+    // A typed key's byte goes out at once, echoed when Echo is on; a CR puts the keys typed
+    // since the history last moved into the send history.
+    void typeByte(char16_t code);
+    // A history key (up or down) sends the send box's text as a command line, echoing the
+    // key's code.
+    void typeHistoryKey(const QString &boxText, char16_t code);
+    // The keys typed since the history last moved.
+    QString keyLine() const { return m_keyLine; }
+    // The send box's text: one module command (closed by CR in the multiplexing mode), or in
+    // "HexMode Write" each character as its hexadecimal text, of which the newest
+    // `historySlots` go into the history.
+    void sendBoxText(const QString &boxText, int historySlots);
+    // One command of the Commands menu or a toolbar, as its table entry says. The escape is
+    // sendEscapeSequence, which the window may refuse in the multiplexing mode first.
+    void sendCommand(const terminal::ModuleCommand &command,
+                     const terminal::CommandContext &context);
+    // A PIO icon button: its iWRAP command, and once a BGIO connection was called its packet.
+    void sendPio(const terminal::PioButton &button);
+    // The BGIO set-PIO packet, and the direction packet for all pins.
+    void setBgioPins(int value);
+    void setBgioDirections();
+    // Set by Call BGIO: the PIO icon buttons then also send BGIO packets.
+    bool bgioCalled() const { return m_bgioCalled; }
+    void setBgioCalled(bool called) { m_bgioCalled = called; }
+    // The value last given to setBgioPins; only its low 8 bits ever go on the wire.
+    int pioValue() const { return m_pioValue; }
+    // Texts for the send history, oldest first; the typed keys start a new line after them.
+    void pushHistory(const QStringList &texts);
+    // A BGAPI command packet as a command line (echo included; no CR follows it while the
+    // BGAPI window decodes).
+    void sendBgapiPacket(const QByteArray &packet);
+    // BGAPI packets in order with a pause between them that holds everything, the receive
+    // loop included, so the module gets them spaced out and its answers are decoded once
+    // the whole sequence is out.
+    void sendBgapiSequence(const QList<QByteArray> &packets);
     // The multiplexing mode: entering it, leaving it, and the link frames go to.
     void enterMux();
     void leaveMux();
@@ -106,12 +152,15 @@ public:
     // The program ends: the open line goes to the log as it stands, while logging.
     void logOpenLine();
 
-    serial::SerialIo serial;
-    ReceivePacer pacer;
-    bgapi::BgapiState bgapi;
-    terminal::SessionLog sessionLog;
+    // --- its parts
+    serial::SerialIo &serial() { return m_serial; }
+    const serial::SerialIo &serial() const { return m_serial; }
+    ReceivePacer &pacer() { return m_pacer; }
+    bgapi::BgapiState &bgapi() { return m_bgapi; }
+    terminal::SessionLog &sessionLog() { return m_sessionLog; }
     // The multiplexing link that framed commands go to; 255 is the module itself.
-    int mux_link = 0;
+    int muxLink() const { return m_muxLink; }
+    void setMuxLink(int link) { m_muxLink = link; }
 
 signals:
     // New lines are ready for the view.
@@ -132,17 +181,27 @@ signals:
     void countdownSecond(double seconds);
 
 private:
-    void captureInquiry(QByteArrayView line) override { CaptureInquiry(line); }
-    void bgapiDecode(quint8 byte) override { bgapi_decode(byte); }
-    bool takeBgapiPacketDone() override { return bgapi.rx.takePacketDone(); }
-    void logLine(QByteArray &text) override { LogLine(text); }
+    void inquiryLineDone(QByteArrayView line) override { CaptureInquiry(line); }
+    void feedBgapiDecoder(quint8 byte) override { bgapi_decode(byte); }
+    bool takeBgapiPacketDone() override { return m_bgapi.rx.takePacketDone(); }
+    void writeLogLine(QByteArray &text) override { LogLine(text); }
 
     void onReceiveTimer();
     void sleepUntilBytes();
     void wakeReceiveTimer(int afterMs);
     void checkLinkWhileAsleep();
     bool asleep() const;
+    void echoTypedKey(char16_t code);
 
+    serial::SerialIo m_serial;
+    ReceivePacer m_pacer;
+    bgapi::BgapiState m_bgapi;
+    terminal::SessionLog m_sessionLog;
+    int m_muxLink = 0;
+    Connection m_connection{m_serial};
+    QString m_keyLine;
+    bool m_bgioCalled = false;
+    int m_pioValue = 0;
     const OptionsSource *m_source = nullptr;
     SessionOptions m_options;
     QString m_logPath;

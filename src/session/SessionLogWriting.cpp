@@ -6,26 +6,26 @@ namespace zorvane::session {
 
 QString ModuleSession::newLogFileName() const
 {
-    return terminal::SessionLog::fileName(sessionLog.now());
+    return terminal::SessionLog::fileName(m_sessionLog.now());
 }
 
 terminal::SessionLog::Failure ModuleSession::startLog(const QString &path)
 {
     // Lines still on their way belong to the file they were logged for.
     flushLog();
-    return sessionLog.start(path);
+    return m_sessionLog.start(path);
 }
 
 void ModuleSession::LogLine(QByteArray &line)
 {
     const SessionOptions now = options();
-    sessionLog.stamp(line, now.timeStamp, now.dateStamp);
+    m_sessionLog.stamp(line, now.timeStamp, now.dateStamp);
     AppendToLog(line);
 }
 
 void ModuleSession::AppendToLog(const QByteArray &line)
 {
-    sessionLog.queue(line);
+    m_sessionLog.queue(line);
     if (!m_logBatching)
         flushLog();
 }
@@ -39,10 +39,10 @@ void ModuleSession::logOpenLine()
 
 void ModuleSession::flushLog()
 {
-    if (!sessionLog.hasQueued())
+    if (!m_sessionLog.hasQueued())
         return;
     const QString path = m_source ? m_source->logFilePath() : m_logPath;
-    if (sessionLog.append(path))
+    if (m_sessionLog.append(path))
         emit logWriteFailed();
 }
 

@@ -14,7 +14,7 @@ terminal::ReceiveOptions ModuleSession::tickOptions() const
 
 void ModuleSession::Timer1Timer()
 {
-    const int first = pacer.startTick() ? CheckLink() : serial.c_getc();
+    const int first = m_pacer.startTick() ? CheckLink() : m_serial.c_getc();
     if (first < 0) {
         // A line the port left unfinished is logged as it stands; its rest, if the port comes
         // back, follows at its line end.
@@ -24,27 +24,27 @@ void ModuleSession::Timer1Timer()
     }
     // A copy: a message box opened by a hook may run a receive event of its own meanwhile.
     const terminal::ReceiveOptions options = tickOptions();
-    m_lineAssembly.tick(first, serial, m_lines, options, *this);
+    m_lineAssembly.tick(first, m_serial, m_lines, options, *this);
 }
 
 void ModuleSession::ShowRxChar(int &byte, QByteArray &pending)
 {
-    LineAssembly::showRxChar(byte, pending, serial, options().receive, *this);
+    LineAssembly::showRxChar(byte, pending, m_serial, options().receive, *this);
 }
 
 void ModuleSession::HandleEscape(QByteArray &pending)
 {
-    LineAssembly::handleEscape(pending, serial, *this, options().receive.bgapi);
+    LineAssembly::handleEscape(pending, m_serial, *this, options().receive.bgapi);
 }
 
-void ModuleSession::addToList(int newLine, QStringView text)
+void ModuleSession::appendToList(int newLine, QStringView text)
 {
     LineAssembly::addToList(m_lines, newLine, text, options().receive);
 }
 
 void ModuleSession::AddtoList(int newLine, QStringView text)
 {
-    addToList(newLine, text);
+    appendToList(newLine, text);
     showNewLines();
 }
 
@@ -61,8 +61,7 @@ void ModuleSession::CaptureInquiry(QByteArrayView line)
 {
     if (!LineAssembly::isInquiryLine(line))
         return;
-    // The placeholder "Unknown MAC" goes with the first real address.
-    if (m_addresses.isEmpty() || !m_addresses.first().contains(QLatin1Char(':')))
+    if (bgapi::placeholderLeads(m_addresses))
         m_addresses.clear();
     const QString address = QString::fromLatin1(LineAssembly::inquiryAddress(line));
     emit addressFound(address);
@@ -73,12 +72,12 @@ void ModuleSession::CaptureInquiry(QByteArrayView line)
 
 void ModuleSession::bgapi_decode(quint8 byte)
 {
-    const std::optional<bgapi::Message> message = bgapi.bgapi_decode(byte);
+    const std::optional<bgapi::Message> message = m_bgapi.bgapi_decode(byte);
     if (!message)
         return;
     if (const auto *scan = std::get_if<bgapi::ScanResponse>(&*message)) {
         const bgapi::ScanAddressList::Update update =
-            bgapi.addresses.scanResponse(scan->address, m_addresses);
+            m_bgapi.addresses.scanResponse(scan->address, m_addresses);
         if (update.clearEntries)
             m_addresses.clear();
         emit addressFound(update.text);

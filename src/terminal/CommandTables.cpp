@@ -255,4 +255,19 @@ QString listLineCommand(QStringView line)
     return command.toString();
 }
 
+std::optional<ModuleCommand> findCommand(const QString &name)
+{
+    QList<const QList<ModuleCommand> *> tables = {&commandsMenu(), &sppToolbar(), &bgioToolbar(),
+                                                  &hidToolbar()};
+    for (const QList<ModuleCommand> &row : gainSpanRows())
+        tables << &row;
+    for (const QList<ModuleCommand> *table : tables) {
+        for (const ModuleCommand &command : *table) {
+            if (command.caption == name || command.name == name)
+                return command;
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace zorvane::terminal

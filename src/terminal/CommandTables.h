@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace zorvane::terminal {
 
 // How a module command goes out.
@@ -67,6 +69,8 @@ const QList<ModuleCommand> &hidToolbar();
 // The GainSpan toolbar's rows, top to bottom.
 const QList<QList<ModuleCommand>> &gainSpanRows();
 const QList<PioButton> &pioButtons();
+// The command of the Commands menu or a command toolbar with this caption or control name.
+std::optional<ModuleCommand> findCommand(const QString &name);
 // The iWRAP command list, one line each, comments after "//".
 const QStringList &iwrapCommandList();
 

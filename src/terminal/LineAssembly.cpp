@@ -90,7 +90,7 @@ void LineAssembly::wrap(LineStore &lines, const ReceiveOptions &options, Receive
         // Logged before it is shown, so stamps the log writer adds show on screen too; they
         // can lead the line there only while no earlier piece of it is in the list.
         QByteArray &text = unloggedText();
-        hooks.logLine(text);
+        hooks.writeLogLine(text);
         const qsizetype shownFrom = m_lineStart.isEmpty() ? 0 : text.size() - m_pending.size();
         addToList(lines, 0, QByteArrayView(text).sliced(shownFrom), options);
         m_pending.truncate(0);
@@ -107,10 +107,10 @@ void LineAssembly::endLine(LineStore &lines, const ReceiveOptions &options, Rece
     // The whole line, however many ticks it took; a line that came in one needs no copy.
     const QByteArrayView line = m_lineStart.isEmpty() ? m_pending.view() : wholeLine();
     if (isInquiryLine(line))
-        hooks.captureInquiry(line);
+        hooks.inquiryLineDone(line);
     // Logged after it is shown, so stamps stay out of the list.
     if (options.log)
-        hooks.logLine(unloggedText());
+        hooks.writeLogLine(unloggedText());
     m_pending.truncate(0);
     startLine();
 }
@@ -142,7 +142,7 @@ void LineAssembly::logOpenLine(ReceiveHooks &hooks)
 {
     if (m_lineStart.size() == m_logFrom && m_pending.isEmpty())
         return;
-    hooks.logLine(unloggedText());
+    hooks.writeLogLine(unloggedText());
     m_logFrom = m_lineStart.size();
 }
 
@@ -162,7 +162,7 @@ void LineAssembly::packetBoundary(LineStore &lines, const ReceiveOptions &option
     if (options.log && m_lineStart.size() > m_logFrom) {
         m_logText.resize(0);
         m_logText.append(QByteArrayView(m_lineStart).sliced(m_logFrom));
-        hooks.logLine(m_logText);
+        hooks.writeLogLine(m_logText);
     }
     startLine();
     addToList(lines, 1, QByteArrayView(), options);

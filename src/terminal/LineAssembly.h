@@ -32,13 +32,13 @@ public:
     // ESC [ 2 J: empty the terminal list.
     virtual void clearList() = 0;
     // A finished line holding "INQUIRY" and a ':' (the raw text, before CR/LF became spaces).
-    virtual void captureInquiry(QByteArrayView line) = 0;
+    virtual void inquiryLineDone(QByteArrayView line) = 0;
     // Every byte the tick handles itself (not the ones an escape sequence reads).
-    virtual void bgapiDecode(quint8 byte) { Q_UNUSED(byte); }
+    virtual void feedBgapiDecoder(quint8 byte) { Q_UNUSED(byte); }
     // True once a packet is complete; clears the flag and the decoder's receive buffer.
     virtual bool takeBgapiPacketDone() { return false; }
     // The session log writer; it may put time and date stamps in front of the text in place.
-    virtual void logLine(QByteArray &text) { Q_UNUSED(text); }
+    virtual void writeLogLine(QByteArray &text) { Q_UNUSED(text); }
 };
 
 // Turns the bytes of one receive tick into terminal lines: the display text of each byte,
@@ -167,7 +167,7 @@ void LineAssembly::handleEscape(Text &pending, Source &source, ReceiveHooks &hoo
     const auto next = [&] {
         const int byte = source.c_getc(Source::ReadWait::Timeout);
         if (decodeBgapi && byte >= 0)
-            hooks.bgapiDecode(static_cast<quint8>(byte));
+            hooks.feedBgapiDecoder(static_cast<quint8>(byte));
         return static_cast<char>(byte & 0xFF);
     };
     const char first = next();
@@ -192,7 +192,7 @@ void LineAssembly::tick(int first, Source &source, LineStore &lines, const Recei
     for (;;) {
         // Decoded first: an escape shown next may take the three bytes after it.
         if (options.bgapi)
-            hooks.bgapiDecode(static_cast<quint8>(byte & 0xFF));
+            hooks.feedBgapiDecoder(static_cast<quint8>(byte & 0xFF));
         showRxChar(byte, m_pending, source, options, hooks);
         // ESC [ 2 J empties the pending text (any other escape adds four characters): the
         // line's start went with the list.

@@ -107,7 +107,7 @@ void TestProfileWindow::captionAndLogName()
     QCOMPARE(w.windowTitle(), caption);
     QVERIFY(!w.SettingsNotice);
 
-    w.session.sessionLog.setClock([] { return QDateTime(QDate(2027, 3, 5), QTime(9, 7, 45)); });
+    w.session.sessionLog().setClock([] { return QDateTime(QDate(2027, 3, 5), QTime(9, 7, 45)); });
     w.Log1->trigger();
     QCOMPARE(w.LogFileName, logFile);
     QVERIFY(QFile::exists(m_fx.docs + logFile));

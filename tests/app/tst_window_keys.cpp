@@ -195,7 +195,7 @@ private slots:
         QTest::keyClick(focusedIn(*m_window), Qt::Key_Down);
         QCOMPARE(w.Channel->currentText(), "1");
         QTest::mouseClick(w.Select, Qt::LeftButton);
-        QCOMPARE(w.mux_link, 1);
+        QCOMPARE(w.session.muxLink(), 1);
         QTest::mouseClick(w.MUX1, Qt::LeftButton);
         QVERIFY(!w.MUX1->isChecked());
         QCOMPARE(sentSoFar(w.serial, *m_module).toHex(' '),

@@ -140,8 +140,8 @@ void TestConnection::portItemOpensPort()
     QFETCH(QString, status);
     auto module = plugIn(5);
     auto w = makeMain();
-    w->baud_rate = baud;
-    w->stop_bits = stopBits;
+    w->session.connection().setBaudRate(baud);
+    w->session.connection().setStopBits(stopBits);
 
     w->com_items[5]->trigger();
 
@@ -247,10 +247,10 @@ void TestConnection::refusedLineSettings()
     auto module = plugIn(5);
     auto w = makeMain();
     w->ResetonConnect->setChecked(true);
-    w->baud_rate = 9600;
-    w->data_bits = dataBits;
-    w->parity = parity;
-    w->stop_bits = stopBits;
+    w->session.connection().setBaudRate(9600);
+    w->session.connection().setDataBits(dataBits);
+    w->session.connection().setParity(parity);
+    w->session.connection().setStopBits(stopBits);
 
     w->set_comx(5, true);
 
@@ -324,16 +324,16 @@ void TestConnection::lineValuesOutOfRange()
     QFETCH(int, stopBits);
     auto module = plugIn(5);
     auto w = makeMain();
-    w->data_bits = dataBits;
-    w->parity = parity;
-    w->stop_bits = stopBits;
+    w->session.connection().setDataBits(dataBits);
+    w->session.connection().setParity(parity);
+    w->session.connection().setStopBits(stopBits);
 
     w->set_comx(5, true);
 
     QCOMPARE(w->StatusBarPanel1->text(), "COM5 115200 8N1- Online");
-    QCOMPARE(w->parity, 0);
-    QCOMPARE(w->data_bits, 8);
-    QCOMPARE(w->stop_bits, 1);
+    QCOMPARE(w->session.connection().lineSettings().parity, 0);
+    QCOMPARE(w->session.connection().lineSettings().dataBits, 8);
+    QCOMPARE(w->session.connection().lineSettings().stopBits, 1);
     QCOMPARE(w->serial.lastRequested(), (LineSettings{115200, 8, 0, 1}));
     QVERIFY(w->NoParity1->isChecked());
     QVERIFY(!w->oddparity1->isChecked() && !w->EvenParity1->isChecked());
@@ -345,14 +345,14 @@ void TestConnection::baudItemReopens()
 {
     auto module = plugIn(3);
     auto w = makeMain();
-    w->baud_rate = 9600;
+    w->session.connection().setBaudRate(9600);
     w->set_comx(3, true);
     termios before = module->programSideSettings();
     QCOMPARE(cfgetospeed(&before), speed_t(B9600));
 
     w->baud_items[7]->trigger();
 
-    QCOMPARE(w->baud_rate, 115200);
+    QCOMPARE(w->session.connection().lineSettings().baudRate, 115200);
     QCOMPARE(w->StatusBarPanel1->text(), "COM3 115200 8N1- Online");
     QCOMPARE(w->windowTitle(), "Zorvane COM3 115200 8N1- Online");
     termios held = module->programSideSettings();
@@ -373,7 +373,7 @@ void TestConnection::baudItemWithoutPort()
 
     w->baud_items[0]->trigger();
 
-    QCOMPARE(w->baud_rate, 1200);
+    QCOMPARE(w->session.connection().lineSettings().baudRate, 1200);
     QVERIFY(w->baud_items[0]->isChecked());
     QVERIFY(!w->baud_items[7]->isChecked());
     QCOMPARE(w->StatusBarPanel1->text(), "COM7 - OffLine");
@@ -390,9 +390,9 @@ void TestConnection::lineItemsWithoutPort()
     w->N7DataBits1->trigger();
     w->N2stopbits1->trigger();
 
-    QCOMPARE(w->parity, 2);
-    QCOMPARE(w->data_bits, 7);
-    QCOMPARE(w->stop_bits, 2);
+    QCOMPARE(w->session.connection().lineSettings().parity, 2);
+    QCOMPARE(w->session.connection().lineSettings().dataBits, 7);
+    QCOMPARE(w->session.connection().lineSettings().stopBits, 2);
     QVERIFY(w->EvenParity1->isChecked() && !w->NoParity1->isChecked());
     QVERIFY(w->N7DataBits1->isChecked() && !w->N8DataBits1->isChecked());
     QVERIFY(w->N2stopbits1->isChecked() && !w->N1stopbit1->isChecked());
@@ -656,7 +656,7 @@ void TestConnection::baudRateZero()
 {
     auto module = plugIn(5);
     auto w = makeMain();
-    w->baud_rate = 0;
+    w->session.connection().setBaudRate(0);
 
     w->set_comx(5, true);
 

@@ -1,7 +1,9 @@
 // A network port on the real main window: a pin to a server opens it like any port, its open
 // failures keep their message and give the server's reason, a server that goes is an unplugged
 // port counted down and reopened quietly when it is back, a greeting is shown as text, and a
-// raw TCP port says once that its server fixes the line settings.
+// raw TCP port says once that its server fixes the line settings. A server that accepts and
+// never answers holds nobody up: the window keeps answering while the open waits for it.
+#include "LoopMonitor.h"
 #include "NetworkServers.h"
 #include "WindowFixture.h"
 #include "WindowText.h"
@@ -9,9 +11,33 @@
 #include "app/main_window/MainForm.h"
 #include "serial/PortNames.h"
 
+#include <QAction>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTest>
+
+#include <functional>
+
+using zorvane::session::Connection;
+
+namespace {
+
+// The longest a posted event may wait while an open is going on. An open that waited on the
+// window's thread would hold every event for the whole time-out (3 s); a tenth of it leaves
+// room for a machine busy with other work, where the scheduler alone may delay an event by
+// tens of milliseconds.
+constexpr double kAnswerMs = 300;
+
+// Runs the event loop until the open going on has ended.
+bool openEnded(TMain &w, int timeoutMs = 10000)
+{
+    return QTest::qWaitFor(
+        [&] { return w.session.connection().state() != Connection::State::Opening; }, timeoutMs);
+}
+
+} // namespace
 
 class TestNetworkPort : public QObject
 {
@@ -26,6 +52,7 @@ private slots:
     void openFailureSaysWhy();
     void lostServerCountsDownAndReopens();
     void greetingAndFixedSettings();
+    void silentServerHoldsNobodyUp();
 
 private:
     void pin(int port, const QString &url);
@@ -77,10 +104,12 @@ void TestNetworkPort::openFailureSaysWhy_data()
     QTest::addColumn<QString>("peer");
     QTest::addColumn<QString>("reason");
 
-    QTest::newRow("refused") << "" << "connection refused by 127.0.0.1:";
+    QTest::newRow("refused") << ""
+                             << "connection refused by 127.0.0.1:";
     QTest::newRow("settings refused")
-        << "refuse" << "did not accept the line settings (it set 9600 baud); ser2net's accepter "
-                       "must be telnet(rfc2217),tcp,PORT.";
+        << "refuse"
+        << "did not accept the line settings (it set 9600 baud); ser2net's accepter "
+           "must be telnet(rfc2217),tcp,PORT.";
 }
 
 void TestNetworkPort::openFailureSaysWhy()
@@ -99,6 +128,7 @@ void TestNetworkPort::openFailureSaysWhy()
     m_fx.messages.clear();
     m_informative.clear();
     w->set_comx(12, true);
+    QVERIFY(openEnded(*w));
 
     QCOMPARE(m_fx.messages, QStringList{"Unable to Open Port COM12"});
     QCOMPARE(m_informative.size(), 1);
@@ -116,6 +146,7 @@ void TestNetworkPort::lostServerCountsDownAndReopens()
     pin(12, server.url(QStringLiteral("rfc2217")));
     auto w = m_fx.makeMain();
     w->set_comx(12, true);
+    QVERIFY(openEnded(*w));
     const QString online = "COM12 115200 8N1- Online";
     QCOMPARE(w->StatusBarPanel1->text(), online);
     w->tick_count = 0;
@@ -131,6 +162,7 @@ void TestNetworkPort::lostServerCountsDownAndReopens()
 
     // Still gone at the reopening: quietly off line, and counted down again.
     w->Timer1Timer();
+    QVERIFY(openEnded(*w));
     QCOMPARE(w->StatusBarPanel1->text(), "COM12 - OffLine");
     QVERIFY(m_fx.messages.isEmpty());
 
@@ -138,6 +170,7 @@ void TestNetworkPort::lostServerCountsDownAndReopens()
     QVERIFY(server.startPeer(QStringLiteral("pyserial"), port));
     tickUntil(*w, 500);
     w->Timer1Timer();
+    QVERIFY(openEnded(*w));
     QCOMPARE(w->StatusBarPanel1->text(), online);
     QVERIFY(w->serial.holdsDevice());
     QVERIFY(m_fx.messages.isEmpty());
@@ -154,6 +187,7 @@ void TestNetworkPort::greetingAndFixedSettings()
 
     auto w = m_fx.makeMain();
     w->set_comx(12, true);
+    QVERIFY(openEnded(*w));
     QCOMPARE(w->StatusBarPanel1->text(), "COM12 115200 8N1- Online");
     QVERIFY(listLines(*w).contains("Welcome to the rack"));
     QCOMPARE(w->StatusBarPanel5->text(), QString());
@@ -162,8 +196,63 @@ void TestNetworkPort::greetingAndFixedSettings()
     QCOMPARE(listLines(*w).count("Welcome to the rack"), 1);
 
     w->set_comx(13, true);
+    QVERIFY(openEnded(*w));
     QCOMPARE(w->StatusBarPanel1->text(), "COM13 115200 8N1- Online");
     QCOMPARE(w->StatusBarPanel5->text(), "Line settings fixed by the server");
+    QVERIFY(m_fx.messages.isEmpty());
+}
+
+void TestNetworkPort::silentServerHoldsNobodyUp()
+{
+    NetworkServer server;
+    QVERIFY(server.startPeer(QStringLiteral("silent")));
+    pin(12, server.url(QStringLiteral("rfc2217")));
+    auto w = m_fx.makeMain();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    m_fx.messages.clear();
+    m_informative.clear();
+
+    // While the open waits for the server, no posted event waits long, a key typed into the
+    // send box lands, a menu item runs and a repaint is done.
+    auto whileOpening = [&](const char *what, const std::function<void()> &startOpen) {
+        zorvane::bench::LoopMonitor monitor(5);
+        startOpen();
+        QVERIFY2(w->session.connection().state() == Connection::State::Opening, what);
+        w->SendString->lineEdit()->clear();
+        w->SendString->setFocus();
+        QTest::keyClicks(w->SendString, QStringLiteral("AT"));
+        QCOMPARE(w->SendString->currentText(), QStringLiteral("AT"));
+        w->Echo1->trigger();
+        QCOMPARE(w->StatusBarPanel2->text(), QStringLiteral("Echo"));
+        w->Echo1->trigger();
+        w->repaint();
+        QTest::qWait(500);
+        QVERIFY2(w->session.connection().state() == Connection::State::Opening, what);
+        QVERIFY2(openEnded(*w), what);
+        monitor.stop();
+        qInfo("%s: posted events waited at most %.1f ms (p99 %.1f ms)", what,
+              monitor.longestLatencyMs(), monitor.latencyPercentileMs(0.99));
+        QVERIFY2(monitor.longestLatencyMs() < kAnswerMs,
+                 qPrintable(QStringLiteral("%1: a posted event waited %2 ms")
+                                .arg(QLatin1String(what))
+                                .arg(monitor.longestLatencyMs())));
+    };
+
+    whileOpening("the open the user chose", [&] { w->set_comx(12, true); });
+    QCOMPARE(m_fx.messages, QStringList{"Unable to Open Port COM12"});
+    QCOMPARE(w->StatusBarPanel1->text(), "COM12 - OffLine");
+    QVERIFY2(m_informative.value(0).contains("no answer from 127.0.0.1:"),
+             qPrintable(m_informative.value(0)));
+
+    // The quiet reopenings try the same server again, as often as the link check says.
+    m_fx.messages.clear();
+    w->tick_count = 0;
+    for (const char *reopening : {"the first quiet reopening", "the second quiet reopening"}) {
+        tickUntil(*w, 500);
+        whileOpening(reopening, [&] { w->Timer1Timer(); });
+        QCOMPARE(w->StatusBarPanel1->text(), "COM12 - OffLine");
+    }
     QVERIFY(m_fx.messages.isEmpty());
 }
 

@@ -60,9 +60,11 @@ QStringList stateOf(const TMain &w)
         if (w.com_items[static_cast<size_t>(port)]->isChecked())
             marked = port;
     }
-    s << QStringLiteral("com=%1").arg(marked) << QStringLiteral("baud=%1").arg(w.baud_rate)
-      << QStringLiteral("dataBits=%1").arg(w.data_bits) << QStringLiteral("parity=%1").arg(w.parity)
-      << QStringLiteral("stopbits=%1").arg(w.stop_bits);
+    s << QStringLiteral("com=%1").arg(marked)
+      << QStringLiteral("baud=%1").arg(w.session.connection().lineSettings().baudRate)
+      << QStringLiteral("dataBits=%1").arg(w.session.connection().lineSettings().dataBits)
+      << QStringLiteral("parity=%1").arg(w.session.connection().lineSettings().parity)
+      << QStringLiteral("stopbits=%1").arg(w.session.connection().lineSettings().stopBits);
     auto toolbar = [&](const char *key, const QToolBar *bar, const QAction *item) {
         const bool shown = !bar->isHidden();
         s << QLatin1String(key) + u'=' + flag(shown) +

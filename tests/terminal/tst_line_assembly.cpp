@@ -54,8 +54,8 @@ public:
     explicit RecordingHooks(LineStore &lines) : m_lines(lines) {}
 
     void clearList() override { m_lines.clear(); }
-    void captureInquiry(QByteArrayView line) override { inquiries << line.toByteArray(); }
-    void bgapiDecode(quint8 byte) override
+    void inquiryLineDone(QByteArrayView line) override { inquiries << line.toByteArray(); }
+    void feedBgapiDecoder(quint8 byte) override
     {
         decoded += char(byte);
         ++m_packetBytes;
@@ -67,7 +67,7 @@ public:
         m_packetBytes = 0;
         return true;
     }
-    void logLine(QByteArray &text) override
+    void writeLogLine(QByteArray &text) override
     {
         text.prepend(logStamp);
         logged << text;

@@ -239,7 +239,7 @@ private slots:
             w.Select->click();
         }
         if (mode.contains("link255"))
-            w.mux_link = 255;
+            w.session.setMuxLink(255);
         if (mode.contains("address"))
             addAddress(mode.contains("address2") ? "00:07:80:AA:BB:CC" : "00:07:80:12:34:56");
         if (mode.contains("label")) {
@@ -328,7 +328,7 @@ private slots:
         sentSoFar(w.serial, *m_fx.module);
         click("list:SELECT 2");
         QCOMPARE(sentSoFar(w.serial, *m_fx.module), frame(0, "SELECT 2"));
-        QCOMPARE(w.mux_link, 0);
+        QCOMPARE(w.session.muxLink(), 0);
     }
 
     void listByKeyboard()
@@ -379,7 +379,7 @@ private slots:
         TMain &w = *m_fx.window;
         w.ResetonConnect->setChecked(reset);
         // Start elsewhere, so every item really changes the rate.
-        w.baud_rate = 1200;
+        w.session.connection().setBaudRate(1200);
         w.set_com(false);
         sentSoFar(w.serial, *m_fx.module);
 
@@ -390,8 +390,8 @@ private slots:
         QCOMPARE(pauses[0], (QPair<int, QByteArray>{100, line(text)}));
         QCOMPARE(pauses[1].first, 5);
 
-        QCOMPARE(w.baud_rate, rate);
-        QCOMPARE(w.parity, parity);
+        QCOMPARE(w.session.connection().lineSettings().baudRate, rate);
+        QCOMPARE(w.session.connection().lineSettings().parity, parity);
         QCOMPARE(w.serial.lastRequested(), (zorvane::serial::LineSettings{rate, 8, parity, 1}));
         QCOMPARE(w.EvenParity1->isChecked(), parity == 2);
         if (parity == 0) {
@@ -410,7 +410,7 @@ private slots:
             QCOMPARE(pauses[1].second, QByteArray());
             QCOMPARE(m_fx.messages, QStringList{"Unable to Open Port COM1"});
             QCOMPARE(w.StatusBarPanel1->text(), "COM1 - OffLine");
-            w.parity = 0;
+            w.session.connection().setParity(0);
             w.set_comx(kPort, false);
             QCOMPARE(sentSoFar(w.serial, *m_fx.module), QByteArray());
         }

@@ -461,7 +461,7 @@ private:
     {
         m_fx.module = m_fx.plugIn(kPort);
         m_fx.window = m_fx.makeMain();
-        m_fx.window->session.sessionLog.setClock([this] { return m_now; });
+        m_fx.window->session.sessionLog().setClock([this] { return m_now; });
         m_fx.window->show();
         m_fx.window->Timer1->start();
         QVERIFY(m_fx.window->serial.holdsDevice());

@@ -135,7 +135,7 @@ private slots:
         w.Form_BGAPI->setVisible(bgapi);
         w.Echo1->setChecked(true);
         w.MUX1->setChecked(mux);
-        w.mux_link = link;
+        w.session.setMuxLink(link);
         const QStringList before = comboEntries(w.SendString);
 
         if (action == "mc_puts") {
@@ -150,7 +150,7 @@ private slots:
 
         QCOMPARE(sentSoFar(w.serial, *m_fx.module).toHex(' '), bytes.toHex(' '));
         QCOMPARE(listLines(w), list);
-        QCOMPARE(w.mux_link, linkAfter);
+        QCOMPARE(w.session.muxLink(), linkAfter);
         const QStringList history = comboEntries(w.SendString);
         QCOMPARE(history.size(), 11);
         QCOMPARE(history.first(), newest);
@@ -316,26 +316,26 @@ private slots:
         TMain &w = *m_fx.window;
         w.Echo1->setChecked(true);
         w.UnReadable1->setChecked(true);
-        QCOMPARE(w.mux_link, 0);
+        QCOMPARE(w.session.muxLink(), 0);
 
         w.MUX1->click();
         QVERIFY(w.MUX1->isChecked());
         QCOMPARE(sentSoFar(w.serial, *m_fx.module), QByteArray("SET CONTROL MUX 1\r\r"));
-        QCOMPARE(w.mux_link, 255);
+        QCOMPARE(w.session.muxLink(), 255);
         QVERIFY(!w.UnReadable1->isChecked());
         QCOMPARE(comboEntries(w.SendString).first(), QStringLiteral("old0"));
         QCOMPARE(listLines(w), QStringList{"TX=> SET CONTROL MUX 1"});
 
         w.Channel->setCurrentText("2");
         w.Select->click();
-        QCOMPARE(w.mux_link, 2);
+        QCOMPARE(w.session.muxLink(), 2);
         w.BtnL->click();
         w.mc_puts("x");
         w.Close->click();
         QCOMPARE(sentSoFar(w.serial, *m_fx.module).toHex(' '),
                  (frame(255, "SELECT 2") + frame(255, "LIST") + frame(2, "x") + frame(2, "CLOSE 2"))
                      .toHex(' '));
-        QCOMPARE(w.mux_link, 2);
+        QCOMPARE(w.session.muxLink(), 2);
 
         w.UnReadable1->setChecked(true);
         w.MUX1->click();
@@ -343,7 +343,7 @@ private slots:
         // Whatever link is selected, the mode ends at the module itself.
         QCOMPARE(sentSoFar(w.serial, *m_fx.module).toHex(' '),
                  frame(255, "SET CONTROL MUX 0").toHex(' '));
-        QCOMPARE(w.mux_link, -1);
+        QCOMPARE(w.session.muxLink(), -1);
         QVERIFY(w.UnReadable1->isChecked());
         QCOMPARE(comboEntries(w.SendString).first(), QStringLiteral("SET CONTROL MUX 0"));
         QCOMPARE(listLines(w).last(2),
@@ -368,7 +368,7 @@ private slots:
                  (QByteArray("\rSELECT 255\r\n\r") + frame(255, "x")).toHex(' '));
         w.Channel->setCurrentText("3");
         w.Select->click();
-        QCOMPARE(w.mux_link, 3);
+        QCOMPARE(w.session.muxLink(), 3);
         w.mc_puts("y");
         QCOMPARE(sentSoFar(w.serial, *m_fx.module).toHex(' '),
                  (frame(255, "SELECT 3") + QByteArray("\ry\r\n\r")).toHex(' '));
@@ -379,7 +379,7 @@ private slots:
         TMain &w = *m_fx.window;
         w.Echo1->setChecked(true);
         w.MUX1->setChecked(true);
-        w.mux_link = 1;
+        w.session.setMuxLink(1);
         const QByteArray text = QByteArray(299, 'z');
         w.SendString->setEditText(QString::fromLatin1(text));
         w.SendClick();
@@ -400,11 +400,11 @@ private slots:
         w.mc_puts("RESET");
         QCOMPARE(listLines(w), QStringList{});
         w.MUX1->setChecked(true);
-        w.mux_link = 255;
+        w.session.setMuxLink(255);
         w.mc_puts("LIST");
         QTest::keyClicks(w.ListBox1, "a\r");
         w.MUX1->click();
-        QCOMPARE(w.mux_link, -1);
+        QCOMPARE(w.session.muxLink(), -1);
         QCOMPARE(comboEntries(w.SendString).first(4),
                  (QStringList{"SET CONTROL MUX 0", "a\r", "LIST", "RESET"}));
         // Frame echoes show; the command line entering nothing, as the port is gone.
@@ -429,7 +429,7 @@ private slots:
         QVERIFY(w.SendString->currentText() == QString::fromLatin1(text));
 
         w.MUX1->setChecked(true);
-        w.mux_link = 3;
+        w.session.setMuxLink(3);
         w.SendClick();
         const QByteArray data = text + '\r';
         QByteArray expected;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -17,9 +19,11 @@ class BgapiHost
 public:
     virtual ~BgapiHost() = default;
 
-    // Writes a packet of byte-valued characters as a command line (echo included); while the
-    // BGAPI window is visible no CR follows it.
-    virtual void c_puts(const QString &packet) = 0;
+    // Writes a command packet as a command line (echo included); while the BGAPI window is
+    // visible no CR follows it.
+    virtual void sendPacket(const QByteArray &packet) = 0;
+    // Writes command packets spaced out by the session's pause.
+    virtual void sendSequence(const QList<QByteArray> &packets) = 0;
     virtual zorvane::bgapi::BgapiState &bgapi() = 0;
     // The text of the address list's selected entry; none when nothing is selected.
     virtual std::optional<QString> selectedAddressEntry() const = 0;

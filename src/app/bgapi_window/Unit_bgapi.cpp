@@ -7,7 +7,6 @@
 #include "bgapi/BgapiState.h"
 #include "bgapi/Formats.h"
 #include "bgapi/Overloaded.h"
-#include "serial/LinePause.h"
 
 #include <QCloseEvent>
 #include <QEvent>
@@ -29,7 +28,6 @@ namespace {
 
 constexpr QSize kClientSize(851, 628);
 constexpr int kTimer1IntervalMs = 100;
-constexpr int kAllPauseMs = 10;
 constexpr int kShowOffset = 250;
 // The attribute text keeps its newest pieces once it is this long, so a logger that keeps
 // notifying cannot grow it without end.
@@ -240,8 +238,7 @@ void TForm_BGAPI::changeEvent(QEvent *event)
 
 void TForm_BGAPI::bgapi_send(const QByteArray &packet)
 {
-    m_host->c_puts(QString::fromLatin1(packet));
-    m_host->bgapi().commandSent();
+    m_host->sendPacket(packet);
     edit_num->clear();
 }
 
@@ -356,17 +353,13 @@ void TForm_BGAPI::AllClick()
     // spaced out and its answers are decoded once the whole sequence is out. The sequence
     // opens with the disconnect, whose handle must be a number: without one nothing is sent,
     // as a scan started on a connection that was not closed would not be what was asked for.
-    if (!channelNumber())
+    const std::optional<int> channel = channelNumber();
+    if (!channel)
         return;
-    btn_ble_cmd_connection_disconnectClick();
-    zorvane::serial::linePause(kAllPauseMs);
-    gap_set_modeClick();
-    zorvane::serial::linePause(kAllPauseMs);
-    gap_end_procedureClick();
-    zorvane::serial::linePause(kAllPauseMs);
-    gap_set_scan_parametersClick();
-    zorvane::serial::linePause(kAllPauseMs);
-    gap_discoverClick();
+    m_host->sendSequence({commands::connection_disconnect(quint8(*channel & 0xFF)),
+                          commands::gap_set_mode(), commands::gap_end_procedure(),
+                          commands::gap_set_scan_parameters(), commands::gap_discover()});
+    edit_num->clear();
 }
 
 void TForm_BGAPI::edit_chanChange()

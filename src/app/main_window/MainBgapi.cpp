@@ -17,8 +17,12 @@ class MainBgapiHost : public zorvane::app::BgapiHost
 public:
     explicit MainBgapiHost(TMain &main) : m_main(main) {}
 
-    void c_puts(const QString &packet) override { m_main.session.c_puts(packet); }
-    zorvane::bgapi::BgapiState &bgapi() override { return m_main.session.bgapi; }
+    void sendPacket(const QByteArray &packet) override { m_main.session.sendBgapiPacket(packet); }
+    void sendSequence(const QList<QByteArray> &packets) override
+    {
+        m_main.session.sendBgapiSequence(packets);
+    }
+    zorvane::bgapi::BgapiState &bgapi() override { return m_main.session.bgapi(); }
     std::optional<QString> selectedAddressEntry() const override
     {
         if (m_main.MAC_Address->currentIndex() < 0)

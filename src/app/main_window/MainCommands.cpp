@@ -4,7 +4,6 @@
 #include "app/main_window/MainForm.h"
 
 #include "app/main_window/ClickFirstCheckBox.h"
-#include "serial/LinePause.h"
 #include "terminal/BgioPacket.h"
 #include "terminal/CommandTables.h"
 
@@ -32,10 +31,6 @@ static void registerPictures()
 
 namespace {
 
-// The module needs this long to switch its own rate before the port follows, and the
-// port this long to settle before the first byte at the new rate.
-constexpr int kModuleBaudSwitchMs = 100;
-constexpr int kPortSettleMs = 5;
 constexpr int kCommandListWidth = 174;
 constexpr int kPioIconSize = 32;
 
@@ -171,92 +166,33 @@ void TMain::ToolbarSwitchClick(QAction *item, QToolBar *bar)
 
 void TMain::CommandClick(const ModuleCommand &command)
 {
-    const CommandContext context{MAC_Address->currentText(), MAC->text(),
-                                 QString::number(Channel->currentText().toInt())};
-    auto text = [&](qsizetype i = 0) { return expandCommand(command.texts.at(i), context); };
-
-    switch (command.send) {
-    case CommandSend::Command:
-        for (qsizetype i = 0; i < command.texts.size(); ++i)
-            mc_puts(text(i));
-        break;
-    case CommandSend::Line:
-        for (qsizetype i = 0; i < command.texts.size(); ++i)
-            c_puts(text(i));
-        break;
-    case CommandSend::GainSpan:
-        for (qsizetype i = 0; i < command.texts.size(); ++i) {
-            serial.c_putc(13);
-            c_puts(text(i));
-        }
-        break;
-    case CommandSend::Escape:
+    // The escape is refused in the multiplexing mode, with a word to the user.
+    if (command.send == CommandSend::Escape) {
         BCMDClick();
-        break;
-    case CommandSend::CallBgio:
-        mc_puts(text());
-        bgio_called = true;
-        break;
-    case CommandSend::BgioDirection: {
-        const QByteArray packet = bgio::directionPacket(static_cast<unsigned char>(command.value));
-        session.writeBgio(packet);
-        add_string(bgio::hexText(packet));
-        break;
+        return;
     }
-    case CommandSend::BgioPins:
-        BGIO_PIO(command.value);
-        break;
-    case CommandSend::BgioNextPins:
-        // Counts up without bound; past the largest value it wraps as a 32-bit register does.
-        BGIO_PIO(static_cast<int>(static_cast<quint32>(pio_value) +
-                                  static_cast<quint32>(command.value)));
-        break;
-    case CommandSend::BaudChange:
-        BaudChange(text(), command.value, command.parity);
-        break;
-    case CommandSend::Numbered:
-        for (int n = 0; n <= command.value; ++n)
-            mc_puts(text().replace(QLatin1String("{n}"), QString::number(n)));
-        break;
-    }
+    session.sendCommand(command, {MAC_Address->currentText(), MAC->text(),
+                                  QString::number(Channel->currentText().toInt())});
 }
 
 void TMain::PioClick(const PioButton &button)
 {
-    mc_puts(button.command);
-    if (!bgio_called)
-        return;
-    if (button.setsDirection)
-        BGIO_SETDIRClick();
-    else
-        BGIO_PIO(button.pins);
+    session.sendPio(button);
 }
 
 void TMain::BaudChange(const QString &text, int rate, int parityCode)
 {
-    // Told at the old rate, the module switches; the port follows once it has.
-    mc_puts(text);
-    zorvane::serial::linePause(kModuleBaudSwitchMs);
-    parity = parityCode;
-    BaudClick(rate);
-    zorvane::serial::linePause(kPortSettleMs);
-    serial.c_putc(13);
-    // The module's answer shows whether both sides now agree.
-    mc_puts(QStringLiteral("SET"));
+    session.changeBaudRate(text, rate, parityCode);
 }
 
 void TMain::BGIO_PIO(int value)
 {
-    pio_value = value;
-    session.writeBgio(bgio::setPinsPacket(value));
-    add_string(bgio::setPinsText(value));
+    session.setBgioPins(value);
 }
 
 void TMain::BGIO_SETDIRClick()
 {
-    const QByteArray packet = bgio::directionPacket(bgio::kPinMask);
-    session.writeBgio(packet);
-    add_string(bgio::escapedText(packet));
+    session.setBgioDirections();
 }
 
 void TMain::iWrapClick()

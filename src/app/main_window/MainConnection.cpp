@@ -7,7 +7,6 @@
 #include "serial/ConnectionText.h"
 #include "serial/PortClaim.h"
 #include "serial/PortNames.h"
-#include "serial/network/NetworkTarget.h"
 
 #include "terminal/view/TerminalModel.h"
 
@@ -62,82 +61,81 @@ void TMain::refreshPortDevices()
 
 QStringList TMain::portsWithDevice() const
 {
-    const AdapterLookup adapters;
-    QStringList ports;
-    for (int port = 1; port <= kPortCount; ++port) {
-        const QString device = port_names(port, DocumentsFolder);
-        if (adapters.lookUp(device).present)
-            ports << QStringLiteral("%1 (%2)").arg(portName(port), device);
-    }
-    return ports;
+    return session.connection().portsWithDevice();
 }
 
-bool TMain::openPort(int port, int dataBits, int parityCode, int stopBits, SerialIo::OpenKind kind)
+void TMain::connectConnection()
 {
-    const bool opened = serial.c_open(port, baud_rate, dataBits, parityCode, stopBits, kind);
-    if (opened)
-        modemLinesPortOpened(port);
-    if (baud_rate == 0)
-        zorvane::app::showMessage(this, QStringLiteral("Zorvane Error - Baud rate=0!"));
-    return opened;
+    using zorvane::session::Connection;
+    Connection &connection = session.connection();
+    connect(&connection, &Connection::portChosen, this, &TMain::showPortChosen);
+    connect(&connection, &Connection::noPort, this, [this] {
+        StatusBarPanel1->setText(offlineText(comItemName(session.connection().lastPort())));
+        setWindowTitle(captionText(app_title, StatusBarPanel1->text()) + captionSuffix());
+    });
+    connect(&connection, &Connection::opened, this, &TMain::portOpened);
+    connect(&connection, &Connection::openFailed, this, &TMain::portOpenFailed);
+    connect(&connection, &Connection::countdownSecond, this, [this](double seconds) {
+        const int last = session.connection().lastPort();
+        StatusBarPanel1->setText(last != 0 ? countdownText(comItemName(last), seconds)
+                                           : QStringLiteral("Offline"));
+    });
 }
 
 void TMain::set_com(bool show)
 {
-    // Only a damaged settings file hands over values outside these ranges.
-    if (serial.com_port < 0 || serial.com_port > kPortCount)
-        serial.com_port = 0;
-    if (parity < 0 || parity > 2)
-        parity = 0;
-    // The device runs 8 data bits and 1 stop bit for any other count; say so.
-    if (data_bits != 7 && data_bits != 8)
-        data_bits = 8;
-    if (stop_bits != 1 && stop_bits != 2)
-        stop_bits = 1;
+    // Only the link check opens without showing a failure: that is the quiet reopening.
+    session.connection().reopen(show ? SerialIo::OpenKind::Chosen
+                                     : SerialIo::OpenKind::QuietReopen);
+}
 
+void TMain::showPortChosen()
+{
+    const zorvane::session::Connection &connection = session.connection();
     for (int port = 1; port <= kPortCount; ++port)
         com_items[static_cast<size_t>(port)]->setChecked(false);
-    QAction *current = com_items[static_cast<size_t>(serial.com_port)];
+    QAction *current = com_items[static_cast<size_t>(connection.port())];
     current->setChecked(true);
     current->setVisible(true);
 
     ShowBaudRate();
     ShowParity();
-    ShowDataBits(data_bits);
-    ShowStopBits(stop_bits);
+    ShowDataBits(connection.lineSettings().dataBits);
+    ShowStopBits(connection.lineSettings().stopBits);
     ShowFlowControl();
+}
 
-    if (serial.com_port == 0) {
-        StatusBarPanel1->setText(offlineText(comItemName(serial.last_com_port)));
-        setWindowTitle(captionText(app_title, StatusBarPanel1->text()) + captionSuffix());
-        return;
-    }
+void TMain::warnOfBaudRateZero()
+{
+    if (session.connection().lineSettings().baudRate == 0)
+        zorvane::app::showMessage(this, QStringLiteral("Zorvane Error - Baud rate=0!"));
+}
 
-    const int port = serial.com_port;
-    serial.c_close();
-    serial.com_port = port;
-    serial.last_com_port = port;
-
-    // Only the link check opens without showing a failure: that is the quiet reopening.
-    const bool opened =
-        openPort(port, data_bits, parity, stop_bits,
-                 show ? SerialIo::OpenKind::Chosen : SerialIo::OpenKind::QuietReopen);
-    if (opened) {
-        StatusBarPanel1->setText(
-            onlineText(comItemName(port), {baud_rate, data_bits, parity, stop_bits}));
-        networkPortNotes(show);
-    } else {
-        StatusBarPanel1->setText(offlineText(comItemName(port)));
-        serial.com_port = 0;
-    }
+void TMain::portOpened()
+{
+    const zorvane::session::Connection &connection = session.connection();
+    const int port = connection.port();
+    modemLinesPortOpened(port);
+    warnOfBaudRateZero();
+    StatusBarPanel1->setText(onlineText(comItemName(port), connection.lineSettings()));
+    networkPortNotes(connection.openKind() == SerialIo::OpenKind::Chosen);
     // The caption is set before any message box: the receive timer keeps ticking while the
     // box is open, and its countdown text must not end up in the caption.
     setWindowTitle(captionText(app_title, StatusBarPanel1->text()) + captionSuffix());
-    if (opened && ResetonConnect->isChecked())
+    if (ResetonConnect->isChecked())
         BtnRClick();
-    if (!opened && show)
+}
+
+void TMain::portOpenFailed(const QString &reason)
+{
+    const zorvane::session::Connection &connection = session.connection();
+    const int port = connection.lastPort();
+    warnOfBaudRateZero();
+    StatusBarPanel1->setText(offlineText(comItemName(port)));
+    setWindowTitle(captionText(app_title, StatusBarPanel1->text()) + captionSuffix());
+    if (connection.openKind() == SerialIo::OpenKind::Chosen)
         zorvane::app::showMessage(this, QStringLiteral("Unable to Open Port ") + comItemName(port),
-                                  explainOpenFailure(serial.lastOpenFailure(), portsWithDevice()));
+                                  reason);
 }
 
 void TMain::networkPortNotes(bool chosen)
@@ -158,16 +156,15 @@ void TMain::networkPortNotes(bool chosen)
 
 void TMain::set_comx(int com, bool show)
 {
-    serial.com_port = com;
-    set_com(show);
+    session.connection().openPort(com, show ? SerialIo::OpenKind::Chosen
+                                            : SerialIo::OpenKind::QuietReopen);
 }
 
 void TMain::COMxClick(QAction *sender)
 {
     for (int port = 1; port <= kPortCount; ++port) {
         if (com_items[static_cast<size_t>(port)] == sender) {
-            serial.com_port = port;
-            set_com(true);
+            session.connection().openPort(port);
             return;
         }
     }
@@ -175,37 +172,39 @@ void TMain::COMxClick(QAction *sender)
 
 void TMain::BaudClick(int baudRate)
 {
-    baud_rate = baudRate;
+    session.connection().setBaudRate(baudRate);
     set_com(true);
 }
 
 void TMain::ParityClick(int parityCode)
 {
-    parity = parityCode;
+    session.connection().setParity(parityCode);
     set_com(true);
 }
 
 void TMain::DataBitsClick(int count)
 {
-    data_bits = count;
+    session.connection().setDataBits(count);
     set_com(true);
 }
 
 void TMain::StopBitsClick(int count)
 {
-    stop_bits = count;
+    session.connection().setStopBits(count);
     set_com(true);
 }
 
 void TMain::ShowBaudRate()
 {
+    const int rate = session.connection().lineSettings().baudRate;
     for (QAction *item : baud_items)
-        item->setChecked(item->text().toInt() == baud_rate);
+        item->setChecked(item->text().toInt() == rate);
     ShowOtherBaudRates();
 }
 
 void TMain::ShowParity()
 {
+    const int parity = session.connection().lineSettings().parity;
     NoParity1->setChecked(parity == 0);
     oddparity1->setChecked(parity == 1);
     EvenParity1->setChecked(parity == 2);
@@ -225,10 +224,8 @@ void TMain::ShowStopBits(int count)
 
 void TMain::AutoDetectClick()
 {
-    if (StatusBarPanel1->text().contains(QLatin1String("Online"))) {
-        serial.last_com_port = serial.com_port;
-        serial.c_close();
-    }
+    if (StatusBarPanel1->text().contains(QLatin1String("Online")))
+        session.connection().close();
 
     if (!com_items[0]->isChecked()) {
         for (int port = 1; port <= kPortCount; ++port)
@@ -239,22 +236,11 @@ void TMain::AutoDetectClick()
     }
 
     refreshPortDevices();
-    // A present port is one that opens and takes 8N1; nothing is sent or read. A number
-    // pinned to a network port stays listed unprobed: a connection to every server behind
-    // the list would cost seconds and wake machines for nothing.
-    for (int port = 1; port <= kPortCount; ++port) {
-        QAction *item = com_items[static_cast<size_t>(port)];
-        if (zorvane::serial::network::isNetworkTarget(port_names(port, DocumentsFolder))) {
-            item->setVisible(true);
-        } else if (serial.c_open(port, baud_rate, 8, 0, 1)) {
-            item->setVisible(true);
-            serial.c_close();
-        } else {
-            item->setVisible(false);
-        }
-    }
-    if (baud_rate == 0)
-        zorvane::app::showMessage(this, QStringLiteral("Zorvane Error - Baud rate=0!"));
+    // A present port is one that opens and takes 8N1; nothing is sent or read.
+    const auto present = session.connection().probePorts();
+    for (int port = 1; port <= kPortCount; ++port)
+        com_items[static_cast<size_t>(port)]->setVisible(present[static_cast<size_t>(port)]);
+    warnOfBaudRateZero();
 
     for (QMenu *group : com_groups) {
         const auto items = group->actions();

@@ -124,7 +124,7 @@ void TMain::FormShow()
 {
     // The BGAPI state and the BGIO call flag start out cleared.
     bgapi.reset();
-    bgio_called = false;
+    session.setBgioCalled(false);
 
     takeSettingsLock();
 
@@ -148,7 +148,7 @@ void TMain::FormShow()
     // probing a hundred of them would hold the end up. The saved port stays as it was read.
     if (m_closeAfterStart || zorvane::app::messagesGoToStandardError())
         return;
-    const int savedPort = serial.com_port;
+    const int savedPort = session.connection().port();
     com_items[0]->setChecked(true);
     AutoDetectClick();
     set_comx(savedPort, true);
@@ -167,8 +167,8 @@ void TMain::FormDestroy()
     if (savesSettings())
         SaveSettings();
     m_settingsLock.reset();
-    if (serial.com_port != 0)
-        serial.c_close();
+    if (session.connection().port() != 0)
+        session.connection().close();
 }
 
 void TMain::closeEvent(QCloseEvent *event)
@@ -354,7 +354,7 @@ void TMain::buildMainToolbar()
     zorvane::app::labelForScreenReaders(MAC_Address, QStringLiteral("MAC address"));
     // The box shows the session's address list, which scans and inquiries fill.
     MAC_Address->setModel(&session.addresses());
-    MAC_Address->addItem(QStringLiteral("Unknown MAC"));
+    MAC_Address->addItem(QLatin1String(zorvane::bgapi::kUnknownAddressEntry));
     // Room for one address, whatever the list holds.
     MAC_Address->setFixedWidth(
         MAC_Address->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00:00:00:00")) + 32);

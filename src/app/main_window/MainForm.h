@@ -58,11 +58,9 @@ public:
     // It outlives the window's children, which the destructor deletes first.
     zorvane::session::ModuleSession session;
     // Its parts, under the names the window has always used for them.
-    zorvane::serial::SerialIo &serial = session.serial;
-    zorvane::session::ReceivePacer &pacer = session.pacer;
-    zorvane::bgapi::BgapiState &bgapi = session.bgapi;
-    // The multiplexing link that framed commands go to; 255 is the module itself.
-    int &mux_link = session.mux_link;
+    zorvane::serial::SerialIo &serial = session.serial();
+    zorvane::session::ReceivePacer &pacer = session.pacer();
+    zorvane::bgapi::BgapiState &bgapi = session.bgapi();
     // The receive timer: reads the port, paced by the pacer.
     QTimer *Timer1 = session.receiveTimer();
 
@@ -194,10 +192,6 @@ public:
     zorvane::app::ModemToolbar *ToolBar_ModemLines = nullptr;
     QAction *ModemLines1 = nullptr;
     void iWrap_ListBoxClick();
-    // Set by Call BGIO: the PIO icon buttons then also send BGIO packets.
-    bool bgio_called = false;
-    // The value last given to BGIO_PIO; only its low 8 bits ever go on the wire.
-    int pio_value = 0;
 
     // --- BGAPI receive side
     // One received byte for the BGAPI decoder, while the BGAPI window is visible. A scan
@@ -304,10 +298,6 @@ public:
     class TAbout_Form *About_Form = nullptr;
 
     // Session variables
-    int baud_rate = 115200;
-    int data_bits = 8;
-    int parity = 0;
-    int stop_bits = 1;
     // Receive ticks since the last idle link check, counted by the pacer.
     int &tick_count = pacer.tick_count;
     zorvane::terminal::LineStyle item_style = zorvane::terminal::LineStyle::Standard;
@@ -316,8 +306,6 @@ public:
     QString app_folder;
     QString DocumentsFolder;
     QString LogFileName;
-    // Characters of the keys typed since the send history was last pushed.
-    QString key_line;
 
     // Menus and their items
     QMenu *File = nullptr;
@@ -443,8 +431,13 @@ private:
     void keyPressEvent(QKeyEvent *event) override;
     // Shows the terminal list's new lines and keeps the last one selected and in view.
     void refreshTerminalView();
-    bool openPort(int port, int dataBits, int parity, int stopBits,
-                  zorvane::serial::SerialIo::OpenKind kind);
+    // The connection's news: the marks of the port and line settings in force, the end of an
+    // open in the status bar and the caption (and a message when the user chose the port).
+    void connectConnection();
+    void showPortChosen();
+    void portOpened();
+    void portOpenFailed(const QString &reason);
+    void warnOfBaudRateZero();
 
     std::unique_ptr<zorvane::session::OptionsSource> m_sessionOptions;
     bool m_shown = false;

@@ -42,11 +42,11 @@ void TMain::AddString(const QString &text)
     qsizetype from = 0;
     qsizetype lastHead = -1;
     for (qsizetype at = whole.indexOf(delimiter); at >= 0; at = whole.indexOf(delimiter, from)) {
-        session.addToList(1, whole.sliced(from, at - from));
+        session.appendToList(1, whole.sliced(from, at - from));
         lastHead = from;
         from = at + delimiter.size();
     }
-    session.addToList(0, whole.sliced(from));
+    session.appendToList(0, whole.sliced(from));
     if (lastHead >= 0) {
         // What the last SplitString of the loop leaves behind.
         split_head = whole.sliced(lastHead, from - delimiter.size() - lastHead).toString();

@@ -6,7 +6,6 @@
 #include "app/MessageBoxes.h"
 #include "app/bgapi_window/Unit_bgapi.h"
 #include "app/main_window/ClickFirstCheckBox.h"
-#include "serial/ConnectionText.h"
 #include "terminal/view/TerminalModel.h"
 
 #include <QAction>
@@ -87,12 +86,5 @@ void TMain::connectSession()
             },
             Qt::QueuedConnection);
     });
-    connect(&session, &ModuleSession::reopenDue, this,
-            [this] { set_comx(serial.last_com_port, false); });
-    connect(&session, &ModuleSession::countdownSecond, this, [this](double seconds) {
-        StatusBarPanel1->setText(
-            serial.last_com_port != 0
-                ? zorvane::serial::countdownText(comItemName(serial.last_com_port), seconds)
-                : QStringLiteral("Offline"));
-    });
+    connectConnection();
 }

@@ -47,11 +47,17 @@ SettingsLeaf number(const char *group, const char *name, int newFile,
             [read](const TMain &w) { return read(w); }};
 }
 
-SettingsLeaf variable(const char *group, const char *name, int newFile, int TMain::*variable)
+// A line setting of the connection, under COMPORT.
+SettingsLeaf lineSetting(const char *name, int newFile, int zorvane::serial::LineSettings::*setting)
 {
     return number(
-        group, name, newFile, [variable](TMain &w, int v) { w.*variable = v; },
-        [variable](const TMain &w) { return w.*variable; });
+        "COMPORT", name, newFile,
+        [setting](TMain &w, int v) {
+            zorvane::serial::LineSettings settings = w.session.connection().lineSettings();
+            settings.*setting = v;
+            w.session.connection().setLineSettings(settings);
+        },
+        [setting](const TMain &w) { return w.session.connection().lineSettings().*setting; });
 }
 
 SettingsLeaf toolbar(const char *name, QToolBar *TMain::*bar)
@@ -109,12 +115,14 @@ const std::vector<SettingsLeaf> &settingsLeaves()
                 [](const TMain &w) { return w.height(); }),
             number(
                 "COMPORT", "com", NewFileValues::com,
-                [](TMain &w, int v) { w.serial.com_port = v; },
-                [](const TMain &w) { return w.serial.com_port; }),
-            variable("COMPORT", "baud", NewFileValues::baud, &TMain::baud_rate),
-            variable("COMPORT", "dataBits", NewFileValues::dataBits, &TMain::data_bits),
-            variable("COMPORT", "parity", NewFileValues::parity, &TMain::parity),
-            variable("COMPORT", "stopbits", NewFileValues::stopbits, &TMain::stop_bits),
+                [](TMain &w, int v) { w.session.connection().setPort(v); },
+                [](const TMain &w) { return w.session.connection().port(); }),
+            lineSetting("baud", NewFileValues::baud, &zorvane::serial::LineSettings::baudRate),
+            lineSetting("dataBits", NewFileValues::dataBits,
+                        &zorvane::serial::LineSettings::dataBits),
+            lineSetting("parity", NewFileValues::parity, &zorvane::serial::LineSettings::parity),
+            lineSetting("stopbits", NewFileValues::stopbits,
+                        &zorvane::serial::LineSettings::stopBits),
             toolbar("spp", &TMain::ToolBar_SPP),
             toolbar("BGIO", &TMain::ToolBar_BGIO),
             toolbar("HID", &TMain::ToolBar_HID),

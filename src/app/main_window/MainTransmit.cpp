@@ -6,7 +6,6 @@
 #include "app/main_window/ClickFirstCheckBox.h"
 #include "terminal/KeyCodes.h"
 #include "terminal/SendHistory.h"
-#include "terminal/WireText.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -15,13 +14,11 @@
 #include <QLineEdit>
 #include <QListView>
 
-using zorvane::terminal::hexWritePiece;
 using zorvane::terminal::TerminalKey;
-using zorvane::terminal::wireText;
 
 void TMain::add_string(const QString &text)
 {
-    pushHistory({text});
+    session.pushHistory({text});
 }
 
 void TMain::pushHistory(const QStringList &texts)
@@ -33,7 +30,6 @@ void TMain::pushHistory(const QStringList &texts)
     for (int i = 0; i < SendString->count(); ++i)
         SendString->setItemText(i, pushed[i]);
     selectHistory(0);
-    key_line.clear();
 }
 
 int TMain::historyIndex() const
@@ -54,31 +50,21 @@ bool TMain::ListBox1KeyDown(int key, const QString &text, Qt::KeyboardModifiers 
     const QList<TerminalKey> keys = zorvane::terminal::terminalKeys(key, text, modifiers);
     const int lastEntry = SendString->count() - 1;
     for (const TerminalKey &pressed : keys) {
+        const auto code = static_cast<char16_t>(pressed.code);
         switch (pressed.kind) {
         case TerminalKey::Kind::HistoryUp:
-            c_puts(wireText(SendString->currentText()));
+            session.typeHistoryKey(SendString->currentText(), code);
             if (historyIndex() < lastEntry)
                 selectHistory(historyIndex() + 1);
             break;
         case TerminalKey::Kind::HistoryDown:
-            c_puts(wireText(SendString->currentText()));
+            session.typeHistoryKey(SendString->currentText(), code);
             if (historyIndex() > 0)
                 selectHistory(historyIndex() - 1);
             break;
         case TerminalKey::Kind::Byte:
-            serial.c_putc(static_cast<char16_t>(pressed.code));
-            key_line += QChar(static_cast<char16_t>(pressed.code));
-            if (pressed.code == 13)
-                add_string(key_line);
+            session.typeByte(code);
             break;
-        }
-
-        if (Echo1->isChecked()) {
-            const QString echo = HexModeWrite1->isChecked()
-                                     ? hexWritePiece(static_cast<char16_t>(pressed.code))
-                                     : QString::number(pressed.code);
-            // Successive keys build up one line of codes.
-            session.echoKey(echo);
         }
     }
     return !keys.isEmpty();
@@ -86,21 +72,7 @@ bool TMain::ListBox1KeyDown(int key, const QString &text, Qt::KeyboardModifiers 
 
 void TMain::SendClick()
 {
-    // What goes out, what the echo shows and what the history keeps are the same text.
-    const QString text = wireText(SendString->currentText()) +
-                         (MUX1->isChecked() ? QStringLiteral("\r") : QString());
-    if (!HexModeWrite1->isChecked()) {
-        mc_puts(text);
-        return;
-    }
-    // Each character goes out as its hexadecimal text and becomes a history entry of its
-    // own. Only the newest pieces can stay in the history, so a long text pushes just those
-    // and is written in one go rather than piece by piece.
-    QStringList newest;
-    for (qsizetype i = qMax<qsizetype>(0, text.size() - SendString->count()); i < text.size(); ++i)
-        newest << hexWritePiece(text[i].unicode());
-    pushHistory(newest);
-    session.hexWrite(text);
+    session.sendBoxText(SendString->currentText(), SendString->count());
 }
 
 void TMain::BtnSClick()

@@ -47,7 +47,11 @@ QString valueText(const ComPortAnswer &answer)
 
 } // namespace
 
-NetworkLink::NetworkLink(QObject *parent) : Link(parent) {}
+NetworkLink::NetworkLink(QObject *parent) : Link(parent)
+{
+    m_openTimer.setSingleShot(true);
+    connect(&m_openTimer, &QTimer::timeout, this, &NetworkLink::onOpenTimeout);
+}
 
 NetworkLink::~NetworkLink()
 {
@@ -70,160 +74,248 @@ bool NetworkLink::fail(QSerialPort::SerialPortError error, const QString &text,
 
 bool NetworkLink::open(const QString &target, const LineSettings &settings)
 {
+    switch (startOpen(target, settings)) {
+    case OpenStart::Opened:
+        return true;
+    case OpenStart::Failed:
+        return false;
+    case OpenStart::Pending:
+        break;
+    }
+    return waitForOpen();
+}
+
+Link::OpenStart NetworkLink::startOpen(const QString &target, const LineSettings &settings)
+{
     close();
     m_error = {};
     QString error;
     m_target = parseNetworkTarget(target, &error);
-    if (!m_target)
-        return fail(QSerialPort::DeviceNotFoundError, error, false);
-    if (!connectTo(*m_target))
-        return false;
-    if (m_target->scheme == NetworkTarget::Scheme::Rfc2217 && !negotiate(settings))
-        return false;
-    m_open = true;
-    m_alive = true;
+    if (!m_target) {
+        fail(QSerialPort::DeviceNotFoundError, error, false);
+        return OpenStart::Failed;
+    }
+    m_settings = settings;
+    m_phase = Phase::Connecting;
+    m_socket = new QTcpSocket(this);
+    m_socket->setReadBufferSize(kReadAheadBytes);
+    connect(m_socket, &QTcpSocket::connected, this, &NetworkLink::onConnected);
     connect(m_socket, &QTcpSocket::readyRead, this, &NetworkLink::onSocketReadyRead);
     connect(m_socket, &QTcpSocket::disconnected, this, &NetworkLink::onSocketGone);
     // A wait that timed out is reported as an error too, and leaves the connection as it was.
     connect(m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
-        if (error != QAbstractSocket::SocketTimeoutError)
+        if (error == QAbstractSocket::SocketTimeoutError)
+            return;
+        if (m_phase != Phase::Idle)
+            onOpenError(error);
+        else
             onSocketGone();
     });
-    // Bytes that came with the last answer are the device's: the options are agreed now.
-    if (!m_buffer.isEmpty() || m_socket->bytesAvailable() > 0)
-        QMetaObject::invokeMethod(this, &NetworkLink::onSocketReadyRead, Qt::QueuedConnection);
-    return true;
+    restartOpenDeadline();
+    m_socket->connectToHost(m_target->host, m_target->port);
+    // A target the socket refuses outright has failed already.
+    if (m_phase == Phase::Idle)
+        return m_open ? OpenStart::Opened : OpenStart::Failed;
+    return OpenStart::Pending;
 }
 
-bool NetworkLink::connectTo(const NetworkTarget &target)
+bool NetworkLink::waitForOpen()
 {
-    m_socket = new QTcpSocket(this);
-    m_socket->setReadBufferSize(kReadAheadBytes);
-    m_socket->connectToHost(target.host, target.port);
-    if (!m_socket->waitForConnected(target.timeoutMs)) {
-        const QString where = hostAndPort(target);
-        switch (m_socket->error()) {
-        case QAbstractSocket::HostNotFoundError:
-            return fail(QSerialPort::DeviceNotFoundError,
-                        QStringLiteral("host not found: %1").arg(target.host), false);
-        case QAbstractSocket::ConnectionRefusedError:
-            return fail(QSerialPort::DeviceNotFoundError,
-                        QStringLiteral("connection refused by %1").arg(where), false);
-        case QAbstractSocket::SocketTimeoutError:
-            return fail(QSerialPort::TimeoutError,
-                        QStringLiteral("no answer from %1 within %2 s")
-                            .arg(where, seconds(target.timeoutMs)),
-                        false);
-        default:
-            return fail(QSerialPort::OpenError,
-                        QStringLiteral("%1: %2").arg(where, m_socket->errorString()), false);
+    // The same steps as in the background, driven by the socket's own waits.
+    while (m_phase != Phase::Idle) {
+        const int left = int(qMax<qint64>(1, m_openDeadline.remainingTime()));
+        if (m_phase == Phase::Connecting) {
+            m_socket->waitForConnected(left);
+        } else if (!m_socket->waitForReadyRead(left) && m_phase == Phase::Agreeing &&
+                   m_socket->state() != QAbstractSocket::ConnectedState) {
+            onOpenError(QAbstractSocket::RemoteHostClosedError);
         }
+        if (m_phase != Phase::Idle && m_openDeadline.hasExpired())
+            onOpenTimeout();
     }
+    return m_open;
+}
+
+void NetworkLink::restartOpenDeadline()
+{
+    m_openDeadline.setRemainingTime(m_target->timeoutMs);
+    m_openTimer.start(m_target->timeoutMs);
+}
+
+void NetworkLink::onConnected()
+{
+    if (m_phase != Phase::Connecting)
+        return;
     // Commands are short and wait for their answers: no Nagle delay. Keep-alive finds a
     // server that vanished without closing while the port is quiet.
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     m_socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
-    return true;
-}
-
-bool NetworkLink::negotiate(const LineSettings &settings)
-{
+    if (m_target->scheme != NetworkTarget::Scheme::Rfc2217) {
+        finishOpen();
+        return;
+    }
     m_codec = Rfc2217Codec();
     m_negotiating = true;
     m_awaited.clear();
     m_refusedAnswers.clear();
-    bool settingsSent = false;
-    bool heardTelnet = false;
-    const QString where = hostAndPort(*m_target);
+    m_pending.clear();
+    m_settingsSent = false;
+    m_heardTelnet = false;
+    m_phase = Phase::Agreeing;
     m_socket->write(m_codec.greeting());
     m_socket->flush();
-    QDeadlineTimer deadline(m_target->timeoutMs);
-    QByteArray pending;
-    for (;;) {
-        // One byte at a time while the options are agreed, so the device's bytes that follow
-        // the last answer in the same read are told apart from a banner before it.
-        if (pending.isEmpty() && m_socket->bytesAvailable() > 0)
-            pending = m_socket->readAll();
-        qsizetype used = 0;
-        while (used < pending.size() && !(settingsSent && m_awaited.isEmpty()) &&
-               !m_codec.comPortRefused() && m_refusedAnswers.isEmpty() &&
-               m_banner.size() <= kMaxGreetingBytes) {
-            const Decoded decoded = m_codec.decode(QByteArrayView(pending).sliced(used, 1));
-            ++used;
-            heardTelnet = heardTelnet || decoded.sawCommand;
-            handle(decoded);
-            if (m_codec.comPortAccepted() && !settingsSent)
-                break;
-        }
-        pending.remove(0, used);
-        if (m_banner.size() > kMaxGreetingBytes) {
-            m_negotiating = false;
-            return fail(QSerialPort::UnsupportedOperationError,
-                        QStringLiteral("%1 sent more than %2 KiB before agreeing the telnet "
-                                       "options; %3")
-                            .arg(where)
-                            .arg(kMaxGreetingBytes / 1024)
-                            .arg(accepterHint()),
-                        true);
-        }
-        if (m_codec.comPortRefused()) {
-            m_negotiating = false;
-            return fail(QSerialPort::UnsupportedOperationError,
-                        QStringLiteral("%1 does not take line settings over the network; %2")
-                            .arg(where, accepterHint()),
-                        true);
-        }
-        if (m_codec.comPortAccepted() && !settingsSent) {
-            m_socket->write(Rfc2217Codec::lineSettings(settings));
-            m_socket->flush();
-            for (quint8 c : {comport::kSetBaudRate, comport::kSetDataSize, comport::kSetParity,
-                             comport::kSetStopSize})
-                m_awaited.append({c, Rfc2217Codec::expectedValue(c, settings)});
-            // A flow control asked for must be confirmed; "none" is only said, so a server
-            // that does not know the command still opens as it did before.
-            if (settings.flowControl != FlowControl::None)
-                m_awaited.append({comport::kSetControl,
-                                  Rfc2217Codec::expectedValue(comport::kSetControl, settings)});
-            settingsSent = true;
-            // Each answer gets the whole time-out from the moment it is asked for.
-            deadline.setRemainingTime(m_target->timeoutMs);
-        }
-        if (!m_refusedAnswers.isEmpty()) {
-            m_negotiating = false;
-            return fail(QSerialPort::UnsupportedOperationError,
-                        QStringLiteral("%1 did not accept the line settings (it set %2); %3")
-                            .arg(where, valueText(m_refusedAnswers.first()), accepterHint()),
-                        true);
-        }
-        if (settingsSent && m_awaited.isEmpty())
-            break;
-        if (!pending.isEmpty())
-            continue;
-        if (m_socket->state() != QAbstractSocket::ConnectedState) {
-            m_negotiating = false;
-            return fail(
+    restartOpenDeadline();
+    agree();
+}
+
+void NetworkLink::onOpenError(QAbstractSocket::SocketError error)
+{
+    const QString where = hostAndPort(*m_target);
+    if (m_phase == Phase::Agreeing) {
+        // What the server said before it went still counts: a refusal is its reason.
+        agree();
+        if (m_phase == Phase::Agreeing)
+            failOpen(
                 QSerialPort::ResourceError,
                 QStringLiteral("%1 closed the connection while the options were agreed").arg(where),
                 false);
-        }
-        if (deadline.hasExpired()) {
-            m_negotiating = false;
-            if (!heardTelnet)
-                return fail(QSerialPort::TimeoutError,
-                            QStringLiteral("no answer from %1 within %2 s to the telnet "
-                                           "options; %3")
-                                .arg(where, seconds(m_target->timeoutMs), accepterHint()),
-                            true);
-            return fail(QSerialPort::TimeoutError,
-                        QStringLiteral("%1 did not confirm the line settings within %2 s; %3")
-                            .arg(where, seconds(m_target->timeoutMs), accepterHint()),
-                        true);
-        }
-        m_socket->waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
+        return;
     }
+    switch (error) {
+    case QAbstractSocket::HostNotFoundError:
+        failOpen(QSerialPort::DeviceNotFoundError,
+                 QStringLiteral("host not found: %1").arg(m_target->host), false);
+        break;
+    case QAbstractSocket::ConnectionRefusedError:
+        failOpen(QSerialPort::DeviceNotFoundError,
+                 QStringLiteral("connection refused by %1").arg(where), false);
+        break;
+    default:
+        failOpen(QSerialPort::OpenError,
+                 QStringLiteral("%1: %2").arg(where, m_socket->errorString()), false);
+        break;
+    }
+}
+
+void NetworkLink::onOpenTimeout()
+{
+    const QString where = hostAndPort(*m_target);
+    switch (m_phase) {
+    case Phase::Idle:
+        return;
+    case Phase::Connecting:
+        failOpen(QSerialPort::TimeoutError,
+                 QStringLiteral("no answer from %1 within %2 s")
+                     .arg(where, seconds(m_target->timeoutMs)),
+                 false);
+        return;
+    case Phase::Agreeing:
+        if (!m_heardTelnet)
+            failOpen(QSerialPort::TimeoutError,
+                     QStringLiteral("no answer from %1 within %2 s to the telnet options; %3")
+                         .arg(where, seconds(m_target->timeoutMs), accepterHint()),
+                     true);
+        else
+            failOpen(QSerialPort::TimeoutError,
+                     QStringLiteral("%1 did not confirm the line settings within %2 s; %3")
+                         .arg(where, seconds(m_target->timeoutMs), accepterHint()),
+                     true);
+        return;
+    }
+}
+
+void NetworkLink::agree()
+{
+    if (m_phase != Phase::Agreeing)
+        return;
+    const QString where = hostAndPort(*m_target);
+    for (;;) {
+        // One byte at a time while the options are agreed, so the device's bytes that follow
+        // the last answer in the same read are told apart from a banner before it.
+        if (m_pending.isEmpty() && m_socket->bytesAvailable() > 0)
+            m_pending = m_socket->readAll();
+        qsizetype used = 0;
+        while (used < m_pending.size() && !(m_settingsSent && m_awaited.isEmpty()) &&
+               !m_codec.comPortRefused() && m_refusedAnswers.isEmpty() &&
+               m_banner.size() <= kMaxGreetingBytes) {
+            const Decoded decoded = m_codec.decode(QByteArrayView(m_pending).sliced(used, 1));
+            ++used;
+            m_heardTelnet = m_heardTelnet || decoded.sawCommand;
+            handle(decoded);
+            if (m_codec.comPortAccepted() && !m_settingsSent)
+                break;
+        }
+        m_pending.remove(0, used);
+        if (m_banner.size() > kMaxGreetingBytes) {
+            failOpen(QSerialPort::UnsupportedOperationError,
+                     QStringLiteral("%1 sent more than %2 KiB before agreeing the telnet "
+                                    "options; %3")
+                         .arg(where)
+                         .arg(kMaxGreetingBytes / 1024)
+                         .arg(accepterHint()),
+                     true);
+            return;
+        }
+        if (m_codec.comPortRefused()) {
+            failOpen(QSerialPort::UnsupportedOperationError,
+                     QStringLiteral("%1 does not take line settings over the network; %2")
+                         .arg(where, accepterHint()),
+                     true);
+            return;
+        }
+        if (m_codec.comPortAccepted() && !m_settingsSent) {
+            m_socket->write(Rfc2217Codec::lineSettings(m_settings));
+            m_socket->flush();
+            for (quint8 c : {comport::kSetBaudRate, comport::kSetDataSize, comport::kSetParity,
+                             comport::kSetStopSize})
+                m_awaited.append({c, Rfc2217Codec::expectedValue(c, m_settings)});
+            // A flow control asked for must be confirmed; "none" is only said, so a server
+            // that does not know the command still opens as it did before.
+            if (m_settings.flowControl != FlowControl::None)
+                m_awaited.append({comport::kSetControl,
+                                  Rfc2217Codec::expectedValue(comport::kSetControl, m_settings)});
+            m_settingsSent = true;
+            // Each answer gets the whole time-out from the moment it is asked for.
+            restartOpenDeadline();
+        }
+        if (!m_refusedAnswers.isEmpty()) {
+            failOpen(QSerialPort::UnsupportedOperationError,
+                     QStringLiteral("%1 did not accept the line settings (it set %2); %3")
+                         .arg(where, valueText(m_refusedAnswers.first()), accepterHint()),
+                     true);
+            return;
+        }
+        if (m_settingsSent && m_awaited.isEmpty()) {
+            m_negotiating = false;
+            handle(m_codec.decode(m_pending));
+            m_pending.clear();
+            finishOpen();
+            return;
+        }
+        if (m_pending.isEmpty() && m_socket->bytesAvailable() <= 0)
+            return;
+    }
+}
+
+void NetworkLink::finishOpen()
+{
+    m_phase = Phase::Idle;
+    m_openTimer.stop();
+    m_open = true;
+    m_alive = true;
+    // Bytes that came with the last answer are the device's: the options are agreed now.
+    if (!m_buffer.isEmpty() || m_socket->bytesAvailable() > 0)
+        QMetaObject::invokeMethod(this, &NetworkLink::onSocketReadyRead, Qt::QueuedConnection);
+    emit openFinished(true);
+}
+
+void NetworkLink::failOpen(QSerialPort::SerialPortError error, const QString &text,
+                           bool settingsRefused)
+{
+    m_phase = Phase::Idle;
     m_negotiating = false;
-    handle(m_codec.decode(pending));
-    return true;
+    fail(error, text, settingsRefused);
+    emit openFinished(false);
 }
 
 void NetworkLink::handle(const Decoded &decoded)
@@ -297,6 +389,10 @@ void NetworkLink::drain()
 
 void NetworkLink::onSocketReadyRead()
 {
+    if (m_phase == Phase::Agreeing) {
+        agree();
+        return;
+    }
     if (!m_open)
         return;
     if (m_resting) {
@@ -313,6 +409,10 @@ void NetworkLink::onSocketReadyRead()
 
 void NetworkLink::onSocketGone()
 {
+    if (m_phase != Phase::Idle) {
+        onOpenError(QAbstractSocket::RemoteHostClosedError);
+        return;
+    }
     if (!m_alive)
         return;
     // Whatever came before the connection ended is still the device's.
@@ -332,6 +432,9 @@ void NetworkLink::close()
     }
     m_open = false;
     m_alive = false;
+    m_phase = Phase::Idle;
+    m_openTimer.stop();
+    m_pending.clear();
     m_negotiating = false;
     m_resting = false;
     m_wokeWhileResting = false;

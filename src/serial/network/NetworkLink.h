@@ -6,6 +6,7 @@
 
 #include <QAbstractSocket>
 #include <QDeadlineTimer>
+#include <QTimer>
 
 class QTcpSocket;
 
@@ -13,7 +14,8 @@ namespace zorvane::serial::network {
 
 // A port another machine shares over TCP: rfc2217:// speaks telnet with the com-port option
 // (line settings, modem lines), socket:// passes bytes unchanged. Opening connects, agrees
-// the options and has the line settings confirmed before it returns.
+// the options and has the line settings confirmed; startOpen does so in the background, driven
+// by the socket's signals, so nothing waits for a server that is slow or never answers.
 class NetworkLink : public Link
 {
     Q_OBJECT
@@ -22,6 +24,8 @@ public:
     ~NetworkLink() override;
 
     bool open(const QString &target, const LineSettings &settings) override;
+    OpenStart startOpen(const QString &target, const LineSettings &settings) override;
+    bool waitForOpen() override;
     void close() override;
     bool isOpen() const override;
     bool isAlive() const override;
@@ -39,11 +43,12 @@ public:
     std::optional<ModemInputs> inputs() const override;
     bool setBreak(bool on) override;
 
+    bool isRemote() const override { return true; }
     // The server fixes the line settings itself (socket://): they were not sent.
-    bool lineSettingsFixedByServer() const;
+    bool lineSettingsFixedByServer() const override;
     // Bytes the server sent before the options were agreed (a greeting or banner): text for
     // the user, never the device's data. Taken once.
-    QByteArray takeBanner();
+    QByteArray takeBanner() override;
 
     // What ser2net's accepter must say for this client, for messages.
     static QString accepterHint();
@@ -59,9 +64,19 @@ public:
     static constexpr qint64 kMaxUnsentReplyBytes = 64 * 1024;
 
 private:
+    // Where a pending open stands.
+    enum class Phase { Idle, Connecting, Agreeing };
+
     bool fail(QSerialPort::SerialPortError error, const QString &text, bool settingsRefused);
-    bool connectTo(const NetworkTarget &target);
-    bool negotiate(const LineSettings &settings);
+    // Ends a pending open that failed, and says so.
+    void failOpen(QSerialPort::SerialPortError error, const QString &text, bool settingsRefused);
+    void finishOpen();
+    void onConnected();
+    void onOpenError(QAbstractSocket::SocketError error);
+    void onOpenTimeout();
+    // Takes the server's answers while the options are agreed, as far as they have come.
+    void agree();
+    void restartOpenDeadline();
     // Moves what the socket holds through the codec into the read buffer.
     void drain();
     void handle(const Decoded &decoded);
@@ -76,6 +91,16 @@ private:
     QByteArray m_buffer;
     QByteArray m_banner;
     bool m_open = false;
+    Phase m_phase = Phase::Idle;
+    // Connecting and each answer of the server while opening get the target's time-out; the
+    // timer ends a pending open, the deadline a waiting one.
+    QTimer m_openTimer;
+    QDeadlineTimer m_openDeadline;
+    LineSettings m_settings;
+    bool m_settingsSent = false;
+    bool m_heardTelnet = false;
+    // Bytes read while the options are agreed, taken one at a time.
+    QByteArray m_pending;
     bool m_alive = false;
     bool m_negotiating = false;
     bool m_resting = false;
