@@ -57,7 +57,7 @@ public:
     void setArrivalClock(terminal::LineStore::Clock clock)
     {
         m_lines.setClock(clock);
-        serial.setWallClock(clock);
+        m_serial.setWallClock(clock);
     }
     terminal::LineStore &lines() { return m_lines; }
     const terminal::LineStore &lines() const { return m_lines; }
