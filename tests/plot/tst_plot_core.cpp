@@ -257,8 +257,8 @@ private slots:
 
         QTest::newRow("temperatures") << 19.3 << 23.9 << 19.0 << 24.0 << 1.0;
         QTest::newRow("rssi") << -83.0 << -41.0 << -90.0 << -40.0 << 10.0;
-        QTest::newRow("small values") << 0.0012 << 0.0041 << 0.001 << 0.0045 << 0.0005;
-        QTest::newRow("constant") << 40.0 << 40.0 << 35.0 << 45.0 << 2.0;
+        QTest::newRow("small values") << 0.0012 << 0.0041 << 0.001 << 0.005 << 0.001;
+        QTest::newRow("constant") << 40.0 << 40.0 << 36.0 << 44.0 << 2.0;
         QTest::newRow("zero") << 0.0 << 0.0 << -1.0 << 1.0 << 0.5;
         QTest::newRow("reversed") << 10.0 << 0.0 << 0.0 << 10.0 << 2.0;
     }

@@ -82,7 +82,6 @@ private slots:
         m_fx.reset();
         QVERIFY(m_fx.openOn(kPort));
         m_fx.window->session.lines().setClock(&testClock);
-        m_fx.window->show();
         m_fx.window->Plot1->trigger();
         QVERIFY(plot().isVisible());
         QVERIFY(m_fx.window->Plot1->isChecked());
@@ -216,7 +215,8 @@ private slots:
         data.addLine(QByteArrayView("a=3 b=4"), g_now + 100);
         data.finishBatch();
         PlotChart *chart = plot().Chart;
-        chart->repaint();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot()));
+        chart->grab(); // painted, so the legend has its places
         QCOMPARE(chart->legend().size(), size_t(2));
         QTest::mouseClick(chart, Qt::LeftButton, {}, chart->legend()[1].first.center());
         QVERIFY(!data.at(1).visible);
@@ -343,6 +343,11 @@ private slots:
     // Shown, its place and its patterns come back at the next start of the profile.
     void rememberedAcrossRuns()
     {
+        // Shown, the window loads its settings (a new file: the Plot window hidden).
+        m_fx.window->show();
+        if (!plot().isVisible())
+            m_fx.window->Plot1->trigger();
+        QVERIFY(plot().isVisible());
         plot().Pattern->setFocus();
         QTest::keyClicks(plot().Pattern, "T=(?<temp>\\d+)");
         QTest::keyClick(plot().Pattern, Qt::Key_Return);

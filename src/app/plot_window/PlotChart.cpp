@@ -59,8 +59,13 @@ void PlotChart::setFollowing(bool follow)
     if (follow == m_following)
         return;
     m_following = follow;
-    if (follow)
+    if (follow) {
         m_followWidth = m_last - m_first;
+    } else {
+        // Held where it stands.
+        m_first = m_painted.first;
+        m_last = m_painted.second;
+    }
     update();
     emit followingChanged(follow);
 }

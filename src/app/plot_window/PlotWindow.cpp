@@ -36,6 +36,8 @@ PlotWindow::PlotWindow(QWidget *mainWindow, session::ModuleSession &session)
 {
     setWindowTitle(QStringLiteral("Plot"));
     setAccessibleName(QStringLiteral("Plot"));
+    // Closing the main window ends the program, whether or not this one is open.
+    setAttribute(Qt::WA_QuitOnClose, false);
     resize(720, 560);
     m_data = new plot::PlotData(this);
     m_feed = new plot::SessionFeed(session, *m_data, this);
