@@ -1,6 +1,7 @@
 // Plot benchmark: times a full paint of the Plot window's chart holding one series of a
 // million points (and three of them), as the chart draws it at 1000 x 600 pixels, following
-// all values and zoomed in; and reports what a stored point costs.
+// all values and zoomed in; and reports what a stored point costs. The verdict is on the
+// thread's CPU time, which a busy machine does not inflate; the wall time is shown beside it.
 //
 //   QT_QPA_PLATFORM=offscreen bench_plot
 #include "Clocks.h"
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 using namespace zorvane::bench;
@@ -22,17 +24,37 @@ namespace {
 constexpr qint64 kPoints = 1'000'000;
 constexpr double kFrameMs = 16.0;
 
-// Median and worst of `repeats` full repaints, in ms.
-std::pair<double, double> timePaint(QWidget &chart, int repeats)
+// CPU time of this thread: on a machine shared with other work the wall clock also counts
+// the time the thread waited for a core.
+qint64 threadCpuNs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return qint64(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+struct PaintTiming
+{
+    double medianMs = 0;
+    double worstMs = 0;
+    double medianCpuMs = 0;
+};
+
+// Median and worst wall time, and median CPU time, of `repeats` full repaints, in ms.
+PaintTiming timePaint(QWidget &chart, int repeats)
 {
     std::vector<double> ms;
+    std::vector<double> cpuMs;
     for (int i = 0; i < repeats; ++i) {
         const qint64 t0 = nowNs();
+        const qint64 c0 = threadCpuNs();
         chart.repaint();
+        cpuMs.push_back(double(threadCpuNs() - c0) * 1e-6);
         ms.push_back(double(nowNs() - t0) * 1e-6);
     }
     std::sort(ms.begin(), ms.end());
-    return {ms[ms.size() / 2], ms.back()};
+    std::sort(cpuMs.begin(), cpuMs.end());
+    return {ms[ms.size() / 2], ms.back(), cpuMs[cpuMs.size() / 2]};
 }
 
 } // namespace
@@ -56,10 +78,11 @@ int main(int argc, char **argv)
     QCoreApplication::processEvents();
     int failures = 0;
     const auto line = [&](const char *title) {
-        const auto [median, worst] = timePaint(chart, 30);
-        std::printf("%-52s median %6.2f ms, worst %6.2f ms%s\n", title, median, worst,
-                    median <= kFrameMs ? "" : "  (over a frame of 16 ms)");
-        failures += median > kFrameMs;
+        const PaintTiming t = timePaint(chart, 30);
+        std::printf("%-46s median %6.2f ms (CPU %6.2f ms), worst %6.2f ms%s\n", title, t.medianMs,
+                    t.medianCpuMs, t.worstMs,
+                    t.medianCpuMs <= kFrameMs ? "" : "  (over a frame of 16 ms)");
+        failures += t.medianCpuMs > kFrameMs;
     };
     line("1 million points, all in view");
     QKeyEvent zoomIn(QEvent::KeyPress, Qt::Key_Plus, Qt::NoModifier);

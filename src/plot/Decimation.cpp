@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace zorvane::plot {
 
@@ -14,18 +15,49 @@ int TimeSpan::column(qint64 ms) const
     return int(std::clamp(x, -1.0, double(width)));
 }
 
+qint64 TimeSpan::startOf(int x) const
+{
+    // A span without width has one column, 0.
+    if (last <= first || width <= 0)
+        return x <= 0 ? std::numeric_limits<qint64>::min() : std::numeric_limits<qint64>::max();
+    if (x <= 0)
+        return first;
+    if (x >= width)
+        return last + 1;
+    qint64 t = first + qint64(std::ceil(double(x) * double(last - first) / double(width)));
+    // Rounding may leave it a step off the rule column() applies: that rule decides.
+    while (column(t) < x)
+        ++t;
+    while (column(t - 1) >= x)
+        --t;
+    return t;
+}
+
 void decimate(const Point *begin, const Point *end, const TimeSpan &span, std::vector<Column> &out)
 {
-    for (const Point *p = begin; p != end; ++p) {
+    // Column by column rather than point by point: the end of each column's run is found by
+    // a binary search, and the run itself is a plain pass for its extremes.
+    const auto before = [](const Point &p, qint64 t) { return p.ms < t; };
+    for (const Point *p = begin; p != end;) {
         const int x = span.column(p->ms);
-        if (!out.empty() && out.back().x == x) {
-            Column &c = out.back();
-            c.min = std::min(c.min, p->value);
-            c.max = std::max(c.max, p->value);
-            c.last = p->value;
-        } else {
-            out.push_back({x, p->value, p->value, p->value, p->value});
+        const Point *stop =
+            x >= span.width ? end : std::lower_bound(p, end, span.startOf(x + 1), before);
+        double low = p->value;
+        double high = p->value;
+        for (const Point *q = p + 1; q < stop; ++q) {
+            low = std::min(low, q->value);
+            high = std::max(high, q->value);
         }
+        if (!out.empty() && out.back().x == x) {
+            // A run that continues the column of an earlier call.
+            Column &c = out.back();
+            c.min = std::min(c.min, low);
+            c.max = std::max(c.max, high);
+            c.last = (stop - 1)->value;
+        } else {
+            out.push_back({x, low, high, p->value, (stop - 1)->value});
+        }
+        p = stop;
     }
 }
 

@@ -13,8 +13,10 @@ struct TimeSpan
     qint64 last = 0;  // ms at the right edge
     int width = 0;    // pixel columns
 
-    // The column a time falls in, which may lie outside 0..width-1.
+    // The column a time falls in: -1 before the span, `width` after it.
     int column(qint64 ms) const;
+    // The first time that falls in column `x` or later.
+    qint64 startOf(int x) const;
 };
 
 // What one pixel column of a series shows: the smallest and largest value that fell in it

@@ -247,6 +247,56 @@ private slots:
         QCOMPARE(high, 1e6);
     }
 
+    // Runs found column by column give what placing each point in its column gives, for
+    // spans and widths whose column edges fall between whole milliseconds.
+    void decimationByRunsMatchesEachPoint_data()
+    {
+        QTest::addColumn<qint64>("first");
+        QTest::addColumn<qint64>("last");
+        QTest::addColumn<int>("width");
+        QTest::newRow("wider than the points") << qint64(0) << qint64(99) << 700;
+        QTest::newRow("uneven edges") << qint64(13) << qint64(9'973) << 333;
+        QTest::newRow("span inside the points") << qint64(2'000) << qint64(3'000) << 7;
+        QTest::newRow("one column") << qint64(0) << qint64(10'000) << 1;
+    }
+
+    void decimationByRunsMatchesEachPoint()
+    {
+        QFETCH(qint64, first);
+        QFETCH(qint64, last);
+        QFETCH(int, width);
+        std::vector<Point> points;
+        quint32 seed = 12345;
+        qint64 ms = 0;
+        for (int n = 0; n < 5'000; ++n) {
+            seed = seed * 1103515245 + 12345;
+            ms += (seed >> 16) % 4; // repeated times too
+            points.push_back({ms, double(seed % 1000)});
+        }
+        const TimeSpan span{first, last, width};
+        std::vector<Column> runs;
+        decimate(points.data(), points.data() + points.size(), span, runs);
+        std::vector<Column> each;
+        for (const Point &p : points) {
+            const int x = span.column(p.ms);
+            if (!each.empty() && each.back().x == x) {
+                each.back().min = std::min(each.back().min, p.value);
+                each.back().max = std::max(each.back().max, p.value);
+                each.back().last = p.value;
+            } else {
+                each.push_back({x, p.value, p.value, p.value, p.value});
+            }
+        }
+        QCOMPARE(runs.size(), each.size());
+        for (size_t n = 0; n < runs.size(); ++n) {
+            QCOMPARE(runs[n].x, each[n].x);
+            QCOMPARE(runs[n].min, each[n].min);
+            QCOMPARE(runs[n].max, each[n].max);
+            QCOMPARE(runs[n].first, each[n].first);
+            QCOMPARE(runs[n].last, each[n].last);
+        }
+    }
+
     void scales_data()
     {
         QTest::addColumn<double>("low");

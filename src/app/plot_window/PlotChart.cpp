@@ -156,7 +156,6 @@ void PlotChart::layout(QPainter &painter)
     // Each axis scales to the values in view, or to all of a series' values when none is.
     std::vector<std::pair<double, double>> ranges;
     std::vector<const Series *> withValues;
-    const TimeSpan columnsSpan{m_painted.first, m_painted.second, std::max(width(), 1)};
     for (const Series *s : shown) {
         if (s->isEmpty())
             continue;
@@ -164,12 +163,14 @@ void PlotChart::layout(QPainter &painter)
         const qsizetype to = s->lowerBound(m_painted.second + 1);
         double low = std::numeric_limits<double>::infinity();
         double high = -low;
-        if (to > from) {
-            std::vector<Column> columns;
-            decimate(s->points().data() + from, s->points().data() + to, columnsSpan, columns);
-            for (const Column &c : columns) {
-                low = std::min(low, c.min);
-                high = std::max(high, c.max);
+        if (from == 0 && to == s->size()) {
+            // Everything in view, as while following all values: the series knows.
+            low = s->minimum();
+            high = s->maximum();
+        } else if (to > from) {
+            for (const Point *p = s->points().data() + from; p != s->points().data() + to; ++p) {
+                low = std::min(low, p->value);
+                high = std::max(high, p->value);
             }
         } else {
             low = s->minimum();
