@@ -2,6 +2,7 @@
 
 #include <QLocale>
 
+#include <charconv>
 #include <cmath>
 
 namespace zorvane::plot {
@@ -69,6 +70,25 @@ std::optional<double> PatternSet::number(QStringView text)
     text = text.trimmed();
     if (text.isEmpty())
         return std::nullopt;
+    // The usual case first, without a locale: plain ASCII digits, sign, point and exponent.
+    if (text.size() < 64) {
+        char ascii[64];
+        qsizetype n = 0;
+        bool plain = true;
+        for (const QChar c : text) {
+            const char16_t u = c.unicode();
+            plain = plain && ((u >= '0' && u <= '9') || u == '.' || u == '-' || u == '+' ||
+                              u == 'e' || u == 'E');
+            ascii[n++] = char(u);
+        }
+        const char *from = ascii;
+        if (plain && n > 1 && ascii[0] == '+' && ascii[1] != '-')
+            ++from;
+        double value = 0;
+        const auto [end, error] = std::from_chars(from, ascii + n, value);
+        if (plain && error == std::errc() && end == ascii + n)
+            return std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
+    }
     // "1,000" is not a thousand here: the comma below is a decimal point or nothing.
     static const QLocale c = [] {
         QLocale locale = QLocale::c();

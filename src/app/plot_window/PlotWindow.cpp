@@ -22,6 +22,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace zorvane::app {
@@ -29,6 +30,8 @@ namespace zorvane::app {
 namespace {
 // First shown this far right of the main window, as the BGAPI window is.
 constexpr int kShowOffset = 250;
+// The longest a value waits to be drawn.
+constexpr int kRedrawMs = 100;
 } // namespace
 
 PlotWindow::PlotWindow(QWidget *mainWindow, session::ModuleSession &session)
@@ -112,12 +115,22 @@ PlotWindow::PlotWindow(QWidget *mainWindow, session::ModuleSession &session)
     connect(Copy, &QPushButton::clicked, this, &PlotWindow::CopyClick);
     connect(Chart, &PlotChart::legendClicked, this,
             [this](qsizetype n) { m_data->setVisible(n, !m_data->at(n).visible); });
-    // Drawn again only when something changed: nothing runs while nothing arrives.
+    // Drawn again only when something changed: nothing runs while nothing arrives. Values
+    // that keep coming are shown at most ten times a second, however often they are added:
+    // a flood of lines must not spend its time redrawing millions of points.
+    m_redraw = new QTimer(this);
+    m_redraw->setSingleShot(true);
+    m_redraw->setInterval(kRedrawMs);
     const auto changed = [this] {
         Chart->update();
         describeChart();
+        m_model->refresh();
     };
-    connect(m_data, &plot::PlotData::valuesAdded, this, changed);
+    connect(m_redraw, &QTimer::timeout, this, changed);
+    connect(m_data, &plot::PlotData::valuesAdded, this, [this] {
+        if (!m_redraw->isActive())
+            m_redraw->start();
+    });
     connect(m_data, &plot::PlotData::seriesChanged, this, [this, changed] {
         changed();
         SeriesTable->resizeColumnsToContents();

@@ -10,6 +10,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QStatusBar;
 class QTableView;
+class QTimer;
 
 namespace zorvane::session {
 class ModuleSession;
@@ -79,6 +80,7 @@ private:
     plot::PlotData *m_data = nullptr;
     plot::SessionFeed *m_feed = nullptr;
     SeriesModel *m_model = nullptr;
+    QTimer *m_redraw = nullptr;
     QString m_exportFolder;
     QString m_exportPrefix;
     std::optional<QRect> m_savedPlace;

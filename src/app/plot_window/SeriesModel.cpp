@@ -21,10 +21,12 @@ SeriesModel::SeriesModel(PlotData &data, QObject *parent)
     connect(&data, &PlotData::visibilityChanged, this, [this](qsizetype row) {
         emit dataChanged(index(int(row), Name), index(int(row), Name), {Qt::CheckStateRole});
     });
-    connect(&data, &PlotData::valuesAdded, this, [this] {
-        if (rowCount() > 0)
-            emit dataChanged(index(0, Points), index(rowCount() - 1, Responses));
-    });
+}
+
+void SeriesModel::refresh()
+{
+    if (rowCount() > 0)
+        emit dataChanged(index(0, Points), index(rowCount() - 1, Responses));
 }
 
 int SeriesModel::rowCount(const QModelIndex &parent) const

@@ -18,6 +18,8 @@ public:
     enum ColumnId { Name, Points, Last, Minimum, Maximum, LastTime, Address, Responses, Count };
 
     explicit SeriesModel(plot::PlotData &data, QObject *parent = nullptr);
+    // The figures changed: every row's are read again.
+    void refresh();
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
