@@ -1,8 +1,7 @@
 #!/usr/bin/python3
 """Takes the README's pictures of Zorvane against the module simulator in the virtual display
-it runs in: the main window after an inquiry, the BGAPI window connected to the simulated
-sensor logger with its readings, and the Plot window with the logger's readings over time and
-the signal strengths of the scanned devices. The program is driven as the end-to-end tests drive it.
+it runs in: the main window after an inquiry, and the BGAPI window connected to the simulated
+sensor logger with its readings. The program is driven as the end-to-end tests drive it.
 
 Run inside xvfb-run and dbus-run-session (`make screenshots` does):
     screenshots.py PATH_TO_ZORVANE PATH_TO_ZORVANE_SIM OUTPUT_FOLDER"""
@@ -21,8 +20,7 @@ sys.dont_write_bytecode = True
 import xwd_png  # noqa: E402
 from harness import (Failure, Home, WindowManager, Zorvane, check,  # noqa: E402
                      move_mouse, visible_windows, wait_for, xdotool)
-from sim_e2e import (open_bgapi, open_plot, press, read_logger,  # noqa: E402
-                     scan_and_connect)
+from sim_e2e import open_bgapi, press, read_logger, scan_and_connect  # noqa: E402
 
 # Time for the last change to reach the screen after the accessibility bus reported it.
 PAINT_SECONDS = 0.5
@@ -80,16 +78,6 @@ def bgapi_window(z, path):
         wait_for("the " + field, lambda: Zorvane.text(shown) not in ("", "-"), timeout=5)
     read_logger(z, window)
     shoot(visible_windows(z.proc.pid, "^BGAPI Interface$")[0], path)
-    return window
-
-
-def plot_window(z, window, path):
-    """A minute of the logger's readings, one every two seconds, as the Plot window draws
-    them; the signal strengths of the scan before them."""
-    for _ in range(30):
-        read_logger(z, window)
-        time.sleep(2)
-    shoot(visible_windows(z.proc.pid, "^Plot$")[0], path)
 
 
 def run(binary, sim_binary, folder):
@@ -103,11 +91,8 @@ def run(binary, sim_binary, folder):
         check(" is /dev/" in first, "simulator did not start: %r" % first)
         z = Zorvane(binary, home)
         main_window(z, os.path.join(folder, "main-window.png"))
-        # The Plot window listens from the start, so the scan's signal strengths are in it.
-        open_plot(z)
         # The simulated module turns into a BLE dongle at the first BGAPI command.
-        window = bgapi_window(z, os.path.join(folder, "bgapi-window.png"))
-        plot_window(z, window, os.path.join(folder, "plot-window.png"))
+        bgapi_window(z, os.path.join(folder, "bgapi-window.png"))
     except Failure:
         if z is not None:
             sys.stderr.write("--- zorvane output\n%s" % z.output())

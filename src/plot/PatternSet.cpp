@@ -52,10 +52,15 @@ void PatternSet::setText(const QString &text)
     }
 }
 
-void PatternSet::match(QStringView line, const std::function<void(qsizetype, double)> &value) const
+void PatternSet::match(QStringView line, const std::function<void(qsizetype, double)> &value,
+                       bool fromLatin1) const
 {
+    // Text widened from Latin-1 holds no surrogates: no need to check it for broken ones.
+    const auto options = fromLatin1 ? QRegularExpression::DontCheckSubjectStringMatchOption
+                                    : QRegularExpression::NoMatchOption;
     for (const Pattern &pattern : m_patterns) {
-        const QRegularExpressionMatch found = pattern.expression.match(line);
+        const QRegularExpressionMatch found =
+            pattern.expression.match(line, 0, QRegularExpression::NormalMatch, options);
         if (!found.hasMatch())
             continue;
         for (qsizetype group = 0; group < pattern.series.size(); ++group) {

@@ -40,7 +40,9 @@ public:
 
     // Hands each number the line gives to `value` as (index into seriesNames, value). A
     // group that took no part in the match, or whose text is not a number, gives nothing.
-    void match(QStringView line, const std::function<void(qsizetype, double)> &value) const;
+    // `fromLatin1`: the text was widened from bytes, so it needs no check for broken UTF-16.
+    void match(QStringView line, const std::function<void(qsizetype, double)> &value,
+               bool fromLatin1 = false) const;
 
     // The number a captured text reads as: '.' or a lone ',' as the decimal point, spaces
     // around it ignored; none for anything else, infinities and NaN included.

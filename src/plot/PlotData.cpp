@@ -29,18 +29,26 @@ void PlotData::addLine(QByteArrayView latin1, qint64 ms)
     QChar *to = m_line.data();
     for (qsizetype n = 0; n < latin1.size(); ++n)
         to[n] = QChar(uchar(latin1[n]));
-    addLine(QStringView(m_line), ms);
+    matchLine(QStringView(m_line), ms, true);
 }
 
 void PlotData::addLine(QStringView text, qint64 ms)
 {
-    m_patterns.match(text, [this, ms](qsizetype index, double value) {
-        Series *&target = m_patternSeries[size_t(index)];
-        if (!target)
-            target = &series(m_patterns.seriesNames()[index], Unit::None);
-        target->append(ms, value);
-        m_added = true;
-    });
+    matchLine(text, ms, false);
+}
+
+void PlotData::matchLine(QStringView text, qint64 ms, bool fromLatin1)
+{
+    m_patterns.match(
+        text,
+        [this, ms](qsizetype index, double value) {
+            Series *&target = m_patternSeries[size_t(index)];
+            if (!target)
+                target = &series(m_patterns.seriesNames()[index], Unit::None);
+            target->append(ms, value);
+            m_added = true;
+        },
+        fromLatin1);
 }
 
 void PlotData::addMessage(const bgapi::Message &message, qint64 ms)

@@ -63,6 +63,7 @@ signals:
 
 private:
     Series &series(const QString &name, Unit unit);
+    void matchLine(QStringView text, qint64 ms, bool fromLatin1);
 
     PatternSet m_patterns;
     std::vector<std::unique_ptr<Series>> m_series;
