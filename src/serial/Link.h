@@ -20,6 +20,15 @@ struct ModemOutputs
     friend bool operator==(const ModemOutputs &, const ModemOutputs &) = default;
 };
 
+// The output lines as far as each is known: a network port learns each line from the
+// server's answer to its own change, so one may be known while the other is not.
+struct KnownOutputs
+{
+    std::optional<bool> dtr;
+    std::optional<bool> rts;
+    friend bool operator==(const KnownOutputs &, const KnownOutputs &) = default;
+};
+
 // The input lines the device reports.
 struct ModemInputs
 {
@@ -83,6 +92,12 @@ public:
     // windows then show the lines as unavailable rather than guess.
     virtual bool setOutputs(const ModemLineChange &change) = 0;
     virtual std::optional<ModemOutputs> outputs() const = 0;
+    // Each output line on its own; by default both or neither, as outputs() tells them.
+    virtual KnownOutputs knownOutputs() const
+    {
+        const std::optional<ModemOutputs> both = outputs();
+        return both ? KnownOutputs{both->dtr, both->rts} : KnownOutputs{};
+    }
     virtual std::optional<ModemInputs> inputs() const = 0;
     virtual bool setBreak(bool on) = 0;
 
@@ -93,6 +108,9 @@ signals:
     // The input lines changed (a link that learns of changes by itself, such as a network
     // port's notifications); local devices are polled instead.
     void inputsChanged();
+    // What is known of the output lines changed by itself (a network port's server confirmed
+    // a change).
+    void outputsChanged();
 };
 
 } // namespace zorvane::serial

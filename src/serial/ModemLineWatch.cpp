@@ -17,6 +17,7 @@ void ModemLineWatch::setLink(Link *link)
     m_link = link;
     if (m_link) {
         connect(m_link, &Link::inputsChanged, this, &ModemLineWatch::read);
+        connect(m_link, &Link::outputsChanged, this, &ModemLineWatch::read);
         // Without polling, a failing or vanishing link must say so itself.
         connect(m_link, &Link::failed, this, &ModemLineWatch::read);
         connect(m_link, &QObject::destroyed, this, [this] {
@@ -39,15 +40,15 @@ void ModemLineWatch::refresh()
 void ModemLineWatch::read()
 {
     std::optional<ModemInputs> in;
-    std::optional<ModemOutputs> out;
+    KnownOutputs out;
     const bool open = m_link && m_link->isOpen();
     if (open) {
         in = m_link->inputs();
-        out = m_link->outputs();
+        out = m_link->knownOutputs();
     }
     // The port went away between two readings, or its lines can no longer be read: nothing
     // more to poll until it is opened again.
-    if (!open || (!in && !out))
+    if (!open || (!in && !out.dtr && !out.rts))
         m_poll.stop();
     if (in == m_inputs && out == m_outputs && open == m_open)
         return;
@@ -57,9 +58,16 @@ void ModemLineWatch::read()
     emit changed();
 }
 
+std::optional<ModemOutputs> ModemLineWatch::outputs() const
+{
+    if (!m_outputs.dtr || !m_outputs.rts)
+        return std::nullopt;
+    return ModemOutputs{*m_outputs.dtr, *m_outputs.rts};
+}
+
 bool ModemLineWatch::tells() const
 {
-    return m_inputs.has_value() || m_outputs.has_value();
+    return m_inputs.has_value() || m_outputs.dtr.has_value() || m_outputs.rts.has_value();
 }
 
 } // namespace zorvane::serial

@@ -29,7 +29,10 @@ public:
 
     // Nothing while the link is closed or cannot tell.
     std::optional<ModemInputs> inputs() const { return m_inputs; }
-    std::optional<ModemOutputs> outputs() const { return m_outputs; }
+    // Both output lines, once both are known.
+    std::optional<ModemOutputs> outputs() const;
+    // Each output line as far as it is known.
+    KnownOutputs knownOutputs() const { return m_outputs; }
 
 signals:
     // The inputs or outputs differ from the last reading (including becoming unknown), or
@@ -44,7 +47,7 @@ private:
     QPointer<Link> m_link;
     QTimer m_poll;
     std::optional<ModemInputs> m_inputs;
-    std::optional<ModemOutputs> m_outputs;
+    KnownOutputs m_outputs;
     bool m_open = false;
 };
 

@@ -182,6 +182,25 @@ void ModuleSession::showNewLines()
     emit linesReady();
 }
 
+void ModuleSession::showSoon()
+{
+    // The receive events cannot be relied on to show them: on a quiet link the receive timer
+    // sleeps until bytes arrive, and only the link check wakes it, once a second.
+    if (m_showSoonPosted)
+        return;
+    m_showSoonPosted = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_showSoonPosted = false;
+            if (!hasUnshownLines())
+                return;
+            pacer.refreshed();
+            showNewLines();
+        },
+        Qt::QueuedConnection);
+}
+
 void ModuleSession::clearList()
 {
     emit listClearing();

@@ -61,6 +61,9 @@ public:
     // Tells the view of the lines added since it last heard, if any.
     void showNewLines();
     bool hasUnshownLines() const;
+    // Shows lines added outside a receive event (the echo of what was sent) at the next turn
+    // of the event loop; several added in one turn are shown together.
+    void showSoon();
 
     // --- BGAPI and addresses
     void bgapi_decode(quint8 byte);
@@ -143,6 +146,7 @@ private:
     QTimer *m_sleepingLinkCheck = nullptr;
     // Shows lines that came just before the timer stopped once their refresh is due.
     QTimer *m_pendingRefresh = nullptr;
+    bool m_showSoonPosted = false;
     // What the view was last told: rows, and the last row's length then.
     qsizetype m_shownRows = 0;
     qsizetype m_shownLastLength = 0;

@@ -49,6 +49,7 @@ void ModuleSession::echoKey(const QString &echo)
         AddtoList(0, echo);
     else
         m_lines.appendToLast(QStringView(echo));
+    showSoon();
 }
 
 void ModuleSession::CaptureInquiry(QByteArrayView line)

@@ -42,6 +42,7 @@ void ModuleSession::tx_echo(const QString &text)
         return;
     for (const QString &line : serial::txEchoLines(text, now.hexWrite))
         m_lines.addLine(line);
+    showSoon();
 }
 
 void ModuleSession::mc_puts(const QString &text)

@@ -53,6 +53,8 @@ private slots:
     void captionAndLogName();
     void secondInstanceLeavesTheFileAlone();
     void killedInstanceLeavesNoClaim();
+    void windowBesideAnotherInstance_data();
+    void windowBesideAnotherInstance();
 
 private:
     WindowFixture m_fx;
@@ -68,6 +70,7 @@ void TestProfileWindow::init()
         [this](QWidget *, const QString &text, const QString &info) { m_boxes.append({text, info}); });
     QFile::remove(m_fx.docs + QStringLiteral("zv_settings.xml"));
     QFile::remove(m_fx.docs + QStringLiteral("zv_settings-central.xml"));
+    QFile::remove(m_fx.docs + QStringLiteral("zv_settings-side.xml"));
 }
 
 void TestProfileWindow::captionAndLogName_data()
@@ -189,6 +192,48 @@ void TestProfileWindow::killedInstanceLeavesNoClaim()
     w.SPP1->trigger();
     w.MExit->trigger();
     QVERIFY(readFile(file).contains("<spp>true</spp>"));
+}
+
+// A window with no place of its own (a new profile, or a profile another instance runs)
+// opens beside the other instance's window instead of exactly on top of it; a profile's own
+// saved place is kept.
+void TestProfileWindow::windowBesideAnotherInstance_data()
+{
+    QTest::addColumn<QString>("profile");
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QPoint>("placed");
+    QTest::newRow("the same profile") << "central" << QByteArray() << QPoint(130, 130);
+    QTest::newRow("a new profile") << "side" << QByteArray() << QPoint(130, 130);
+    QTest::newRow("a profile with its own place")
+        << "side"
+        << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n"
+                      "<ZVSettings><Window><left>100</left><top>100</top><width>834</width>"
+                      "<height>600</height></Window></ZVSettings>\n")
+        << QPoint(100, 100);
+}
+
+void TestProfileWindow::windowBesideAnotherInstance()
+{
+    QFETCH(QString, profile);
+    QFETCH(QByteArray, settings);
+    QFETCH(QPoint, placed);
+    m_fx.module = m_fx.plugIn(5);
+    // The first instance opens its window where its file says: nowhere, so at 100,100.
+    QVERIFY(writeFile(m_fx.docs + QStringLiteral("zv_settings-central.xml"), kCentralOnCom5));
+    if (!settings.isEmpty())
+        QVERIFY(writeFile(m_fx.docs + QStringLiteral("zv_settings-%1.xml").arg(profile), settings));
+    QProcess first;
+    startProgram(first, {QStringLiteral("--profile"), QStringLiteral("central")});
+    QVERIFY(m_fx.module->readAtLeast(7, 30000).contains("RESET"));
+
+    m_fx.window = m_fx.makeMain();
+    TMain &w = *m_fx.window;
+    w.useProfile(profile);
+    w.show();
+    QCOMPARE(w.geometry().topLeft(), placed);
+
+    ::kill(static_cast<pid_t>(first.processId()), SIGTERM);
+    QVERIFY(first.waitForFinished(10000));
 }
 
 QTEST_MAIN(TestProfileWindow)

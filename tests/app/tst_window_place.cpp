@@ -126,6 +126,27 @@ private slots:
         QCOMPARE(keepOnScreen(wanted, {}), wanted.topLeft());
     }
 
+    // A window without a place of its own steps aside once for each other instance's window
+    // that opened where it would.
+    void besideOtherInstances_data()
+    {
+        QTest::addColumn<QList<QPoint>>("others");
+        QTest::addColumn<QPoint>("placed");
+        QTest::newRow("alone") << QList<QPoint>{} << QPoint(100, 100);
+        QTest::newRow("another elsewhere") << QList<QPoint>{{400, 300}} << QPoint(100, 100);
+        QTest::newRow("another there") << QList<QPoint>{{100, 100}} << QPoint(130, 130);
+        // The second opened beside the first, but its file still holds the place it was given.
+        QTest::newRow("two there, one elsewhere")
+            << QList<QPoint>{{100, 100}, {400, 300}, {100, 100}} << QPoint(160, 160);
+    }
+
+    void besideOtherInstances()
+    {
+        QFETCH(QList<QPoint>, others);
+        QFETCH(QPoint, placed);
+        QCOMPARE(zorvane::app::besideOtherInstances(QPoint(100, 100), others), placed);
+    }
+
     // A window left on a monitor that is gone starts on a screen, and is saved where it is.
     void mainWindowFromAGoneMonitor()
     {
@@ -155,7 +176,7 @@ private slots:
     }
 
     // The BGAPI window opens 250 right of the main window where that fits, and inside the
-    // screen where it does not.
+    // screen where it does not; it moves only sideways, keeping its own height.
     void bgapiWindowStaysOnScreen_data()
     {
         QTest::addColumn<QPoint>("main");
@@ -174,6 +195,9 @@ private slots:
         w.show();
         w.move(main);
         QCOMPARE(w.pos(), main);
+        const int top = w.Form_BGAPI->pos().y();
+        // The main window's top is not the one taken.
+        QVERIFY(!offset || top != main.y());
         w.Show_BGAPI->trigger();
         TForm_BGAPI *form = w.Form_BGAPI;
         QVERIFY(QTest::qWaitForWindowExposed(form));
@@ -187,7 +211,7 @@ private slots:
                                                         .arg(frame.height())));
         QCOMPARE(frame.x() == main.x() + 250, offset);
         if (offset)
-            QCOMPARE(frame.y(), main.y());
+            QCOMPARE(frame.y(), top);
     }
 
 private:

@@ -221,6 +221,20 @@ class Zorvane:
         return wait_for("a control of role " + role, probe, timeout)
 
     @staticmethod
+    def label_of(accessible):
+        """What the label related to the control as labelled-by says; None without one."""
+        for relation in accessible.getRelationSet():
+            if (relation.getRelationType() == pyatspi.RELATION_LABELLED_BY
+                    and relation.getNTargets() > 0):
+                return relation.getTarget(0).name
+        return None
+
+    def find_labelled(self, label, role, timeout=10.0, within=None):
+        """A control by its label, as a screen reader says what a combo box is for: the box's
+        own name is the entry it shows."""
+        return self.find_role(role, lambda a: self.label_of(a) == label, timeout, within)
+
+    @staticmethod
     def do_action(accessible, *names):
         """Runs the first of the named actions the control offers."""
         action = accessible.queryAction()

@@ -5,7 +5,8 @@ window's place over several starts with and without a window manager, the menus 
 from the keyboard while the terminal list has the focus, the command toolbars reached with
 Tab while the boxes and letter buttons say what they are, the list holding still under
 the real mouse wheel while the module keeps sending, two instances of one profile, a
-Parameters item reaching the device, and the Modem lines toolbar on a pseudo-terminal.
+Parameters item reaching the device, the Modem lines toolbar on a pseudo-terminal, and a
+port pinned from its dialog.
 
 Usage: run_e2e.py PATH_TO_ZORVANE SCENARIO"""
 
@@ -203,9 +204,14 @@ def keyboard_toolbars(s):
     z = s.start()
     s.module.read_until(RESET_LINE)
     toolbar = z.find("ToolBar1", "tool bar")
-    for name in ("MAC address", "Send box", "Link"):
-        z.find(name, "combo box", within=toolbar)
-    z.find("Send text", "text", within=toolbar)
+    # A combo box's name is the entry it shows, what it is for is its label's.
+    for label, value in (("MAC address", "Unknown MAC"), ("Link", "255")):
+        box = z.find_labelled(label, "combo box", within=toolbar)
+        check(box.name == value, "the box labelled %s says %r" % (label, box.name))
+    send_box = z.find_labelled("Send box", "combo box", within=toolbar)
+    send_text = z.find("Send text", "text", within=toolbar)
+    check(send_box.name == Zorvane.text(send_text),
+          "the send box says %r, its field %r" % (send_box.name, Zorvane.text(send_text)))
     for letter, command in (("S", "SET"), ("R", "RESET"), ("I", "INQUIRY 5 NAME"),
                             ("L", "LIST")):
         button = z.find(letter, "push button", within=toolbar)
@@ -292,13 +298,34 @@ def hold_while_streaming(s):
 
 
 def list_menu(s):
-    """The list's pop-up menu, opened with the real right button, is found on the bus under
-    the window and its items work from there."""
+    """Lines dragged over with the left button become the X primary selection, which a middle
+    click pastes into the send box. The list's pop-up menu, opened with the real right button,
+    is found on the bus under the window and its items work from there."""
     z = s.start()
     s.module.read_until(RESET_LINE)
     os.write(s.module.master, b"one\rtwo\r")
     terminal = z.find("Terminal", "list")
     wait_for("the two lines", lambda: terminal.childCount >= 3)
+
+    # The send box emptied first: selecting its text would make that the primary selection.
+    edit = z.find("Send text", "text")
+    z.click(edit)
+    z.key("ctrl+a", "BackSpace")
+    first = z.find("one", within=terminal)
+    second = z.find("two", within=terminal)
+    fx, fy, fw, fh = Zorvane.extents(first)
+    sx, sy, sw, sh = Zorvane.extents(second)
+    move_mouse(fx + 10, fy + fh // 2)
+    xdotool("mousedown", "1")
+    xdotool("mousemove", "--sync", fx + 20, (fy + sy + sh) // 2)
+    xdotool("mousemove", "--sync", sx + 30, sy + sh // 2)
+    xdotool("mouseup", "1")
+    ex, ey, ew, eh = Zorvane.extents(edit)
+    move_mouse(ex + ew // 2, ey + eh // 2)
+    xdotool("click", "2")
+    wait_for("the dragged lines pasted by the middle button",
+             lambda: "one" in Zorvane.text(edit) and "two" in Zorvane.text(edit), timeout=5)
+    check(s.module.drain() == b"", "the drag or the paste sent something")
     menu = z.find("Terminal menu", "popup menu")
     check(not Zorvane.has_state(menu, pyatspi.STATE_SHOWING), "the menu shows before a click")
     x, y, w, h = Zorvane.extents(terminal)
@@ -330,6 +357,11 @@ def profile_twice(s):
     wait_for("the second caption", lambda: visible_windows(
         second.proc.pid, "^Zorvane COM1 - OffLine - central - settings not saved$"))
     second.find("Settings not saved: another Zorvane uses zv_settings-central.xml", "label")
+    # The second window opens beside the first, not on top of it.
+    fx, fy, _, _ = first.geometry()
+    sx, sy, _, _ = second.geometry()
+    check((sx - fx, sy - fy) == (30, 30),
+          "the second window at %d,%d, the first at %d,%d" % (sx, sy, fx, fy))
 
     Zorvane.do_action(second.find("Show SPP Toolbar", "menu item"), "Press", "Click")
     s.exit(first)
@@ -346,7 +378,7 @@ def profile_twice(s):
 def line_settings(s):
     """Parameters > "2 stop bits" reopens the port with two stop bits: the module is reset
     again, the status bar and caption say 8N2 and the device holds them; "1 stop bit" undoes
-    it."""
+    it. "921600" and "RTS/CTS" reach the device the same way, and are undone."""
     z = s.start()
     s.module.read_until(RESET_LINE)
     for item, letters, two in (("2 stop bits", "8N2", True), ("1 stop bit", "8N1", False)):
@@ -360,6 +392,20 @@ def line_settings(s):
                  lambda: z.find_role("frame").name == "Zorvane " + status, timeout=5)
         held = bool(termios.tcgetattr(s.module.slave)[2] & termios.CSTOPB)
         check(held == two, "after %r the device holds two stop bits: %s" % (item, held))
+    # The fast rates and the flow control, after the menu's own groups.
+    for item, rate, speed, rtscts in (("921600", 921600, termios.B921600, False),
+                                      ("RTS/CTS", 921600, termios.B921600, True),
+                                      ("No Flow Control", 921600, termios.B921600, False),
+                                      ("115200", 115200, termios.B115200, False)):
+        Zorvane.do_action(z.find(item, "menu item"), "Press", "Click")
+        s.module.read_until(RESET_LINE)
+        status = "COM1 %d 8N1- Online" % rate
+        wait_for("the caption %r" % status,
+                 lambda: z.find_role("frame").name == "Zorvane " + status, timeout=5)
+        attrs = termios.tcgetattr(s.module.slave)
+        check(attrs[5] == speed, "after %r the device runs at speed constant %r" % (item, attrs[5]))
+        held = bool(attrs[2] & termios.CRTSCTS)
+        check(held == rtscts, "after %r the device holds RTS/CTS: %s" % (item, held))
     s.exit(z)
 
 
@@ -379,9 +425,11 @@ def modem_lines(s):
               "%s describes itself as %r" % (name, line.description))
         check(not Zorvane.has_state(line, pyatspi.STATE_CHECKED), "%s shows checked" % name)
     z.click(dtr)
-    status = z.find("Modem lines status", within=bar)
+    # The answer is in the status bar, in view at the first-start size.
+    status = z.find("Modem lines status")
     wait_for("the status to say DTR failed",
              lambda: status.description == "DTR failed: the device cannot set it", timeout=5)
+    check(Zorvane.has_state(status, pyatspi.STATE_SHOWING), "the answer is not in view")
     check(not Zorvane.has_state(dtr, pyatspi.STATE_CHECKED), "DTR shows checked after the click")
     got = s.module.drain()
     check(got == b"", "clicking DTR sent %r" % got)
@@ -390,7 +438,34 @@ def modem_lines(s):
     check(saved == "true", "the toolbar saved as %r" % saved)
 
 
+def pin_port(s):
+    """COM > "Pin Port..." pins a number to a second pseudo-terminal typed into its dialog with
+    real keys: the link is made, the port opens and the module there is reset."""
+    z = s.start()
+    s.module.read_until(RESET_LINE)
+    other = Module()
+    try:
+        Zorvane.do_action(z.find("Pin Port...", "menu item"), "Press", "Click")
+        for name, text in (("Port number", "75"), ("Device or address", other.path)):
+            field = z.find(name, "text")
+            z.click(field)
+            z.key("ctrl+a", "BackSpace")
+            z.type(text)
+            wait_for("%r to hold %r" % (name, text), lambda: Zorvane.text(field) == text)
+        z.click(z.find("OK", "push button"))
+        other.read_until(RESET_LINE)
+        status = "COM75 115200 8N1- Online"
+        wait_for("the caption %r" % status,
+                 lambda: z.find_role("frame").name == "Zorvane " + status, timeout=5)
+        link = os.readlink(os.path.join(s.home.ports, "COM75"))
+        check(link == other.path, "COM75 leads to %r" % link)
+        s.exit(z)
+    finally:
+        other.close()
+
+
 SCENARIOS = {
+    "pin_port": (pin_port, True),
     "modem_lines": (modem_lines, True),
     "hold_while_streaming": (hold_while_streaming, True),
     "send_box": (send_box, True),

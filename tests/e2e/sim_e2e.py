@@ -38,9 +38,14 @@ def module(z):
     wait_for("the banner after the reset on connect",
              lambda: shows(z, lambda n: "READY." in n), timeout=15)
     Zorvane.do_action(z.find("I", "push button"), "Press", "Click")
-    addresses = z.find("MAC address", "combo box")
+    addresses = z.find_labelled("MAC address", "combo box")
     wait_for("inquiry addresses in the address list",
              lambda: any(ADDRESS.match(e.strip()) for e in entries(addresses)), timeout=15)
+    # A screen reader hears the box's label and the address chosen in it, the last one found.
+    wait_for("the chosen address as the address box's name",
+             lambda: addresses.name in entries(addresses) and ADDRESS.match(addresses.name.strip()))
+    check(Zorvane.label_of(addresses) == "MAC address",
+          "the address box's label says %r" % Zorvane.label_of(addresses))
     mux = z.find("MUX", "check box")
     Zorvane.do_action(mux, "Toggle", "Press")
     wait_for("MUX checked", lambda: Zorvane.has_state(mux, pyatspi.STATE_CHECKED))
@@ -85,7 +90,7 @@ def scan_and_connect(z, window):
     wait_for("the connection handle 9", lambda: Zorvane.text(handle) == "9")
 
     toolbar = z.find("ToolBar1", "tool bar")
-    addresses = z.find("MAC address", "combo box", within=toolbar)
+    addresses = z.find_labelled("MAC address", "combo box", within=toolbar)
     before = entries(addresses)
 
     press(z, window, "All")

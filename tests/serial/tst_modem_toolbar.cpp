@@ -2,12 +2,15 @@
 // drive its lines): shown from Options and remembered, the lines shown as unavailable, clicks
 // that send nothing wrong, break, the reset sequence field, polling only while a port is open,
 // and the per-port choices kept in the settings file.
+#include "NetworkServers.h"
 #include "PtyModule.h"
 #include "WholeFiles.h"
 #include "WindowFixture.h"
 #include "app/main_window/MainForm.h"
 #include "app/main_window/ModemToolbar.h"
+#include "serial/PortNames.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
@@ -15,6 +18,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTest>
 #include <QToolButton>
 
@@ -33,6 +37,10 @@ private slots:
     void pseudoTerminalLinesUnavailable();
     void clickedSwitchSendsNothing_data();
     void clickedSwitchSendsNothing();
+    void accessibilityActions_data();
+    void accessibilityActions();
+    void networkSwitchesTrackEachLine();
+    void answersInViewAtTheDefaultSize();
     void breakHeldThenReleased();
     void resetSequenceField();
     void pollsNothingThatCannotTell();
@@ -162,6 +170,112 @@ void TestModemToolbar::clickedSwitchSendsNothing()
     QVERIFY(!control->isChecked());
     QVERIFY(sentSoFar(m_fx.window->serial, *m_fx.module).isEmpty());
     QCOMPARE(m_fx.module->programSideSettings().c_cflag, before.c_cflag);
+}
+
+// Toggle and Press from a screen reader or voice control click a switch as the mouse does,
+// so the change goes to the device (a pseudo-terminal refuses it); an indicator offers
+// neither, and its mark stays whatever is tried.
+void TestModemToolbar::accessibilityActions_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("isSwitch");
+
+    QTest::newRow("DTR Toggle") << "DTR" << QAccessibleActionInterface::toggleAction() << true;
+    QTest::newRow("RTS Toggle") << "RTS" << QAccessibleActionInterface::toggleAction() << true;
+    QTest::newRow("DTR Press") << "DTR" << QAccessibleActionInterface::pressAction() << true;
+    QTest::newRow("CTS Toggle") << "CTS" << QAccessibleActionInterface::toggleAction() << false;
+    QTest::newRow("RI Press") << "RI" << QAccessibleActionInterface::pressAction() << false;
+}
+
+void TestModemToolbar::accessibilityActions()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, action);
+    QFETCH(bool, isSwitch);
+    start();
+    showBar();
+    QToolButton *control = nullptr;
+    for (QToolButton *b : {bar().DtrSwitch, bar().RtsSwitch, bar().Cts, bar().Ri}) {
+        if (b->accessibleName() == name)
+            control = b;
+    }
+    QVERIFY(control);
+    sentSoFar(m_fx.window->serial, *m_fx.module); // the reset sent on connecting
+
+    QAccessibleInterface *face = QAccessible::queryAccessibleInterface(control);
+    QVERIFY(face && face->actionInterface());
+    QCOMPARE(face->actionInterface()->actionNames().contains(action), isSwitch);
+    QVERIFY(face->state().checkable);
+    face->actionInterface()->doAction(action);
+
+    QVERIFY(!control->isChecked());
+    QVERIFY(!face->state().checked);
+    QCOMPARE(bar().Status->text(),
+             isSwitch ? name + QStringLiteral(" failed: the device cannot set it") : QString());
+    QVERIFY(sentSoFar(m_fx.window->serial, *m_fx.module).isEmpty());
+}
+
+// pyserial's RFC 2217 server confirms each line change on its own: each switch shows its own
+// line as soon as it is confirmed, so DTR raised can be dropped again while RTS is unknown.
+// Its loop port shows DTR as DSR, so the indicator tells what really reached the far end.
+void TestModemToolbar::networkSwitchesTrackEachLine()
+{
+    NetworkServer server;
+    QVERIFY(server.startPeer(QStringLiteral("pyserial")));
+    const QString link = zorvane::serial::overrideLinkPath(m_fx.docs, 12);
+    QFile::remove(link);
+    QVERIFY(QFile::link(server.url(QStringLiteral("rfc2217")), link));
+    TMain &w = start(false);
+    w.set_comx(12, false);
+    QVERIFY(w.serial.holdsDevice());
+    showBar();
+    QCOMPARE(bar().DtrSwitch->accessibleDescription(), QStringLiteral("unavailable"));
+
+    QTest::mouseClick(bar().DtrSwitch, Qt::LeftButton);
+    QTRY_COMPARE(bar().DtrSwitch->accessibleDescription(), QStringLiteral("active"));
+    QVERIFY(bar().DtrSwitch->isChecked());
+    QCOMPARE(bar().RtsSwitch->accessibleDescription(), QStringLiteral("unavailable"));
+    QTRY_VERIFY(bar().Dsr->isChecked());
+
+    QTest::mouseClick(bar().DtrSwitch, Qt::LeftButton);
+    QTRY_COMPARE(bar().DtrSwitch->accessibleDescription(), QStringLiteral("inactive"));
+    QVERIFY(!bar().DtrSwitch->isChecked());
+    QTRY_VERIFY(!bar().Dsr->isChecked());
+
+    // RTS through the accessibility bus's Toggle, as a screen reader presses it.
+    QAccessibleInterface *rts = QAccessible::queryAccessibleInterface(bar().RtsSwitch);
+    rts->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    QTRY_COMPARE(bar().RtsSwitch->accessibleDescription(), QStringLiteral("active"));
+    QVERIFY(rts->state().checked);
+    QCOMPARE(bar().DtrSwitch->accessibleDescription(), QStringLiteral("inactive"));
+    QTRY_VERIFY(bar().Cts->isChecked());
+    QVERIFY(bar().Status->text().isEmpty());
+}
+
+// At the window's first-start size the answer to a click is in view, in the status bar
+// (the toolbar's own row puts its last controls behind the overflow button), while the
+// toolbar is shown.
+void TestModemToolbar::answersInViewAtTheDefaultSize()
+{
+    TMain &w = start();
+    QVERIFY(!bar().Status->isVisible());
+    showBar();
+    QTest::mouseClick(bar().DtrSwitch, Qt::LeftButton);
+    QCOMPARE(bar().Status->text(), QStringLiteral("DTR failed: the device cannot set it"));
+    QVERIFY(bar().Status->isVisible());
+    QVERIFY(w.statusBar()->isAncestorOf(bar().Status));
+    // Wide enough for the whole answer once the status bar has laid itself out again.
+    QTRY_VERIFY(bar().Status->contentsRect().width() >=
+                bar().Status->fontMetrics().horizontalAdvance(bar().Status->text()));
+    const QRect shown(bar().Status->mapTo(&w, QPoint(0, 0)), bar().Status->size());
+    QVERIFY(w.rect().contains(shown));
+    // The connection text keeps its panel.
+    QVERIFY(w.StatusBarPanel1->isVisible());
+
+    w.ModemLines1->trigger();
+    QVERIFY(!bar().isVisible());
+    QVERIFY(!bar().Status->isVisible());
 }
 
 void TestModemToolbar::breakHeldThenReleased()

@@ -194,9 +194,9 @@ private slots:
         QCOMPARE(w.item_style, zorvane::terminal::LineStyle::Standard);
         QCOMPARE(first.data(Qt::BackgroundRole).value<QColor>(), QColor(0xF0F8FF));
         QCOMPARE(first.data(Qt::ForegroundRole).value<QColor>(), QColor(0x000080));
-        // The selected line in the scheme's colours swapped.
-        QCOMPARE(w.ListBox1->palette().color(QPalette::Highlight), QColor(0x000080));
-        QCOMPARE(w.ListBox1->palette().color(QPalette::HighlightedText), QColor(0xF0F8FF));
+        // A selected line keeps the scheme's text colour, on a bar of its own.
+        QCOMPARE(w.ListBox1->palette().color(QPalette::Highlight), QColor(0xB0C4DE));
+        QCOMPARE(w.ListBox1->palette().color(QPalette::HighlightedText), QColor(0x000080));
 
         w.GreenonBlack->trigger();
         QVERIFY(w.GreenonBlack->isChecked());
@@ -204,8 +204,8 @@ private slots:
         QCOMPARE(first.data(Qt::BackgroundRole).value<QColor>(), QColor(Qt::black));
         QCOMPARE(first.data(Qt::ForegroundRole).value<QColor>(), QColor(0x7CFC00));
         QCOMPARE(w.ListBox1->palette().color(QPalette::Base), QColor(Qt::black));
-        QCOMPARE(w.ListBox1->palette().color(QPalette::Highlight), QColor(0x7CFC00));
-        QCOMPARE(w.ListBox1->palette().color(QPalette::HighlightedText), QColor(Qt::black));
+        QCOMPARE(w.ListBox1->palette().color(QPalette::Highlight), QColor(0x2F4F4F));
+        QCOMPARE(w.ListBox1->palette().color(QPalette::HighlightedText), QColor(0x7CFC00));
     }
 
     void floodsReachTheList_data()

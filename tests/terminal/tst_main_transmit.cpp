@@ -221,6 +221,58 @@ private slots:
         QCOMPARE(listLines(w), QStringList{"2336313"});
     }
 
+    // What is sent reaches the list on screen at the next turn of the event loop, although
+    // on a quiet port no receive tick comes to show it (here the receive timer is stopped).
+    void echoShowsAtOnce_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("lastRow");
+        QTest::newRow("S button") << "S" << QByteArray("\rSET\r\n\r") << "TX=> SET";
+        QTest::newRow("send box") << "box" << QByteArray("\rAT\r\n\r") << "TX=> AT";
+        // Typed keys add to the line being received.
+        QTest::newRow("typed keys") << "keys" << QByteArray("ab") << "RX<= 9798";
+    }
+
+    void echoShowsAtOnce()
+    {
+        QFETCH(QString, how);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, lastRow);
+        TMain &w = *m_fx.window;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        // The first show applies the saved settings and opens the saved port; the module is at
+        // this one.
+        w.Echo1->setChecked(true);
+        w.set_comx(kPort, false);
+        QVERIFY(w.serial.holdsDevice());
+        sentSoFar(w.serial, *m_fx.module);
+        // A line the module said before, already on screen.
+        QVERIFY(m_fx.module->write("READY.\r"));
+        QVERIFY2(tickUntil(w, [&] { return listLines(w).join(u'|').contains(u"READY.|"); }),
+                 qPrintable(listLines(w).join(u'|')));
+        w.session.showNewLines();
+        QVERIFY(!w.ListModel->hasUnpublished());
+
+        if (how == "S") {
+            QTest::mouseClick(w.BtnS, Qt::LeftButton);
+        } else if (how == "box") {
+            w.SendString->lineEdit()->setFocus();
+            w.SendString->lineEdit()->clear();
+            QTest::keyClicks(w.SendString->lineEdit(), "AT");
+            QTest::keyClick(w.SendString->lineEdit(), Qt::Key_Return);
+        } else {
+            w.ListBox1->setFocus();
+            QTest::keyClicks(w.ListBox1, "ab");
+        }
+        QCoreApplication::processEvents();
+        QVERIFY(!w.ListModel->hasUnpublished());
+        const int rows = w.ListModel->rowCount();
+        QCOMPARE(w.ListModel->index(rows - 1).data().toString(), lastRow);
+        QCOMPARE(sentSoFar(w.serial, *m_fx.module), bytes);
+    }
+
     void historyKeys()
     {
         TMain &w = *m_fx.window;

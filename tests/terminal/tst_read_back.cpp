@@ -18,13 +18,14 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QToolButton>
 #include <QListView>
 #include <QMenu>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 
 namespace {
 
@@ -37,6 +38,13 @@ QByteArray numberedLines(int from, int count)
     for (int i = from; i < from + count; ++i)
         bytes += "line " + QByteArray::number(i) + "\r";
     return bytes;
+}
+
+// The newest line is whole within the list's visible part.
+bool lastLineInView(const TMain &w)
+{
+    const QRect line = w.ListBox1->visualRect(w.ListModel->index(w.ListModel->rowCount() - 1));
+    return w.ListBox1->viewport()->rect().contains(line);
 }
 
 } // namespace
@@ -108,6 +116,46 @@ private slots:
         QCOMPARE(bar->value(), bar->maximum());
         QCOMPARE(w.ListBox1->currentIndex().row(), w.ListModel->rowCount() - 1);
         QVERIFY(w.ListBox1->hasFocus());
+    }
+
+    // A following list keeps its newest line in view when its height changes.
+    void keepsFollowingWhenHeightChanges_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("command toolbar shown") << "toolbar";
+        QTest::newRow("window made shorter") << "resize";
+        QTest::newRow("find bar opened") << "find";
+    }
+
+    void keepsFollowingWhenHeightChanges()
+    {
+        QFETCH(QString, change);
+        TMain &w = *m_fx.window;
+        QVERIFY(m_fx.module->write(numberedLines(0, 200)));
+        QTRY_COMPARE(w.ListModel->rowCount(), 201);
+        QTRY_VERIFY(lastLineInView(w));
+        const int heightBefore = w.ListBox1->viewport()->height();
+
+        if (change == "toolbar") {
+            QVERIFY(!w.ToolBar_SPP->isVisible());
+            w.SPP1->trigger();
+            QVERIFY(w.ToolBar_SPP->isVisible());
+        } else if (change == "resize") {
+            w.resize(w.width(), w.height() - 100);
+        } else {
+            w.Find1->trigger();
+            QVERIFY(w.Find_Bar->isVisible());
+        }
+        QTRY_VERIFY(w.ListBox1->viewport()->height() < heightBefore);
+        QCoreApplication::processEvents();
+        QVERIFY(w.follow.following());
+        QVERIFY(lastLineInView(w));
+        QVERIFY(!w.NewLines->isVisible());
+
+        // And it goes on following what arrives next.
+        QVERIFY(m_fx.module->write("tail\r"));
+        QTRY_COMPARE(w.ListModel->rowCount(), 202);
+        QTRY_VERIFY(lastLineInView(w));
     }
 
     void dragSelectsAndCopies()

@@ -487,11 +487,11 @@ void TForm_BGAPI::FormShow()
     const QWidget *main = parentWidget();
     if (!main)
         return;
-    // Beside the main window; it keeps its height on the screen once it has one. Where that
-    // would put part of it off the screen (a small screen, a main window near its right
-    // edge) it comes inside, so its close button and fields stay in reach.
-    const int top = m_placed ? pos().y() : main->pos().y();
-    m_placed = true;
+    // Beside the main window, moved sideways only: it keeps its own height on the screen,
+    // from the first show on. Where that would put part of it off the screen (a small
+    // screen, a main window near its right edge) it comes inside, so its close button and
+    // fields stay in reach.
+    const int top = pos().y();
     QSize frame = frameGeometry().size();
     // Before its first show the window has no frame yet: allow for a title bar above.
     if (frame == size())

@@ -120,5 +120,4 @@ private:
     void markChannel(bool valid);
 
     std::unique_ptr<zorvane::app::BgapiHost> m_host;
-    bool m_placed = false;
 };

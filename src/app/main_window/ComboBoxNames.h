@@ -1,11 +1,15 @@
 #pragma once
 
+class QComboBox;
+class QLabel;
+class QString;
+
 namespace zorvane::app {
 
-// Names combo boxes on the accessibility bus by their accessible name. Qt's own interface
-// names a combo box on Unix by its current text, so a screen reader says "Unknown MAC" or
-// "255" rather than what the box is for; a box without a name keeps that. The value, the
-// drop-down list and the edit field stay as Qt has them.
-void installComboBoxNames();
+// Tells a screen reader what a combo box is for the way Qt's accessibility on Linux expects
+// it: the box's own accessible name is the entry it shows (so its value is heard), and what
+// it is for comes from a label related to it as labelled-by. The label stays hidden: the
+// toolbar's row has no room for it. Returns the label.
+QLabel *labelForScreenReaders(QComboBox *box, const QString &text);
 
 } // namespace zorvane::app

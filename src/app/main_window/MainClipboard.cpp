@@ -58,9 +58,15 @@ public:
             }
         }
         if (onLines && event->type() == QEvent::MouseButtonRelease) {
-            // The release that ends a drag leaves the selection to be copied, not a menu.
-            if (std::exchange(m_dragging, false))
+            // The release that ends a drag leaves the selection to be copied, not a menu; as
+            // on any Linux desktop, a middle click elsewhere pastes it. The view settles the
+            // selection with this release, so it is read once the release is handled.
+            if (std::exchange(m_dragging, false)) {
+                QMetaObject::invokeMethod(
+                    &m_window, [window = &m_window] { window->selectionToPrimary(); },
+                    Qt::QueuedConnection);
                 return false;
+            }
             m_window.ListBox1MouseUp(static_cast<QMouseEvent *>(event));
             return false;
         }

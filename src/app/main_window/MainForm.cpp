@@ -69,6 +69,7 @@ TMain::TMain(QWidget *parent) : QMainWindow(parent)
     setUpScrollback();
     buildModuleCommands();
     buildModemLines();
+    buildLineSettings();
     keepControlsReachable();
 
     connectSession();
@@ -313,7 +314,6 @@ void TMain::keepControlsReachable()
 
 void TMain::buildMainToolbar()
 {
-    zorvane::app::installComboBoxNames();
     ToolBar1 = addToolBar(QStringLiteral("ToolBar1"));
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
     ToolBar1->setMovable(false);
@@ -344,7 +344,7 @@ void TMain::buildMainToolbar()
     MAC = new QLabel(QStringLiteral("MAC"), ToolBar1);
     MAC->setVisible(false);
     MAC_Address = new QComboBox(ToolBar1);
-    MAC_Address->setAccessibleName(QStringLiteral("MAC address"));
+    zorvane::app::labelForScreenReaders(MAC_Address, QStringLiteral("MAC address"));
     // The box shows the session's address list, which scans and inquiries fill.
     MAC_Address->setModel(&session.addresses());
     MAC_Address->addItem(QStringLiteral("Unknown MAC"));
@@ -354,7 +354,7 @@ void TMain::buildMainToolbar()
     ToolBar1->addWidget(MAC_Address);
 
     SendString = new QComboBox(ToolBar1);
-    SendString->setAccessibleName(QStringLiteral("Send box"));
+    zorvane::app::labelForScreenReaders(SendString, QStringLiteral("Send box"));
     SendString->setEditable(true);
     SendString->setInsertPolicy(QComboBox::NoInsert);
     // The send box takes whatever the row leaves when the window is wider than designed.
@@ -396,7 +396,7 @@ void TMain::buildMainToolbar()
     connect(Close, &QPushButton::clicked, this, &TMain::CloseCHClick);
 
     Channel = new QComboBox(ToolBar1);
-    Channel->setAccessibleName(QStringLiteral("Link"));
+    zorvane::app::labelForScreenReaders(Channel, QStringLiteral("Link"));
     for (const char *link : {"0", "1", "2", "3", "4", "5", "6", "255"})
         Channel->addItem(QLatin1String(link));
     Channel->setCurrentIndex(Channel->count() - 1);

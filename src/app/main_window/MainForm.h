@@ -14,6 +14,7 @@
 
 #include <array>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -93,6 +94,32 @@ public:
     void refreshPortDevices();
     // "COM12 (/dev/ttyACM0)" for each number whose device is there now.
     QStringList portsWithDevice() const;
+
+    // --- line settings beyond the first ones: the fast rates, "Other Rate...", flow control,
+    // pinning a port from the window, and devices plugged in after the probe
+    void buildLineSettings();
+    void OtherRateClick();
+    void FlowControlClick(zorvane::serial::FlowControl flow);
+    // The marks of the fast rates and "Other Rate...", which holds any rate no item names.
+    void ShowOtherBaudRates();
+    // The flow control marks, as the port in use (or the last one) has it.
+    void ShowFlowControl();
+    void PinPortClick();
+    // With AutoDetect checked: lists numbers whose device appeared since the probe, found
+    // without opening anything.
+    void showLatePorts();
+    // What each number led to when the probe ran, where something was there: a device that
+    // failed the probe then is not a late one.
+    void notePresentAtProbe();
+    std::array<QString, 101> presentAtProbe;
+    void applyFlowControlSettings();
+    void saveFlowControlSettings();
+    std::vector<QAction *> fast_baud_items;
+    QAction *OtherRate1 = nullptr;
+    QAction *NoFlowControl1 = nullptr;
+    QAction *RtsCts1 = nullptr;
+    QAction *XonXoff1 = nullptr;
+    QAction *PinPort1 = nullptr;
 
     // --- serial primitives that need the window's state
     void c_puts(const QString &text) { session.c_puts(text); }
@@ -238,6 +265,11 @@ public:
     void ArrivalTimes1Click();
     void CopySelectionClick();
     void SelectAllClick();
+    // The selected lines, oldest first, each ended by CR LF, with their arrival times when
+    // the column shows them.
+    QString selectedLinesText() const;
+    // The selected lines become the X primary selection, which a middle click pastes.
+    void selectionToPrimary();
     // Find: Ctrl+Shift+F opens the bar under the list; F3 and Shift+F3 go to the next and
     // previous match, which holds the view there.
     void FindClick();
@@ -424,6 +456,8 @@ private:
     std::unique_ptr<zorvane::session::OptionsSource> m_sessionOptions;
     bool m_shown = false;
     QString m_profile;
+    // The settings file was made new at this start: the window has no place of its own.
+    bool m_newSettingsFile = false;
     std::unique_ptr<zorvane::settings::SettingsLock> m_settingsLock;
     // A close asked for while the start-up runs (from a message box's event loop) waits for
     // its end: closing half-way would save before the settings are loaded.

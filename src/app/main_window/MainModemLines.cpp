@@ -5,6 +5,8 @@
 #include "app/main_window/ModemToolbar.h"
 
 #include <QAction>
+#include <QLabel>
+#include <QStatusBar>
 
 void TMain::buildModemLines()
 {
@@ -17,6 +19,15 @@ void TMain::buildModemLines()
             [this] { ToolbarSwitchClick(ModemLines1, ToolBar_ModemLines); });
     connect(ToolBar_ModemLines->toggleViewAction(), &QAction::toggled, ModemLines1,
             &QAction::setChecked);
+
+    // What a click on the toolbar came to shows in the status bar, at its right, while the
+    // toolbar is shown: at the first-start width the toolbar's own row has no room left for
+    // it, and an answer behind the overflow button is no answer.
+    QLabel *status = ToolBar_ModemLines->Status;
+    status->setContentsMargins(2, 0, 2, 0);
+    statusBar()->addPermanentWidget(status);
+    status->setVisible(!ToolBar_ModemLines->isHidden());
+    connect(ToolBar_ModemLines, &QToolBar::visibilityChanged, status, &QLabel::setVisible);
 }
 
 void TMain::applyModemLineSettings()
@@ -33,5 +44,7 @@ void TMain::saveModemLineSettings()
 
 void TMain::modemLinesPortOpened(int port)
 {
+    ToolBar_ModemLines->setRtsByFlowControl(serial.flowControl(port) ==
+                                            zorvane::serial::FlowControl::RtsCts);
     ToolBar_ModemLines->portOpened(port, serial.link());
 }

@@ -73,9 +73,13 @@ void TMain::buildReadBack()
         follow.viewMoved(atBottom(bar));
         showNewLinesCount();
     });
-    // Lines arriving under a held view move the bottom away from it.
+    // Lines arriving under a held view move the bottom away from it. A following list whose
+    // height changed (a toolbar shown, the window resized, the find bar opened) keeps its
+    // newest line in view: the scroll position alone would leave it below the edge.
     connect(bar, &QScrollBar::rangeChanged, this, [this, bar] {
-        if (!follow.following())
+        if (follow.following())
+            bar->setValue(bar->maximum());
+        else
             follow.viewMoved(atBottom(bar));
     });
 }
@@ -117,11 +121,8 @@ void TMain::ArrivalTimes1Click()
     terminalView(*this)->setTimeColumn(column);
 }
 
-void TMain::CopySelectionClick()
+QString TMain::selectedLinesText() const
 {
-    QClipboard *clipboard = QGuiApplication::clipboard();
-    if (!clipboard)
-        return;
     QModelIndexList rows = ListBox1->selectionModel()->selectedRows();
     std::sort(rows.begin(), rows.end(),
               [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
@@ -134,7 +135,25 @@ void TMain::CopySelectionClick()
         text += ListModel->lines().text(row.row());
         text += QLatin1StringView("\r\n");
     }
-    clipboard->setText(text);
+    return text;
+}
+
+void TMain::CopySelectionClick()
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (!clipboard)
+        return;
+    clipboard->setText(selectedLinesText());
+}
+
+void TMain::selectionToPrimary()
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (!clipboard || !clipboard->supportsSelection())
+        return;
+    const QString text = selectedLinesText();
+    if (!text.isEmpty())
+        clipboard->setText(text, QClipboard::Selection);
 }
 
 void TMain::SelectAllClick()
@@ -146,4 +165,5 @@ void TMain::SelectAllClick()
     ListBox1->selectionModel()->select(
         QItemSelection(ListModel->index(0), ListModel->index(rows - 1)),
         QItemSelectionModel::ClearAndSelect);
+    selectionToPrimary();
 }

@@ -14,6 +14,9 @@ using zorvane::terminal::LineStyle;
 namespace {
 
 const QColor kAliceBlue(0xF0, 0xF8, 0xFF);
+// The bars of a selected line: each scheme's text colour reads clearly on its own.
+const QColor kLightSteelBlue(0xB0, 0xC4, 0xDE);
+const QColor kDarkSlateGray(0x2F, 0x4F, 0x4F);
 const QColor kNavy(0x00, 0x00, 0x80);
 const QColor kLawnGreen(0x7C, 0xFC, 0x00);
 
@@ -60,13 +63,14 @@ void TMain::GreenonBlackClick()
     const QColor background = green ? QColor(Qt::black) : kAliceBlue;
     const QColor text = green ? kLawnGreen : kNavy;
     ListModel->setColours(background, text);
-    // The list itself in the scheme's colours, and the selected line in the same two colours
-    // swapped: the scheme's text colour on the style's own highlight bar is hard to read.
+    // The list itself in the scheme's colours. A selected line keeps the scheme's text colour
+    // on a bar of its own that the colour reads well on (the style's own highlight bar would
+    // not: navy on dark blue).
     QPalette palette = ListBox1->palette();
     palette.setColor(QPalette::Base, background);
     palette.setColor(QPalette::Text, text);
-    palette.setColor(QPalette::Highlight, text);
-    palette.setColor(QPalette::HighlightedText, background);
+    palette.setColor(QPalette::Highlight, green ? kDarkSlateGray : kLightSteelBlue);
+    palette.setColor(QPalette::HighlightedText, text);
     ListBox1->setPalette(palette);
 }
 

@@ -6,6 +6,7 @@
 #include "app/main_window/ModemToolbar.h"
 #include "app/main_window/WindowPlace.h"
 #include "app/plot_window/PlotWindow.h"
+#include "settings/OtherInstances.h"
 #include "terminal/view/TerminalModel.h"
 
 #include <QAction>
@@ -212,6 +213,7 @@ void TMain::LoadSettings()
 {
     XMLDocument1.FileName = DocumentsFolder + settingsFileName();
     SettingsRoot.reset();
+    m_newSettingsFile = false;
     if (QFileInfo::exists(XMLDocument1.FileName)) {
         SettingsRoot = OpenSettingsRoot(XMLDocument1);
         if (!SettingsRoot) {
@@ -228,6 +230,7 @@ void TMain::LoadSettings()
 
 void TMain::WriteDefaultSettings(std::optional<QFileDevice::Permissions> replacedMode)
 {
+    m_newSettingsFile = true;
     XMLDocument1.clear();
     if (CreateSettingsFile(replacedMode))
         SettingsRoot = OpenSettingsRoot(XMLDocument1);
@@ -275,6 +278,7 @@ void TMain::ApplySettings()
     for (const SettingsLeaf &leaf : settingsLeaves())
         leaf.apply(*this, SettingsRoot->leaf(leaf.group, leaf.name, leaf.newFileValue(*this)));
     applyModemLineSettings();
+    applyFlowControlSettings();
     applyRestoredPlace();
     // The file holds ten entries; the eleventh repeats the newest.
     SendString->setItemText(SendString->count() - 1, SendString->itemText(0));
@@ -287,7 +291,11 @@ void TMain::applyRestoredPlace()
     // there is no room to offer, and the smallest window is the one to make.
     const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     const QSize available = screen ? screen->availableVirtualSize() : minimum;
-    const QRect place = zorvane::app::windowPlace(restoredPlace, minimum, available);
+    QRect place = zorvane::app::windowPlace(restoredPlace, minimum, available);
+    // A window without a place of its own would open exactly on top of another instance's.
+    if (m_newSettingsFile || !savesSettings())
+        place.moveTopLeft(zorvane::app::besideOtherInstances(
+            place.topLeft(), zorvane::settings::otherInstancePlaces(DocumentsFolder)));
     // A place on a monitor that is no longer there would leave the window out of reach.
     const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
     setGeometry(zorvane::app::reachablePlace(place, zorvane::app::availableScreenAreas(), titleBar,
@@ -301,6 +309,7 @@ void TMain::SaveSettings()
     for (const SettingsLeaf &leaf : settingsLeaves())
         SettingsRoot->setLeaf(leaf.group, leaf.name, leaf.read(*this));
     saveModemLineSettings();
+    saveFlowControlSettings();
 
     // The permission bits decide, not whether this process could write anyway (root can).
     if (SettingsDocument::isReadOnly(XMLDocument1.FileName)) {

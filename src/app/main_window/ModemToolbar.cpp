@@ -1,5 +1,8 @@
 #include "app/main_window/ModemToolbar.h"
 
+#include "app/main_window/ComboBoxNames.h"
+#include "app/main_window/ModemLineButtons.h"
+
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,28 +29,24 @@ QToolButton *button(const QString &text, const QString &tip, QToolBar *bar)
     return b;
 }
 
-// An indicator looks like a switch and says checked when its line is active, but nothing
-// the user does changes it: no click lands on it, and Space or a press from a screen reader
-// leaves its mark alone. Tab still reaches it, so its state can be heard.
-class Indicator : public QToolButton
-{
-public:
-    using QToolButton::QToolButton;
-
-protected:
-    bool hitButton(const QPoint &) const override { return false; }
-    void nextCheckState() override {}
-};
-
 QToolButton *indicator(const QString &name, const QString &meaning, QToolBar *bar)
 {
-    QToolButton *b = new Indicator(bar);
+    QToolButton *b = new LineIndicator(bar);
     b->setText(name);
     b->setAccessibleName(name);
     b->setToolTip(meaning);
     bar->addWidget(b);
-    b->setCheckable(true);
-    b->setAttribute(Qt::WA_TransparentForMouseEvents);
+    b->setProperty("meaning", meaning);
+    return b;
+}
+
+QToolButton *lineSwitch(const QString &name, const QString &meaning, QToolBar *bar)
+{
+    QToolButton *b = new LineSwitch(bar);
+    b->setText(name);
+    b->setAccessibleName(name);
+    b->setToolTip(meaning);
+    bar->addWidget(b);
     b->setProperty("meaning", meaning);
     return b;
 }
@@ -68,7 +67,7 @@ QComboBox *atOpen(const QString &name, QToolBar *bar)
     auto *box = new QComboBox(bar);
     // In the order of LineAtOpen.
     box->addItems({QStringLiteral("leave"), QStringLiteral("on"), QStringLiteral("off")});
-    box->setAccessibleName(name);
+    zorvane::app::labelForScreenReaders(box, name);
     box->setToolTip(name + QStringLiteral(": left as the system sets it, raised or dropped"));
     bar->addWidget(box);
     return box;
@@ -94,12 +93,8 @@ ModemToolbar::ModemToolbar(QWidget *parent) : QToolBar(QStringLiteral("Modem lin
     setAccessibleName(QStringLiteral("Modem lines"));
     setMovable(false);
 
-    DtrSwitch = button(QStringLiteral("DTR"), QStringLiteral("Data Terminal Ready"), this);
-    RtsSwitch = button(QStringLiteral("RTS"), QStringLiteral("Request To Send"), this);
-    for (QToolButton *b : {DtrSwitch, RtsSwitch}) {
-        b->setCheckable(true);
-        b->setProperty("meaning", b->toolTip());
-    }
+    DtrSwitch = lineSwitch(QStringLiteral("DTR"), QStringLiteral("Data Terminal Ready"), this);
+    RtsSwitch = lineSwitch(QStringLiteral("RTS"), QStringLiteral("Request To Send"), this);
     connect(DtrSwitch, &QToolButton::clicked, this,
             [this](bool on) { switchClick(ModemLine::Dtr, on); });
     connect(RtsSwitch, &QToolButton::clicked, this,
@@ -115,7 +110,7 @@ ModemToolbar::ModemToolbar(QWidget *parent) : QToolBar(QStringLiteral("Modem lin
         button(QStringLiteral("Pulse"), QStringLiteral("Turns the line over for a while"), this);
     PulseLine = new QComboBox(this);
     PulseLine->addItems({QStringLiteral("DTR"), QStringLiteral("RTS")});
-    PulseLine->setAccessibleName(QStringLiteral("Pulse line"));
+    zorvane::app::labelForScreenReaders(PulseLine, QStringLiteral("Pulse line"));
     PulseLine->setToolTip(PulseLine->accessibleName());
     addWidget(PulseLine);
     PulseLength = length(QStringLiteral("Pulse length"), this);
@@ -141,9 +136,11 @@ ModemToolbar::ModemToolbar(QWidget *parent) : QToolBar(QStringLiteral("Modem lin
         connect(box, &QComboBox::activated, this, &ModemToolbar::portChoiceChanged);
     connect(ResetSequence, &QLineEdit::textEdited, this, &ModemToolbar::portChoiceChanged);
 
+    // Not on the row, whose last controls a window of the first-start width keeps behind the
+    // overflow button: the window puts it where it stays in view.
     Status = new QLabel(this);
     Status->setAccessibleName(QStringLiteral("Modem lines status"));
-    addWidget(Status);
+    Status->hide();
 
     connect(&m_watch, &ModemLineWatch::changed, this, &ModemToolbar::showLines);
     connect(&m_runner, &ModemSequenceRunner::finished, this, [this](bool ok) {
@@ -160,6 +157,7 @@ ModemToolbar::ModemToolbar(QWidget *parent) : QToolBar(QStringLiteral("Modem lin
 void ModemToolbar::setStatus(const QString &text)
 {
     Status->setText(text);
+    Status->setToolTip(text);
     // A label offers screen readers its name only; the news goes in its description.
     Status->setAccessibleDescription(text);
 }
@@ -224,27 +222,42 @@ void ModemToolbar::showLines()
     const bool open = linkOpen();
     const bool idle = !m_runner.isRunning();
     const auto in = open ? m_watch.inputs() : std::nullopt;
-    const auto out = open ? m_watch.outputs() : std::nullopt;
+    // Each output line on its own: a network port's server confirms only the line changed.
+    const KnownOutputs out = open ? m_watch.knownOutputs() : KnownOutputs{};
     auto part = [](auto value, auto member) -> std::optional<bool> {
         if (!value)
             return std::nullopt;
         return (*value).*member;
     };
-    showLine(DtrSwitch, part(out, &ModemOutputs::dtr), DtrSwitch->property("meaning").toString());
-    showLine(RtsSwitch, part(out, &ModemOutputs::rts), RtsSwitch->property("meaning").toString());
+    showLine(DtrSwitch, out.dtr, DtrSwitch->property("meaning").toString());
+    showLine(RtsSwitch, out.rts, RtsSwitch->property("meaning").toString());
     showLine(Cts, part(in, &ModemInputs::cts), Cts->property("meaning").toString());
     showLine(Dsr, part(in, &ModemInputs::dsr), Dsr->property("meaning").toString());
     showLine(Dcd, part(in, &ModemInputs::dcd), Dcd->property("meaning").toString());
     showLine(Ri, part(in, &ModemInputs::ri), Ri->property("meaning").toString());
     for (QToolButton *b : {DtrSwitch, RtsSwitch, Pulse, Break})
         b->setEnabled(open && idle);
+    if (m_rtsByFlow) {
+        RtsSwitch->setEnabled(false);
+        const QString state =
+            RtsSwitch->accessibleDescription() + QStringLiteral(", driven by RTS/CTS flow control");
+        RtsSwitch->setAccessibleDescription(state);
+        RtsSwitch->setToolTip(RtsSwitch->property("meaning").toString() + QStringLiteral(": ") +
+                              state);
+    }
     const bool sequenceReads = parseModemSequence(ResetSequence->text()).ok();
     ResetModule->setEnabled(open && idle && sequenceReads && !ResetSequence->text().isEmpty());
 }
 
+void ModemToolbar::setRtsByFlowControl(bool byFlow)
+{
+    m_rtsByFlow = byFlow;
+    showLines();
+}
+
 void ModemToolbar::switchClick(ModemLine line, bool on)
 {
-    if (!linkOpen())
+    if (!linkOpen() || (line == ModemLine::Rts && m_rtsByFlow))
         return;
     ModemLineChange change;
     (line == ModemLine::Dtr ? change.dtr : change.rts) = on;
@@ -262,8 +275,8 @@ void ModemToolbar::PulseClick()
     const ModemLine line = PulseLine->currentIndex() == 0 ? ModemLine::Dtr : ModemLine::Rts;
     // Over from the state read back; a device that cannot tell is taken as the system leaves
     // a port after open, with both lines raised.
-    const auto out = m_watch.outputs();
-    const bool now = !out || (line == ModemLine::Dtr ? out->dtr : out->rts);
+    const KnownOutputs out = m_watch.knownOutputs();
+    const bool now = (line == ModemLine::Dtr ? out.dtr : out.rts).value_or(true);
     play(pulseSteps(line, now, PulseLength->value()), QStringLiteral("Pulse"));
 }
 

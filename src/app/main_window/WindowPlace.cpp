@@ -91,6 +91,12 @@ QPoint keepOnScreen(const QRect &wanted, const QList<QRect> &screens)
     return movedInside(wanted, nearestScreen(wanted, screens));
 }
 
+QPoint besideOtherInstances(const QPoint &wanted, const QList<QPoint> &others)
+{
+    const auto there = others.count(wanted);
+    return wanted + QPoint(kInstanceStep, kInstanceStep) * int(there);
+}
+
 QList<QRect> availableScreenAreas()
 {
     QList<QRect> areas;

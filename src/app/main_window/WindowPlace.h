@@ -35,6 +35,12 @@ QRect reachablePlace(const QRect &place, const QList<QRect> &screens, int titleB
 // (the nearest when none does), its top left corner kept on that screen when it is larger.
 QPoint keepOnScreen(const QRect &wanted, const QList<QRect> &screens);
 
+// Where a window that has no place of its own (a new settings file, or one that another
+// running instance uses) opens beside the windows of the other instances: one step down and
+// right of `wanted` for each of them that opened there, so no window hides another.
+QPoint besideOtherInstances(const QPoint &wanted, const QList<QPoint> &others);
+constexpr int kInstanceStep = 30;
+
 // The available areas of the screens present, in the window system's coordinates.
 QList<QRect> availableScreenAreas();
 

@@ -35,6 +35,7 @@ public:
 
     bool setOutputs(const ModemLineChange &change) override;
     std::optional<ModemOutputs> outputs() const override;
+    KnownOutputs knownOutputs() const override;
     std::optional<ModemInputs> inputs() const override;
     bool setBreak(bool on) override;
 
