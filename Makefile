@@ -52,6 +52,7 @@ bench: build
 	$(BUILD_DIR)/bench/bench_network_burst
 	$(BUILD_DIR)/bench/bench_find
 	$(BUILD_DIR)/bench/bench_memory
+	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/bench/bench_plot
 
 # The decoders' fuzz targets (BGAPI, then the network port's telnet codec), in their own build
 # folder with clang and the sanitizers; not part of `make test`. FUZZ_SECONDS sets how long

@@ -2,9 +2,10 @@
 // (run it under `xvfb-run -a`) on a pseudo-terminal, and reads its CPU time and voluntary
 // context switches from /proc while its port is idle and while a module sends 20-byte lines
 // paced at 921600 and at 115200 baud, each stream also read by `cat` on a pseudo-terminal of
-// its own: the least a reader of that stream can cost on this machine. A last case, in this process, times each of 1,000
-// single lines sent 50 ms apart from the moment it was written to the moment its row reached
-// the terminal list's model.
+// its own: the least a reader of that stream can cost on this machine. The idle figure is
+// taken again with the Plot window shown and a pattern in its field. A last case, in this process,
+// times each of 1,000 single lines sent 50 ms apart from the moment it was written to the moment
+// its row reached the terminal list's model.
 //
 //   bench_idle [idle-seconds [paced-seconds [latency-lines [program]]]]   defaults 60 20 1000
 //
@@ -15,6 +16,7 @@
 #include "PtyModule.h"
 #include "app/MessageBoxes.h"
 #include "app/main_window/MainForm.h"
+#include "settings/zv_settings.h"
 #include "terminal/view/TerminalModel.h"
 
 #include <QApplication>
@@ -71,8 +73,8 @@ ProcessSample sample(qint64 pid)
 
 void report(const char *title, const ProcessSample &a, const ProcessSample &b, double seconds)
 {
-    std::printf("%-40s CPU %6.3f%% of one core, wake-ups %6.1f/s (all threads %6.1f/s)\n",
-                title, 100.0 * (b.cpuSeconds - a.cpuSeconds) / seconds,
+    std::printf("%-40s CPU %6.3f%% of one core, wake-ups %6.1f/s (all threads %6.1f/s)\n", title,
+                100.0 * (b.cpuSeconds - a.cpuSeconds) / seconds,
                 double(b.voluntarySwitches - a.voluntarySwitches) / seconds,
                 double(b.allSwitches - a.allSwitches) / seconds);
     std::fflush(stdout);
@@ -111,7 +113,55 @@ int runCat(int pacedSeconds)
     return 0;
 }
 
-// The real program on a pseudo-terminal: idle, then two paced streams.
+// Starts the program on the port, lets start-up pass and measures it while the port is idle.
+// Returns its pid, or 0 when it did not start.
+qint64 startProgram(QProcess &zorvane, const QString &program, const QString &home,
+                    PtyFeeder &feeder)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home);
+    zorvane.setProcessEnvironment(env);
+    zorvane.setProcessChannelMode(QProcess::ForwardedChannels);
+    zorvane.start(program, {});
+    if (!zorvane.waitForStarted(5000)) {
+        std::printf("cannot start %s\n", qPrintable(program));
+        return 0;
+    }
+    // Start-up: settings, the probe of 100 ports, the reset command.
+    QThread::sleep(3);
+    feeder.discardInput();
+    if (zorvane.state() != QProcess::Running) {
+        std::printf("the program ended at start-up\n");
+        return 0;
+    }
+    return zorvane.processId();
+}
+
+void measureIdle(qint64 pid, const char *title, int idleSeconds)
+{
+    const ProcessSample before = sample(pid);
+    QThread::sleep(static_cast<unsigned long>(idleSeconds));
+    const ProcessSample after = sample(pid);
+    report(title, before, after, idleSeconds);
+}
+
+// The settings the program left, changed so that its next start shows the Plot window with
+// a pattern in its field.
+bool showPlotAtNextStart(const QString &home)
+{
+    zorvane::settings::SettingsDocument document;
+    document.FileName = home + QStringLiteral("/Documents/Zorvane/zv_settings.xml");
+    auto root = zorvane::settings::OpenSettingsRoot(document);
+    if (!root)
+        return false;
+    root->setLeaf(QStringLiteral("Plot"), QStringLiteral("patterns"),
+                  QStringLiteral(R"(^(?<n>\d+)\.)"));
+    root->setLeaf(QStringLiteral("Plot"), QStringLiteral("shown"), true);
+    return document.save(document.FileName);
+}
+
+// The real program on a pseudo-terminal: idle, then two paced streams; then idle again with
+// the Plot window shown.
 int runProgram(const QString &program, int idleSeconds, int pacedSeconds)
 {
     QTemporaryDir home;
@@ -121,42 +171,36 @@ int runProgram(const QString &program, int idleSeconds, int pacedSeconds)
         return 1;
     }
     QProcess zorvane;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), home.path());
-    zorvane.setProcessEnvironment(env);
-    zorvane.setProcessChannelMode(QProcess::ForwardedChannels);
-    zorvane.start(program, {});
-    if (!zorvane.waitForStarted(5000)) {
-        std::printf("cannot start %s\n", qPrintable(program));
+    const qint64 pid = startProgram(zorvane, program, home.path(), feeder);
+    if (pid == 0)
         return 1;
-    }
-    const qint64 pid = zorvane.processId();
-    // Start-up: settings, the probe of 100 ports, the reset command.
-    QThread::sleep(3);
-    feeder.discardInput();
-    if (zorvane.state() != QProcess::Running) {
-        std::printf("the program ended at start-up\n");
-        return 1;
-    }
-
-    ProcessSample before = sample(pid);
-    QThread::sleep(static_cast<unsigned long>(idleSeconds));
-    ProcessSample after = sample(pid);
-    report("idle open port, window shown", before, after, idleSeconds);
+    measureIdle(pid, "idle open port, window shown", idleSeconds);
 
     for (const qint64 rate : {qint64(92'160), qint64(11'520)}) {
         auto payload = makeLines(20, rate * pacedSeconds / 22);
-        before = sample(pid);
+        const ProcessSample before = sample(pid);
         const qint64 start = nowNs();
         feeder.start(std::move(payload), rate);
         feeder.join();
         QThread::msleep(200); // the last lines
-        after = sample(pid);
+        const ProcessSample after = sample(pid);
         const double seconds = double(nowNs() - start) * 1e-9;
         report(pacedTitle(rate, false), before, after, seconds);
     }
     zorvane.terminate();
     zorvane.waitForFinished(5000);
+
+    if (!showPlotAtNextStart(home.path())) {
+        std::printf("cannot change the settings file to show the Plot window\n");
+        return 1;
+    }
+    QProcess again;
+    const qint64 againPid = startProgram(again, program, home.path(), feeder);
+    if (againPid == 0)
+        return 1;
+    measureIdle(againPid, "idle open port, Plot window shown", idleSeconds);
+    again.terminate();
+    again.waitForFinished(5000);
     return runCat(pacedSeconds);
 }
 

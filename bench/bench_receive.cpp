@@ -14,6 +14,8 @@
 #include "PtyModule.h"
 #include "app/MessageBoxes.h"
 #include "app/main_window/MainForm.h"
+#include "app/plot_window/PlotWindow.h"
+#include "plot/PlotData.h"
 #include "terminal/view/TerminalModel.h"
 #include "terminal/view/TerminalView.h"
 
@@ -56,6 +58,8 @@ struct FloodCase
     qint64 bytesPerSecond; // 0: as fast as the pseudo-terminal takes them
     int idleSeconds = 0;   // for a port that stays silent: how long to watch it
     bool held = false;     // the reader has scrolled up: the view holds while lines arrive
+    // With the Plot window shown and this pattern in its field: each line's number a point.
+    const char *plotPattern = nullptr;
 };
 
 const std::vector<FloodCase> &floodCases()
@@ -69,6 +73,8 @@ const std::vector<FloodCase> &floodCases()
         {'d', "20-character lines paced at 921600 baud",
          [] { return makeLines(20, kPacedRate * kPacedSeconds / 22); }, kPacedRate},
         {'i', "an idle port", [] { return makeLines(20, 0); }, kPacedRate, kIdleSeconds},
+        {'p', "20-character lines with the Plot window taking each line's number",
+         [] { return makeLines(20, 4'000'000); }, 0, 0, false, R"(^(?<n>\d+)\.)"},
     };
     return cases;
 }
@@ -132,10 +138,12 @@ bool holdView(TMain &window, PtyFeeder &feeder, QModelIndex &top)
     const qint64 bytes = screens->totalBytes();
     const qint64 takenBefore = window.serial.bytesTaken();
     feeder.start(std::move(screens));
-    const bool arrived = waitFor([&] {
-        return window.serial.bytesTaken() - takenBefore >= bytes &&
-               !window.ListModel->hasUnpublished();
-    }, 10'000);
+    const bool arrived = waitFor(
+        [&] {
+            return window.serial.bytesTaken() - takenBefore >= bytes &&
+                   !window.ListModel->hasUnpublished();
+        },
+        10'000);
     feeder.join();
     if (!arrived)
         return false;
@@ -169,6 +177,10 @@ int runFlood(const FloodCase &flood)
     waitFor([] { return false; }, 300);
     feeder.discardInput();
 
+    if (flood.plotPattern) {
+        window.showPlotWindow(true);
+        window.Form_Plot->setPatternText(QString::fromLatin1(flood.plotPattern));
+    }
     const LineStore &lines = window.ListModel->lines();
     QModelIndex heldTop;
     if (flood.held && !holdView(window, feeder, heldTop)) {
@@ -265,6 +277,15 @@ int runFlood(const FloodCase &flood)
     if (textBytes >= 0)
         std::printf("  check: all %lld bytes reached the list (%lld bytes of shown text)\n",
                     qlonglong(totalBytes), qlonglong(textBytes));
+    if (flood.plotPattern) {
+        const zorvane::plot::PlotData &plot = window.Form_Plot->data();
+        const qint64 points = plot.count() > 0 ? plot.at(0).received() : 0;
+        // The last line waits for the next line end to be finished.
+        std::printf("  plot: %lld points for %lld lines\n", qlonglong(points),
+                    qlonglong(totalLines));
+        if (points < totalLines - 1)
+            return 3;
+    }
     return textBytes >= 0 ? 0 : 3;
 }
 

@@ -115,7 +115,7 @@ std::optional<Message> event(quint8 classId, quint8 messageId, const Fields &p)
         RawAddress address;
         for (int i = 0; i < 6; ++i)
             address[i] = p.u8(6 + i);
-        return ScanResponse{address};
+        return ScanResponse{address, qint8(p.u8(4))};
     }
     default:
         return std::nullopt;

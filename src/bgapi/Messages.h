@@ -75,10 +75,12 @@ struct AttributeValue
     LoggerReading::Shown reading;
 };
 
-// ble_evt_gap_scan_response: the sender's address for the address list.
+// ble_evt_gap_scan_response: the sender's address for the address list, and the signal
+// strength it was heard with.
 struct ScanResponse
 {
     RawAddress address;
+    qint8 rssi = 0; // dBm
 };
 
 using Message =

@@ -2,7 +2,8 @@
 """End-to-end checks of the real program against the module simulator, in a virtual X display
 under a window manager. As a Bluetooth module: the start-up banner, Inquiry filling the address
 list, and a command round trip in the multiplexing mode. As a BLE dongle: the BGAPI window
-scanning, connecting to a device picked from the address list and reading the sensor logger.
+scanning, connecting to a device picked from the address list and reading the sensor logger,
+with the Plot window drawing the signal strengths and the readings.
 Over the network: the module's checks again with COM1 pinned to rfc2217://127.0.0.1:PORT,
 ser2net serving the simulator's pseudo-terminal there.
 
@@ -136,10 +137,37 @@ def read_logger(z, window):
         check(low <= int(reading.group(1)) < high, "%s reads %r" % (name, reading.group(0)))
 
 
+def open_plot(z):
+    """Options > "Plot"; returns the window's accessible."""
+    Zorvane.do_action(z.find("Plot", "menu item"), "Press", "Click")
+    wait_for("the Plot window on the screen", lambda: visible_windows(z.proc.pid, "^Plot$"))
+    return wait_for("the Plot window on the accessibility bus", lambda: next(
+        (w for w in z.app if w is not None and w.name == "Plot"), None))
+
+
+def series_names(z, plot):
+    """The names in the first column of the Plot window's "Series" table."""
+    table = z.find("Series", "table", within=plot)
+    names = []
+    for i in range(table.childCount):
+        cell = table.getChildAtIndex(i)
+        if cell is not None and cell.getRoleName() == "table cell" and cell.name:
+            names.append(cell.name)
+    return names
+
+
 def ble(z):
+    plot = open_plot(z)
     window = open_bgapi(z)
     scan_and_connect(z, window)
     read_logger(z, window)
+    # The scan's signal strengths and the logger's readings, drawn while they came.
+    wait_for("the logger's series and a signal strength series per device", lambda: (
+        {"Temperature", "Humidity"} <= set(series_names(z, plot))
+        and sum(n.startswith("RSSI ") for n in series_names(z, plot)) == 3), timeout=10)
+    chart = z.find("Chart", within=plot)
+    check(re.search(r"Temperature: \d+ points?, last \d+", chart.description),
+          "the chart's description reads %r" % chart.description)
 
 
 SCENARIOS = {"module": ([], module), "ble": (["--ble"], ble), "network": ([], module)}

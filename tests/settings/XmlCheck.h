@@ -77,6 +77,13 @@ inline QList<std::pair<QString, Leaves>> newFileLeaves(const QString &docs)
           {"arrivaltimes", "0"},
           {"scrollbackmemory", "256"}}},
         {"Data", data},
+        {"Plot",
+         {{"plotleft", "0"},
+          {"plottop", "0"},
+          {"plotwidth", "0"},
+          {"plotheight", "0"},
+          {"patterns", ""},
+          {"shown", "false"}}},
     };
 }
 

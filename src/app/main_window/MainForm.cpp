@@ -80,6 +80,7 @@ TMain::TMain(QWidget *parent) : QMainWindow(parent)
     // Only Close takes the mark off; a close from the title bar leaves it set.
     connect(About_Form, &TAbout_Form::closeClicked, this, [this] { About->setChecked(false); });
     createBgapiWindow();
+    createPlotWindow();
     session.start();
 }
 
@@ -275,6 +276,10 @@ void TMain::buildMenus()
     // Added after the menu's own items, behind a separator, so they keep their places.
     Options->addSeparator();
     ModemLines1 = addCheckItem(Options, QStringLiteral("Show Modem Lines ToolBar"), false);
+    // Plots, after a separator of their own.
+    Options->addSeparator();
+    Plot1 = addCheckItem(Options, QStringLiteral("Plot"), true);
+    connect(Plot1, &QAction::triggered, this, &TMain::PlotClick);
     connect(GreenonBlack, &QAction::triggered, this, &TMain::GreenonBlackClick);
     connect(Echo1, &QAction::triggered, this, &TMain::Echo1Click);
     connect(Show_BGAPI, &QAction::triggered, this, &TMain::Show_BGAPIClick);

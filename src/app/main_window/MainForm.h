@@ -35,6 +35,7 @@ class TForm_BGAPI;
 namespace zorvane::app {
 class FindBar;
 class ModemToolbar;
+class PlotWindow;
 } // namespace zorvane::app
 
 namespace zorvane::terminal {
@@ -399,6 +400,15 @@ public:
     // The BGAPI window, created hidden with this one; while it is visible, received bytes are
     // decoded and command lines go out without their closing CR.
     TForm_BGAPI *Form_BGAPI = nullptr;
+
+    // --- plots: the "Plot" window, shown from the Options menu
+    QAction *Plot1 = nullptr;
+    zorvane::app::PlotWindow *Form_Plot = nullptr;
+    void createPlotWindow();
+    // Options > Plot: shows the Plot window, or hides it when it is visible.
+    void PlotClick();
+    // Shows or hides it as the settings say, its mark with it.
+    void showPlotWindow(bool visible);
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 

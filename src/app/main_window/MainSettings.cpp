@@ -5,6 +5,7 @@
 #include "app/MessageBoxes.h"
 #include "app/main_window/ModemToolbar.h"
 #include "app/main_window/WindowPlace.h"
+#include "app/plot_window/PlotWindow.h"
 #include "settings/OtherInstances.h"
 #include "settings/ModemLineSettings.h"
 #include "terminal/view/TerminalModel.h"
@@ -181,6 +182,35 @@ const std::vector<SettingsLeaf> &settingsLeaves()
             "Options", "scrollbackmemory", NewFileValues::scrollbackmemory,
             [](TMain &w, int v) { w.ListModel->lines().setSpillMegabytes(v); },
             [](const TMain &w) { return w.ListModel->lines().spillMegabytes(); }));
+        // Added later too: the Plot window's place and patterns, and whether it is shown
+        // (last, so it opens where it was left, with its patterns in place). A width of 0
+        // is no place: the window then opens beside the main window. The names are the group's
+        // own, apart from the main window's.
+        const auto plotPlace = [](const char *name, void (QRect::*set)(int),
+                                  int (QRect::*get)() const) {
+            return number(
+                "Plot", name, 0,
+                [set](TMain &w, int v) {
+                    QRect place = w.Form_Plot->placeToSave();
+                    (place.*set)(v);
+                    w.Form_Plot->setSavedPlace(place);
+                },
+                [get](const TMain &w) { return (w.Form_Plot->placeToSave().*get)(); });
+        };
+        t.push_back(plotPlace("plotleft", &QRect::moveLeft, &QRect::x));
+        t.push_back(plotPlace("plottop", &QRect::moveTop, &QRect::y));
+        t.push_back(plotPlace("plotwidth", &QRect::setWidth, &QRect::width));
+        t.push_back(plotPlace("plotheight", &QRect::setHeight, &QRect::height));
+        t.push_back({QStringLiteral("Plot"), QStringLiteral("patterns"),
+                     [](const TMain &) { return QString(); },
+                     [](TMain &w, const LeafValue &v) {
+                         w.Form_Plot->setPatternText(std::get<QString>(v));
+                     },
+                     [](const TMain &w) { return w.Form_Plot->patternText(); }});
+        t.push_back({QStringLiteral("Plot"), QStringLiteral("shown"),
+                     [](const TMain &) { return false; },
+                     [](TMain &w, const LeafValue &v) { w.showPlotWindow(std::get<bool>(v)); },
+                     [](const TMain &w) { return w.Form_Plot->isVisible(); }});
         return t;
     }();
     return leaves;
