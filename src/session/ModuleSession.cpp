@@ -34,7 +34,8 @@ ModuleSession::ModuleSession(QObject *parent) : QObject(parent)
             pacer.checkLinkNextTick();
             wakeReceiveTimer(0);
         } else {
-            wakeReceiveTimer(pacer.wakeDelayMs());
+            // A transfer's answer is read at once: every block waits for it.
+            wakeReceiveTimer(m_diversion ? 0 : pacer.wakeDelayMs());
         }
     });
 }
@@ -86,7 +87,11 @@ void ModuleSession::onReceiveTimer()
             if (pacer.budgetSpent(ticks))
                 break;
         }
-        switch (pacer.endEvent(serial.bytesTaken() - takenBefore, serial.holdsDevice())) {
+        const qint64 taken = serial.bytesTaken() - takenBefore;
+        // While a transfer takes the bytes, each answer wakes the program as it arrives.
+        const bool sleepForAnswer = m_diversion && serial.holdsDevice();
+        switch (sleepForAnswer ? ReceivePacer::Pace::Sleep
+                               : pacer.endEvent(taken, serial.holdsDevice())) {
         case ReceivePacer::Pace::Sleep:
             sleepUntilBytes();
             return;

@@ -229,9 +229,8 @@ bool TMain::CreateSettingsFile(std::optional<QFileDevice::Permissions> replacedM
     root->Window();
     QString why;
     if (!skeleton.save(XMLDocument1.FileName, &why)) {
-        zorvane::app::showMessage(this,
-                                  QStringLiteral("Unable to create xml file: ") + settingsFileName(),
-                                  why);
+        zorvane::app::showMessage(
+            this, QStringLiteral("Unable to create xml file: ") + settingsFileName(), why);
         return false;
     }
     // The new file stands in for the damaged one and keeps its mode, read-only too.
@@ -246,6 +245,7 @@ void TMain::ApplySettings()
     for (const SettingsLeaf &leaf : settingsLeaves())
         leaf.apply(*this, SettingsRoot->leaf(leaf.group, leaf.name, leaf.newFileValue(*this)));
     applyModemLineSettings();
+    applyFileSendingSettings();
     applyRestoredPlace();
     // The file holds ten entries; the eleventh repeats the newest.
     SendString->setItemText(SendString->count() - 1, SendString->itemText(0));
@@ -272,6 +272,7 @@ void TMain::SaveSettings()
     for (const SettingsLeaf &leaf : settingsLeaves())
         SettingsRoot->setLeaf(leaf.group, leaf.name, leaf.read(*this));
     saveModemLineSettings();
+    saveFileSendingSettings();
 
     // The permission bits decide, not whether this process could write anyway (root can).
     if (SettingsDocument::isReadOnly(XMLDocument1.FileName)) {
