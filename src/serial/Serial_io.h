@@ -3,8 +3,8 @@
 #include "LineSettings.h"
 #include "Link.h"
 #include "OpenFailure.h"
-#include "PortClaim.h"
 #include "ReopenGuard.h"
+#include "PortClaim.h"
 
 #include <QByteArray>
 #include <QString>

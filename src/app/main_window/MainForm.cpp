@@ -6,15 +6,15 @@
 #include "app/main_window/ClickFirstCheckBox.h"
 #include "app/main_window/ComboBoxNames.h"
 #include "app/main_window/FindBar.h"
-#include "app/main_window/KeyboardMenus.h"
 #include "app/main_window/ListArea.h"
+#include "app/main_window/KeyboardMenus.h"
 #include "serial/PortNames.h"
 #include "settings/DocumentsFolder.h"
 #include "terminal/view/TerminalModel.h"
 #include "terminal/view/TerminalView.h"
 
-#include <QCheckBox>
 #include <QCloseEvent>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QHBoxLayout>

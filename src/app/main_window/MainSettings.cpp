@@ -229,8 +229,9 @@ bool TMain::CreateSettingsFile(std::optional<QFileDevice::Permissions> replacedM
     root->Window();
     QString why;
     if (!skeleton.save(XMLDocument1.FileName, &why)) {
-        zorvane::app::showMessage(
-            this, QStringLiteral("Unable to create xml file: ") + settingsFileName(), why);
+        zorvane::app::showMessage(this,
+                                  QStringLiteral("Unable to create xml file: ") + settingsFileName(),
+                                  why);
         return false;
     }
     // The new file stands in for the damaged one and keeps its mode, read-only too.
