@@ -49,7 +49,7 @@ bench: build
 	$(BUILD_DIR)/bench/bench_bgapi_flood
 	$(BUILD_DIR)/bench/bench_settings_load
 	$(BUILD_DIR)/bench/bench_network_echo
-	$(BUILD_DIR)/bench/bench_ymodem
+	$(BUILD_DIR)/bench/bench_file_send
 	$(BUILD_DIR)/bench/bench_find
 	$(BUILD_DIR)/bench/bench_memory
 

@@ -7,6 +7,7 @@
 #include "transfer/PacedSender.h"
 #include "transfer/XmodemSender.h"
 
+#include <QDebug>
 #include <QFileInfo>
 #include <QLocale>
 #include <QProcess>
@@ -45,6 +46,11 @@ FileSend::FileSend(session::ModuleSession &session, QObject *parent)
     m_timer->setSingleShot(true);
     m_timer->setTimerType(Qt::PreciseTimer);
     connect(m_timer, &QTimer::timeout, this, &FileSend::onTimer);
+    // A window destroys its session before the children it gave this send to.
+    connect(&m_session, &QObject::destroyed, this, [this] {
+        m_sessionGone = true;
+        m_running = false;
+    });
     m_progressDue = new QTimer(this);
     m_progressDue->setSingleShot(true);
     connect(m_progressDue, &QTimer::timeout, this, [this] {
@@ -55,7 +61,7 @@ FileSend::FileSend(session::ModuleSession &session, QObject *parent)
 
 FileSend::~FileSend()
 {
-    if (m_running) {
+    if (m_running && !m_sessionGone) {
         m_session.setReceiveDiversion({});
         m_session.serial.setReadWatch({});
     }
@@ -202,10 +208,12 @@ void FileSend::cancel()
         m_zmodem->disconnect(this);
         m_zmodem->kill();
         write(QByteArray(kZmodemAbortCans, XmodemSender::kCan));
-    } else {
-        write(m_sender->cancel());
+        end(false, QStringLiteral("cancelled"));
+        return;
     }
-    end(false, QStringLiteral("cancelled"));
+    write(m_sender->cancel(nowMs()));
+    // A protocol may first wait for the answer to its block in flight.
+    afterStep();
 }
 
 void FileSend::end(bool ok, const QString &why)

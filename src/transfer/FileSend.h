@@ -94,6 +94,7 @@ private:
     QElapsedTimer m_clock;
     qint64 m_lastProgressMs = -kProgressEveryMs;
     bool m_running = false;
+    bool m_sessionGone = false;
     QString m_endLine;
 };
 

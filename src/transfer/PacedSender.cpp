@@ -157,8 +157,9 @@ QByteArray PacedSender::timePassed(qint64 nowMs)
     return nextPiece(nowMs);
 }
 
-QByteArray PacedSender::cancel()
+QByteArray PacedSender::cancel(qint64 nowMs)
 {
+    Q_UNUSED(nowMs);
     if (state() != State::Running)
         return {};
     m_deadlineMs = kNoDeadline;

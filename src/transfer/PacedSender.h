@@ -45,7 +45,7 @@ public:
     QByteArray start(qint64 nowMs) override;
     QByteArray received(QByteArrayView bytes, qint64 nowMs) override;
     QByteArray timePassed(qint64 nowMs) override;
-    QByteArray cancel() override;
+    QByteArray cancel(qint64 nowMs) override;
     qint64 deadlineMs() const override { return m_deadlineMs; }
     // The terminal goes on showing what arrives.
     bool takesReceivedBytes() const override { return false; }

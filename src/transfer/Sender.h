@@ -23,8 +23,9 @@ public:
     virtual QByteArray received(QByteArrayView bytes, qint64 nowMs) = 0;
     // Called at or after deadlineMs(): a time-out, a retry or the next paced piece.
     virtual QByteArray timePassed(qint64 nowMs) = 0;
-    // The user gives up: the bytes that tell the receiver so; nothing follows them.
-    virtual QByteArray cancel() = 0;
+    // The user gives up: the bytes that tell the receiver so; nothing follows them. A sender
+    // may hold them back for a moment (until the receiver is listening), still running.
+    virtual QByteArray cancel(qint64 nowMs) = 0;
     // When timePassed() is next due.
     virtual qint64 deadlineMs() const = 0;
     // Whether received bytes belong to the transfer rather than to the terminal.

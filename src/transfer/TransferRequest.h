@@ -17,6 +17,9 @@ bool isProtocol(Method method);
 // What the user asked for in the send dialog.
 struct TransferRequest
 {
+    TransferRequest() = default;
+    TransferRequest(QString file, Method how) : path(std::move(file)), method(how) {}
+
     QString path;
     Method method = Method::TextLines;
     int characterDelayMs = 0;

@@ -86,6 +86,8 @@ qint64 XmodemSender::deadlineMs() const
         return kNoDeadline;
     case Phase::WaitStart:
         return m_lastAnswerMs + kStartWaitMs;
+    case Phase::Cancelling:
+        return m_cancelDeadlineMs;
     case Phase::WaitDataStart:
     case Phase::WaitCloseStart:
         return m_lastAnswerMs + kSilenceMs;
@@ -107,6 +109,8 @@ QByteArray XmodemSender::received(QByteArrayView bytes, qint64 nowMs)
 
 QByteArray XmodemSender::onByte(char byte, qint64 nowMs)
 {
+    if (m_phase == Phase::Cancelling)
+        return cancelled();
     // One CAN may be line noise; two in a row are the receiver giving up.
     if (byte == kCan) {
         if (m_sawCan) {
@@ -179,6 +183,7 @@ QByteArray XmodemSender::onByte(char byte, qint64 nowMs)
             return {};
         }
         return byte == kNak ? refused(nowMs) : QByteArray();
+    case Phase::Cancelling:
     case Phase::Over:
         break;
     }
@@ -245,6 +250,8 @@ QByteArray XmodemSender::timePassed(qint64 nowMs)
 {
     if (m_phase == Phase::Over)
         return {};
+    if (m_phase == Phase::Cancelling)
+        return nowMs >= m_cancelDeadlineMs ? cancelled() : QByteArray();
     if (m_phase == Phase::WaitStart) {
         if (nowMs - m_lastAnswerMs < kStartWaitMs)
             return {};
@@ -266,10 +273,22 @@ QByteArray XmodemSender::timePassed(qint64 nowMs)
     return {};
 }
 
-QByteArray XmodemSender::cancel()
+QByteArray XmodemSender::cancel(qint64 nowMs)
 {
-    if (state() != State::Running)
+    if (state() != State::Running || m_phase == Phase::Cancelling)
         return {};
+    const bool blockInFlight = m_phase == Phase::WaitHeaderAnswer ||
+                               m_phase == Phase::WaitBlockAnswer ||
+                               m_phase == Phase::WaitEotAnswer || m_phase == Phase::WaitCloseAnswer;
+    if (!blockInFlight)
+        return cancelled();
+    m_phase = Phase::Cancelling;
+    m_cancelDeadlineMs = nowMs + kCancelWaitMs;
+    return {};
+}
+
+QByteArray XmodemSender::cancelled()
+{
     m_phase = Phase::Over;
     fail(QStringLiteral("cancelled"));
     return cancelBytes();

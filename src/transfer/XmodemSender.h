@@ -31,6 +31,9 @@ public:
     static constexpr qint64 kResendMs = 5'000;
     // ... and a receiver silent for this long has gone.
     static constexpr qint64 kSilenceMs = 10'000;
+    // A cancel waits this long at most for the answer to the block in flight: CANs that
+    // arrive inside a block are taken as its data, or thrown away with the receiver's input.
+    static constexpr qint64 kCancelWaitMs = 1'000;
     // Refusals of one block before giving up.
     static constexpr int kMaxRefusals = 10;
 
@@ -41,7 +44,7 @@ public:
     QByteArray start(qint64 nowMs) override;
     QByteArray received(QByteArrayView bytes, qint64 nowMs) override;
     QByteArray timePassed(qint64 nowMs) override;
-    QByteArray cancel() override;
+    QByteArray cancel(qint64 nowMs) override;
     qint64 deadlineMs() const override;
     bool takesReceivedBytes() const override { return true; }
 
@@ -62,6 +65,7 @@ private:
         WaitEotAnswer,
         WaitCloseStart, // YMODEM: 'C' before the closing empty header
         WaitCloseAnswer,
+        Cancelling, // the user gave up: CAN CAN once the block in flight is answered
         Over
     };
 
@@ -70,6 +74,7 @@ private:
     QByteArray sendEot(qint64 nowMs);
     QByteArray resend(qint64 nowMs);
     QByteArray refused(qint64 nowMs);
+    QByteArray cancelled();
     QByteArray sent(QByteArray bytes, qint64 nowMs);
     int blockSizeFor(qint64 remaining) const;
 
@@ -89,6 +94,7 @@ private:
     qint64 m_lastAnswerMs = 0;
     qint64 m_lastSendMs = 0;
     bool m_sawCan = false;
+    qint64 m_cancelDeadlineMs = 0;
 };
 
 } // namespace zorvane::transfer

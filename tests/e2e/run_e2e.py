@@ -390,7 +390,45 @@ def modem_lines(s):
     check(saved == "true", "the toolbar saved as %r" % saved)
 
 
+def send_file(s):
+    """File > "Send File..." from the accessibility bus, the dialog filled with real keys: a
+    file that is not there is refused in the dialog, then the text lines reach the module with
+    the port's line end and the choices are kept in the settings file."""
+    z = s.start()
+    s.module.read_until(RESET_LINE)
+    path = os.path.join(s.home.path, "setup.txt")
+    with open(path, "wb") as f:
+        f.write(b"AT\nATI\n")
+
+    Zorvane.do_action(z.find("Send File...", "menu item"), "Press", "Click")
+    field = z.find("File", "text")
+    z.click(field)
+    z.key("ctrl+a", "BackSpace")
+    z.type(path + ".missing")
+    Zorvane.do_action(z.find("Send", "push button"), "Press", "Click")
+    problem = z.find("Problem", "label")
+    wait_for("the dialog to say why",
+             lambda: "does not exist" in problem.description)
+    got = s.module.drain()
+    check(got == b"", "a missing file sent %r" % got)
+
+    z.click(field)
+    z.key("ctrl+a", "BackSpace")
+    z.type(path)
+    delay = z.find("Line delay (ms)", "spin button")
+    z.click(delay)
+    z.key("ctrl+a")
+    z.type("50")
+    Zorvane.do_action(z.find("Send", "push button"), "Press", "Click")
+    got = s.module.read_until(b"AT\rATI\r")
+    check(got.endswith(b"AT\rATI\r"), "the module received %r" % got)
+    s.exit(z)
+    saved = ET.parse(s.home.settings).getroot().findtext("SendFile/linedelay")
+    check(saved == "50", "the line delay saved as %r" % saved)
+
+
 SCENARIOS = {
+    "send_file": (send_file, True),
     "modem_lines": (modem_lines, True),
     "hold_while_streaming": (hold_while_streaming, True),
     "send_box": (send_box, True),

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -54,9 +55,12 @@ ReceiverRelay::~ReceiverRelay()
         m_receiver.waitForFinished(2000);
     }
     m_stop = true;
-    if (m_thread.joinable())
-        m_thread.join();
-    for (int fd : {m_portMaster, m_portSlave, m_receiverMaster, m_receiverSlave}) {
+    for (std::thread *thread : {&m_towardsReceiver, &m_towardsPort}) {
+        if (thread->joinable())
+            thread->join();
+    }
+    for (int fd : {m_portMaster, m_portSlave, m_receiverMaster, m_receiverSlave, m_answers[0],
+                   m_answers[1]}) {
         if (fd >= 0)
             ::close(fd);
     }
@@ -70,23 +74,27 @@ bool ReceiverRelay::isValid() const
 bool ReceiverRelay::start(const QString &program, const QStringList &arguments,
                           const QString &folder)
 {
+    // The receiver reads its terminal but answers into a pipe: lrzsz's receivers flush their
+    // terminal as they end, and on a pseudo-terminal that throws away a last answer not yet
+    // read at the other end, where a real line would already have carried it.
+    if (::pipe2(m_answers, O_CLOEXEC) != 0)
+        return false;
+    const int input = m_paced ? m_receiverSlave : m_portMaster;
+    const int output = m_answers[1];
     m_receiver.setWorkingDirectory(folder);
-    if (m_paced) {
-        m_receiver.setStandardInputFile(m_receiverSlavePath);
-        m_receiver.setStandardOutputFile(m_receiverSlavePath, QIODevice::Append);
-    } else {
-        // Unpaced, the receiver sits on the far end of the port itself.
-        const int master = m_portMaster;
-        m_receiver.setChildProcessModifier([master] {
-            ::dup2(master, STDIN_FILENO);
-            ::dup2(master, STDOUT_FILENO);
-        });
-    }
+    m_receiver.setChildProcessModifier([input, output] {
+        ::dup2(input, STDIN_FILENO);
+        ::dup2(output, STDOUT_FILENO);
+    });
     m_receiver.start(program, arguments);
-    if (!m_receiver.waitForStarted(5000))
+    const bool started = m_receiver.waitForStarted(5000);
+    ::close(m_answers[1]);
+    m_answers[1] = -1;
+    if (!started)
         return false;
     if (m_paced)
-        m_thread = std::thread([this] { relay(); });
+        m_towardsReceiver = std::thread([this] { relayTowardsReceiver(); });
+    m_towardsPort = std::thread([this] { relayAnswers(); });
     return true;
 }
 
@@ -106,30 +114,43 @@ QByteArray ReceiverRelay::programWrote() const
     return m_wrote;
 }
 
-void ReceiverRelay::relay()
+void ReceiverRelay::relayTowardsReceiver()
 {
+    char buffer[kBytesPerMs];
+    while (!m_stop) {
+        pollfd fds{m_portMaster, POLLIN, 0};
+        if (::poll(&fds, 1, 5) <= 0 || !(fds.revents & POLLIN))
+            continue;
+        const ssize_t n = ::read(m_portMaster, buffer, sizeof buffer);
+        if (n <= 0)
+            continue;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_wrote.append(buffer, n);
+        }
+        writeAll(m_receiverMaster, buffer, n, m_stop);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+void ReceiverRelay::relayAnswers()
+{
+    // Answers come through the pipe, or through the terminal from a receiver that opens its
+    // device by name.
     char buffer[4096];
     while (!m_stop) {
-        pollfd fds[2] = {{m_portMaster, POLLIN, 0}, {m_receiverMaster, POLLIN, 0}};
-        if (::poll(fds, 2, 5) <= 0)
+        pollfd fds[2] = {{m_answers[0], POLLIN, 0}, {m_receiverMaster, POLLIN, 0}};
+        if (::poll(fds, m_paced ? 2 : 1, 5) <= 0)
             continue;
-        if (fds[0].revents & POLLIN) {
-            const ssize_t n = ::read(m_portMaster, buffer, kBytesPerMs);
-            if (n > 0) {
-                {
-                    std::lock_guard<std::mutex> lock(m_mutex);
-                    m_wrote.append(buffer, n);
-                }
-                writeAll(m_receiverMaster, buffer, n, m_stop);
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
-        }
-        if (fds[1].revents & POLLIN) {
-            const ssize_t n = ::read(m_receiverMaster, buffer, sizeof buffer);
-            if (n > 0 && m_answering) {
+        for (const pollfd &fd : fds) {
+            if (fd.fd < 0 || !(fd.revents & POLLIN))
+                continue;
+            const ssize_t n = ::read(fd.fd, buffer, sizeof buffer);
+            if (n <= 0 || !m_answering)
+                continue;
+            if (m_paced)
                 std::this_thread::sleep_for(std::chrono::microseconds(kAnswerDelayUs));
-                writeAll(m_portMaster, buffer, n, m_stop);
-            }
+            writeAll(m_portMaster, buffer, n, m_stop);
         }
     }
 }

@@ -44,17 +44,21 @@ public:
     void muteAnswers() { m_answering = false; }
 
 private:
-    void relay();
+    void relayTowardsReceiver();
+    void relayAnswers();
 
     int m_portMaster = -1;
     int m_portSlave = -1;
     QString m_portSlavePath;
     int m_receiverMaster = -1;
     int m_receiverSlave = -1;
+    // The receiver's standard output.
+    int m_answers[2] = {-1, -1};
     QString m_receiverSlavePath;
     bool m_paced;
     QProcess m_receiver;
-    std::thread m_thread;
+    std::thread m_towardsReceiver;
+    std::thread m_towardsPort;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_answering{true};
     mutable std::mutex m_mutex;

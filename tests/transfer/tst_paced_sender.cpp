@@ -209,7 +209,7 @@ void TestPacedSender::cancelStopsAtOnce()
     pacing.characterDelayMs = 1;
     PacedSender sender(PacedSender::Mode::Raw, &source, 1000, pacing);
     QCOMPARE(sender.start(0), QByteArray("a"));
-    QCOMPARE(sender.cancel(), QByteArray());
+    QCOMPARE(sender.cancel(1), QByteArray());
     QCOMPARE(sender.state(), Sender::State::Failed);
     QCOMPARE(sender.failure(), QStringLiteral("cancelled"));
     QCOMPARE(sender.timePassed(10), QByteArray());

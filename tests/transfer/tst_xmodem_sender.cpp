@@ -78,7 +78,8 @@ private slots:
     void silentReceiver();
     void receiverCancel_data();
     void receiverCancel();
-    void userCancelSendsCanCanAndNothingAfter();
+    void userCancel_data();
+    void userCancel();
     void shortFileFails();
 };
 
@@ -307,26 +308,61 @@ void TestXmodemSender::receiverCancel()
     }
 }
 
-void TestXmodemSender::userCancelSendsCanCanAndNothingAfter()
+void TestXmodemSender::userCancel_data()
 {
+    QTest::addColumn<bool>("started");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<qint64>("canCanAtMs");
+
+    // Before the receiver started nothing is in flight: CAN CAN at once.
+    QTest::newRow("not started") << false << QByteArray() << qint64(10);
+    // A block in flight: CANs inside it would be taken as its data, so they wait for its
+    // answer...
+    QTest::newRow("block answered") << true << QByteArray("\x06") << qint64(30);
+    QTest::newRow("block refused") << true << QByteArray("\x15") << qint64(30);
+    // ... but not for long.
+    QTest::newRow("no answer") << true << QByteArray() << qint64(10 + XmodemSender::kCancelWaitMs);
+}
+
+void TestXmodemSender::userCancel()
+{
+    QFETCH(bool, started);
+    QFETCH(QByteArray, answer);
+    QFETCH(qint64, canCanAtMs);
+
     QBuffer source;
     source.setData(randomBytes(5000));
     QVERIFY(source.open(QIODevice::ReadOnly));
     XmodemSender sender(XmodemVariant::Ymodem, &source, 5000, QStringLiteral("a"));
     sender.start(0);
-    sender.received("C", 1);
-    sender.received("\x06"
-                    "C",
-                    2);
-    QCOMPARE(sender.cancel(), QByteArray(2, kCan));
+    if (started) {
+        sender.received("C", 1);
+        QVERIFY(!sender
+                     .received("\x06"
+                               "C",
+                               2)
+                     .isEmpty());
+    }
+    QByteArray out = sender.cancel(10);
+    if (canCanAtMs > 10) {
+        QCOMPARE(out, QByteArray());
+        QCOMPARE(sender.state(), Sender::State::Running);
+        QCOMPARE(sender.deadlineMs(), 10 + XmodemSender::kCancelWaitMs);
+        QCOMPARE(sender.cancel(11), QByteArray());
+        QCOMPARE(sender.timePassed(canCanAtMs - 1), QByteArray());
+        out =
+            answer.isEmpty() ? sender.timePassed(canCanAtMs) : sender.received(answer, canCanAtMs);
+    }
+    QCOMPARE(out, QByteArray(2, kCan));
     QCOMPARE(sender.state(), Sender::State::Failed);
     QCOMPARE(sender.failure(), QStringLiteral("cancelled"));
+    // Nothing follows CAN CAN, whatever comes.
     QCOMPARE(sender.received("\x06\x15"
                              "C",
-                             3),
+                             2000),
              QByteArray());
     QCOMPARE(sender.timePassed(100'000), QByteArray());
-    QCOMPARE(sender.cancel(), QByteArray());
+    QCOMPARE(sender.cancel(100'001), QByteArray());
 }
 
 void TestXmodemSender::shortFileFails()

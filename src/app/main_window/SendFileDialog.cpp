@@ -119,6 +119,7 @@ void SendFileDialog::trySend()
         return;
     }
     m_problem->setText(why);
+    m_problem->setAccessibleDescription(why);
     m_problem->show();
     m_file->setFocus();
 }

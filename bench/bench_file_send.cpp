@@ -7,6 +7,7 @@
 //   bench_ymodem [kilobytes]     default 1024
 #include "Clocks.h"
 #include "LoopMonitor.h"
+#include "PtyModule.h"
 #include "ReceiverRelay.h"
 #include "app/MessageBoxes.h"
 #include "app/main_window/MainForm.h"
@@ -19,14 +20,70 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTest>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 using namespace zorvane::bench;
 
 namespace {
 constexpr int kPort = 9;
+constexpr int kTextPort = 10;
+constexpr int kLines = 20;
+constexpr int kLineDelayMs = 100;
+
+// The far end reads each line's arrival while the window sends them.
+bool textLineGaps(const QString &docs, const QString &folder)
+{
+    PtyModule module;
+    if (!module.isValid() || !module.linkAs(docs, kTextPort))
+        return false;
+    TMain w;
+    w.set_comx(kTextPort, false);
+    QTest::qWait(200);
+    module.readAvailable();
+    QByteArray text;
+    for (int i = 0; i < kLines; ++i)
+        text += "AT+LINE" + QByteArray::number(i) + '\n';
+    const QString path = folder + QStringLiteral("/lines.txt");
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+        return false;
+    file.close();
+    zorvane::transfer::TransferRequest request{path, zorvane::transfer::Method::TextLines};
+    request.lineDelayMs = kLineDelayMs;
+    if (!w.startFileSend(request))
+        return false;
+    std::vector<double> arrivals;
+    QByteArray got;
+    const qint64 start = nowNs();
+    while (arrivals.size() < size_t(kLines) && nowNs() - start < 10'000'000'000LL) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        const QByteArray more = module.readAvailable();
+        for (const char c : more) {
+            if (c == '\r')
+                arrivals.push_back(double(nowNs() - start) * 1e-6);
+        }
+        got += more;
+    }
+    double worst = 0;
+    double least = 1e9;
+    double most = 0;
+    for (size_t i = 1; i < arrivals.size(); ++i) {
+        const double gap = arrivals[i] - arrivals[i - 1];
+        least = std::min(least, gap);
+        most = std::max(most, gap);
+        worst = std::max(worst, std::abs(gap - kLineDelayMs));
+    }
+    const bool ok = arrivals.size() == size_t(kLines) && worst <= 15.0;
+    std::printf("text lines with a %d ms line delay: %zu lines, gaps %.1f to %.1f ms   %s\n",
+                kLineDelayMs, arrivals.size(), least, most, ok ? "within 15 ms" : "OFF TARGET");
+    return ok;
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -88,5 +145,7 @@ int main(int argc, char *argv[])
                 static_cast<long long>(kilobytes), seconds, double(file.size()) / seconds,
                 monitor.longestLatencyMs(), monitor.latencyPercentileMs(0.99),
                 exact ? "file matches" : "FILE DIFFERS", qPrintable(w.fileSend->lastEndLine()));
-    return exact ? 0 : 1;
+    w.fileSend->cancel();
+    w.serial.c_close();
+    return exact && textLineGaps(docs, home.path()) ? 0 : 1;
 }
