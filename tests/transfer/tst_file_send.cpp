@@ -76,6 +76,7 @@ private slots:
     void ymodemThroughSer2net();
     void userCancel();
     void receiverCancels();
+    void portLostEndsTheSend();
     void unreadableFileSendsNothing_data();
     void unreadableFileSendsNothing();
     void textLinesWaitForPrompt();
@@ -294,6 +295,25 @@ void TestFileSend::receiverCancels()
     QVERIFY(runToEnd(send, 20'000));
     QVERIFY2(send.lastEndLine().contains(QLatin1String("the receiver cancelled")),
              qPrintable(send.lastEndLine()));
+}
+
+// An adapter pulled out halfway: the send ends saying so instead of waiting for answers.
+void TestFileSend::portLostEndsTheSend()
+{
+    PtyModule module;
+    QVERIFY(module.isValid());
+    QVERIFY(openSession(module.slavePath()));
+    const QString path = writeFile(QStringLiteral("firmware.bin"), randomBytes(4096));
+
+    FileSend send(*m_session);
+    QVERIFY(send.start({path, Method::Xmodem}));
+    QVERIFY(module.write("C"));
+    QCOMPARE(module.readAtLeast(133).size(), 133);
+    module.unplug();
+    QVERIFY(runToEnd(send, 5000));
+    QVERIFY2(send.lastEndLine().contains(QLatin1String("not sent: the port was closed")),
+             qPrintable(send.lastEndLine()));
+    QVERIFY(!m_session->diverting());
 }
 
 void TestFileSend::unreadableFileSendsNothing_data()
