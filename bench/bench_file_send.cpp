@@ -111,6 +111,7 @@ int main(int argc, char *argv[])
     ReceiverRelay relay(false);
     const QString link = zorvane::serial::overrideLinkPath(docs, kPort);
     QDir().mkpath(QFileInfo(link).absolutePath());
+    QFile::remove(link);
     if (!relay.isValid() || !QFile::link(relay.portDevice(), link)) {
         std::printf("no pseudo-terminal\n");
         return 1;

@@ -63,7 +63,7 @@ SendFileDialog::SendFileDialog(const TransferRequest &choices, QWidget *parent) 
 
     m_problem = new QLabel(this);
     m_problem->setObjectName(QStringLiteral("Problem"));
-    m_problem->setAccessibleName(QStringLiteral("Problem"));
+    // Named by its text: a screen reader says why the file was refused.
     m_problem->setWordWrap(true);
     m_problem->hide();
 
@@ -119,7 +119,7 @@ void SendFileDialog::trySend()
         return;
     }
     m_problem->setText(why);
-    m_problem->setAccessibleDescription(why);
+    m_problem->setAccessibleName(why);
     m_problem->show();
     m_file->setFocus();
 }
