@@ -5,7 +5,8 @@ window's place over several starts with and without a window manager, the menus 
 from the keyboard while the terminal list has the focus, the command toolbars reached with
 Tab while the boxes and letter buttons say what they are, the list holding still under
 the real mouse wheel while the module keeps sending, two instances of one profile, a
-Parameters item reaching the device, and the Modem lines toolbar on a pseudo-terminal.
+Parameters item reaching the device, the Modem lines toolbar on a pseudo-terminal, and a
+file sent from the Send File dialog.
 
 Usage: run_e2e.py PATH_TO_ZORVANE SCENARIO"""
 
