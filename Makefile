@@ -50,6 +50,7 @@ bench: build
 	$(BUILD_DIR)/bench/bench_settings_load
 	$(BUILD_DIR)/bench/bench_network_echo
 	$(BUILD_DIR)/bench/bench_network_burst
+	$(BUILD_DIR)/bench/bench_file_send
 	$(BUILD_DIR)/bench/bench_find
 	$(BUILD_DIR)/bench/bench_memory
 	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/bench/bench_plot

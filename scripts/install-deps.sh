@@ -18,6 +18,8 @@ packages=(
   openbox xdotool python3-pyatspi at-spi2-core dbus-x11
   # Network ports: the servers their tests start (ser2net, pyserial's RFC 2217 server).
   ser2net python3-serial
+  # Sending files: ZMODEM through lrzsz's sz; lrzsz's and python3-xmodem's receivers in tests.
+  lrzsz python3-xmodem
   # make screenshots: a screen dump, the windows' frames, and the font the pictures show.
   x11-apps x11-utils fonts-dejavu-core
   dpkg-dev desktop-file-utils appstream

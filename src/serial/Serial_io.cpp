@@ -270,6 +270,8 @@ int SerialIo::refillAndGet(ReadWait wait)
     resetChunk(m_link->read(kReadChunkBytes));
     if (m_inNext == m_inEnd)
         return -1;
+    if (m_watch)
+        m_watch(QByteArrayView(m_inNext, m_inEnd));
     m_lastReadMs = m_wallClock();
     return static_cast<unsigned char>(*m_inNext++);
 }

@@ -98,6 +98,9 @@ public:
     // polling can sleep until then; the call may come during a read, so it should only note
     // the news.
     void setWakeUp(std::function<void()> wake) { m_wake = std::move(wake); }
+    // Sees every chunk read from the device as it is read, before any of it is handed out
+    // (a paced file send waiting for a prompt); empty stops it.
+    void setReadWatch(std::function<void(QByteArrayView)> watch) { m_watch = std::move(watch); }
     // Two different questions: port_is_open() is the session's flag "a port was chosen and
     // opened", which stays set after the device refused its line settings or vanished, so
     // the link check goes on to report and reopen it; holdsDevice() says whether a device
@@ -178,6 +181,7 @@ private:
     WallClock m_wallClock = &QDateTime::currentMSecsSinceEpoch;
     bool m_resting = false;
     std::function<void()> m_wake;
+    std::function<void(QByteArrayView)> m_watch;
     // Tells other instances which device is held, from a successful open to the close.
     PortClaim m_claim;
 };

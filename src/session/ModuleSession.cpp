@@ -34,7 +34,8 @@ ModuleSession::ModuleSession(QObject *parent) : QObject(parent)
             m_pacer.checkLinkNextTick();
             wakeReceiveTimer(0);
         } else {
-            wakeReceiveTimer(m_pacer.wakeDelayMs());
+            // A transfer's answer is read at once: every block waits for it.
+            wakeReceiveTimer(m_diversion ? 0 : m_pacer.wakeDelayMs());
         }
     });
 }
@@ -86,7 +87,11 @@ void ModuleSession::onReceiveTimer()
             if (m_pacer.budgetSpent(ticks))
                 break;
         }
-        switch (m_pacer.endEvent(m_serial.bytesTaken() - takenBefore, m_serial.holdsDevice())) {
+        const qint64 taken = m_serial.bytesTaken() - takenBefore;
+        // While a transfer takes the bytes, each answer wakes the program as it arrives.
+        const bool sleepForAnswer = m_diversion && m_serial.holdsDevice();
+        switch (sleepForAnswer ? ReceivePacer::Pace::Sleep
+                               : m_pacer.endEvent(taken, m_serial.holdsDevice())) {
         case ReceivePacer::Pace::Sleep:
             sleepUntilBytes();
             return;

@@ -14,6 +14,7 @@
 #include <QObject>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 class QTimer;
@@ -142,6 +143,15 @@ public:
     void leaveMux();
     void selectLink(const QString &link);
 
+    // --- a file transfer's protocol
+    // While set, every received byte goes here instead of to the list, the log, the BGAPI
+    // decoder and the multiplexing parser, and arriving bytes are read at once; empty ends it.
+    using ReceiveDiversion = std::function<void(QByteArrayView)>;
+    void setReceiveDiversion(ReceiveDiversion diversion) { m_diversion = std::move(diversion); }
+    bool diverting() const { return bool(m_diversion); }
+    // A line of the session's own in the list (a transfer's start and end), shown at once.
+    void addNote(const QString &text);
+
     // --- the session log
     // The name for a log started now, from the log's clock.
     QString newLogFileName() const;
@@ -187,6 +197,7 @@ private:
     void writeLogLine(QByteArray &text) override { LogLine(text); }
 
     void onReceiveTimer();
+    void divert(int first);
     void sleepUntilBytes();
     void wakeReceiveTimer(int afterMs);
     void checkLinkWhileAsleep();
@@ -224,6 +235,7 @@ private:
     // while the event runs, and asking the window again for every tick costs a flood.
     std::optional<terminal::ReceiveOptions> m_eventOptions;
     terminal::ReceiveOptions tickOptions() const;
+    ReceiveDiversion m_diversion;
 };
 
 } // namespace zorvane::session

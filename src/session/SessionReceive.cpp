@@ -22,9 +22,33 @@ void ModuleSession::Timer1Timer()
             m_lineAssembly.logOpenLine(*this);
         return;
     }
+    if (m_diversion) {
+        divert(first);
+        return;
+    }
     // A copy: a message box opened by a hook may run a receive event of its own meanwhile.
     const terminal::ReceiveOptions options = tickOptions();
     m_lineAssembly.tick(first, m_serial, m_lines, options, *this);
+}
+
+void ModuleSession::divert(int first)
+{
+    // What the serial unit holds now goes in one piece; the chunk is already in memory.
+    QByteArray bytes(1, char(first));
+    for (int byte = serial.c_getc(); byte >= 0; byte = serial.c_getc())
+        bytes.append(char(byte));
+    m_diversion(bytes);
+}
+
+void ModuleSession::addNote(const QString &text)
+{
+    if (m_lines.isEmpty() || m_lines.length(m_lines.size() - 1) > 0)
+        m_lines.addLine(text);
+    else
+        m_lines.appendToLast(QStringView(text));
+    // What arrives next starts a line of its own.
+    m_lines.addLine(QString());
+    showNewLines();
 }
 
 void ModuleSession::ShowRxChar(int &byte, QByteArray &pending)

@@ -5,8 +5,9 @@ window's place over several starts with and without a window manager, the menus 
 from the keyboard while the terminal list has the focus, the command toolbars reached with
 Tab while the boxes and letter buttons say what they are, the list holding still under
 the real mouse wheel while the module keeps sending, two instances of one profile, a
-Parameters item reaching the device, the Modem lines toolbar on a pseudo-terminal, and a
-port pinned from its dialog.
+Parameters item reaching the device, the Modem lines toolbar on a pseudo-terminal, a
+port pinned from its dialog, and a
+file sent from the Send File dialog.
 
 Usage: run_e2e.py PATH_TO_ZORVANE SCENARIO"""
 
@@ -478,8 +479,46 @@ def pin_port(s):
         other.close()
 
 
+def send_file(s):
+    """File > "Send File..." from the accessibility bus, the dialog filled with real keys: a
+    file that is not there is refused in the dialog, then the text lines reach the module with
+    the port's line end and the choices are kept in the settings file."""
+    z = s.start()
+    s.module.read_until(RESET_LINE)
+    path = os.path.join(s.home.path, "setup.txt")
+    with open(path, "wb") as f:
+        f.write(b"AT\nATI\n")
+
+    Zorvane.do_action(z.find("Send File...", "menu item"), "Press", "Click")
+    # The main window has a "Send" button of its own: the dialog's controls are looked up in it.
+    dialog = z.find("Send File", "dialog")
+    field = z.find("File", "text", within=dialog)
+    z.click(field)
+    z.key("ctrl+a", "BackSpace")
+    z.type(path + ".missing")
+    z.click(z.find("Send", "push button", within=dialog))
+    z.find_role("label", lambda a: "does not exist" in a.name, within=dialog)
+    got = s.module.drain()
+    check(got == b"", "a missing file sent %r" % got)
+
+    z.click(field)
+    z.key("ctrl+a", "BackSpace")
+    z.type(path)
+    delay = z.find("Line delay (ms)", "spin button", within=dialog)
+    z.click(delay)
+    z.key("ctrl+a")
+    z.type("50")
+    z.click(z.find("Send", "push button", within=dialog))
+    got = s.module.read_until(b"AT\rATI\r")
+    check(got.endswith(b"AT\rATI\r"), "the module received %r" % got)
+    s.exit(z)
+    saved = ET.parse(s.home.settings).getroot().findtext("SendFile/linedelay")
+    check(saved == "50", "the line delay saved as %r" % saved)
+
+
 SCENARIOS = {
     "pin_port": (pin_port, True),
+    "send_file": (send_file, True),
     "modem_lines": (modem_lines, True),
     "hold_while_streaming": (hold_while_streaming, True),
     "send_box": (send_box, True),

@@ -71,6 +71,7 @@ TMain::TMain(QWidget *parent) : QMainWindow(parent)
     buildModuleCommands();
     buildModemLines();
     buildLineSettings();
+    buildFileSending();
     keepControlsReachable();
 
     connectSession();

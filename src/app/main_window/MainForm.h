@@ -8,6 +8,7 @@
 #include "terminal/FollowRule.h"
 #include "terminal/LineSearch.h"
 #include "terminal/LineStore.h"
+#include "transfer/TransferRequest.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -25,6 +26,7 @@ class QListWidget;
 class QMenu;
 class QMouseEvent;
 class QPrinter;
+class QProgressBar;
 class QPushButton;
 class QSplitter;
 class QTimer;
@@ -37,6 +39,10 @@ class FindBar;
 class ModemToolbar;
 class PlotWindow;
 } // namespace zorvane::app
+
+namespace zorvane::transfer {
+class FileSend;
+}
 
 namespace zorvane::terminal {
 class NewLinesMarker;
@@ -412,6 +418,22 @@ public:
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 
+    // --- sending files (MainTransfer)
+    QAction *SendFile1 = nullptr;
+    QAction *CancelTransfer1 = nullptr;
+    QProgressBar *TransferBar = nullptr;
+    zorvane::transfer::FileSend *fileSend = nullptr;
+    // The send dialog's last choices, kept in the settings file.
+    zorvane::transfer::TransferRequest sendFileChoices;
+    void SendFile1Click();
+    void CancelTransfer1Click();
+    // Starts a send as the dialog's Send does; false (and a line in the list) when refused.
+    bool startFileSend(const zorvane::transfer::TransferRequest &request);
+    void showTransferProgress();
+    // The group "SendFile" after the others, written once the dialog was used.
+    void applyFileSendingSettings();
+    void saveFileSendingSettings();
+
     // Runs the start-up sequence on the first show, after the window itself has been shown,
     // so a message box of the start-up sits over the window rather than over nothing.
     void setVisible(bool visible) override;
@@ -431,6 +453,7 @@ private:
     void showNewLinesCount();
     void selectLastLine();
     void buildStatusBar();
+    void buildFileSending();
     // Shows the notice when older lines can no longer go to disk.
     void setUpScrollback();
     void createBgapiWindow();

@@ -288,6 +288,7 @@ void TMain::ApplySettings()
         leaf.apply(*this, SettingsRoot->leaf(leaf.group, leaf.name, leaf.newFileValue(*this)));
     applyModemLineSettings();
     applyFlowControlSettings();
+    applyFileSendingSettings();
     applyRestoredPlace();
     // The file holds ten entries; the eleventh repeats the newest.
     SendString->setItemText(SendString->count() - 1, SendString->itemText(0));
@@ -333,6 +334,7 @@ void TMain::SaveSettings()
         SettingsRoot->setLeaf(leaf.group, leaf.name, leaf.read(*this));
     saveModemLineSettings();
     saveFlowControlSettings();
+    saveFileSendingSettings();
 
     // The permission bits decide, not whether this process could write anyway (root can).
     if (SettingsDocument::isReadOnly(XMLDocument1.FileName)) {
