@@ -206,6 +206,8 @@ int SerialIo::refillAndGet(ReadWait wait)
     resetChunk(m_link->read(kReadChunkBytes));
     if (m_inNext == m_inEnd)
         return -1;
+    if (m_readTap)
+        m_readTap(m_in);
     m_lastReadMs = QDateTime::currentMSecsSinceEpoch();
     return static_cast<unsigned char>(*m_inNext++);
 }

@@ -78,6 +78,9 @@ public:
     // polling can sleep until then; the call may come during a read, so it should only note
     // the news.
     void setWakeUp(std::function<void()> wake) { m_wake = std::move(wake); }
+    // Called with every chunk read from the device, once, before its bytes are handed out; for
+    // a reader that wants its own copy of what arrives. It should only take note.
+    void setReadTap(std::function<void(const QByteArray &)> tap) { m_readTap = std::move(tap); }
     // Two different questions: port_is_open() is the session's flag "a port was chosen and
     // opened", which stays set after the device refused its line settings or vanished, so
     // the link check goes on to report and reopen it; holdsDevice() says whether a device
@@ -141,6 +144,7 @@ private:
     qint64 m_lastReadMs = 0;
     bool m_resting = false;
     std::function<void()> m_wake;
+    std::function<void(const QByteArray &)> m_readTap;
     // Tells other instances which device is held, from a successful open to the close.
     PortClaim m_claim;
 };
