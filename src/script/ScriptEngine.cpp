@@ -52,8 +52,10 @@ ScriptEngine::ScriptEngine(session::ModuleSession &session, ScriptHost &host, QO
 ScriptEngine::~ScriptEngine()
 {
     if (m_L) {
+        lua_State *L = std::exchange(m_L, nullptr);
+        m_co = nullptr;
         m_stopRequested = true;
-        lua_close(m_L);
+        lua_close(L);
     }
 }
 

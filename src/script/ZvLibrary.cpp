@@ -58,7 +58,11 @@ struct Zv
 {
     static ScriptEngine &engine(lua_State *L)
     {
-        return **static_cast<ScriptEngine **>(lua_getextraspace(L));
+        ScriptEngine &e = **static_cast<ScriptEngine **>(lua_getextraspace(L));
+        // A finaliser running while the state closes finds the run over.
+        if (!e.m_L)
+            luaL_error(L, "the script has ended");
+        return e;
     }
 
     // Any call means the script went on after a timed-out expect, so it saw to it.
