@@ -14,11 +14,13 @@
 #include "PtyModule.h"
 #include "app/MessageBoxes.h"
 #include "app/main_window/MainForm.h"
+#include "script/ScriptEngine.h"
 #include "terminal/view/TerminalModel.h"
 #include "terminal/view/TerminalView.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QListView>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -56,6 +58,7 @@ struct FloodCase
     qint64 bytesPerSecond; // 0: as fast as the pseudo-terminal takes them
     int idleSeconds = 0;   // for a port that stays silent: how long to watch it
     bool held = false;     // the reader has scrolled up: the view holds while lines arrive
+    bool script = false;   // a script waits for a pattern that never comes, reading every byte
 };
 
 const std::vector<FloodCase> &floodCases()
@@ -69,6 +72,8 @@ const std::vector<FloodCase> &floodCases()
         {'d', "20-character lines paced at 921600 baud",
          [] { return makeLines(20, kPacedRate * kPacedSeconds / 22); }, kPacedRate},
         {'i', "an idle port", [] { return makeLines(20, 0); }, kPacedRate, kIdleSeconds},
+        {'s', "20-character lines while a script waits for a pattern (compare with a)",
+         [] { return makeLines(20, 4'000'000); }, 0, 0, false, true},
     };
     return cases;
 }
@@ -132,10 +137,12 @@ bool holdView(TMain &window, PtyFeeder &feeder, QModelIndex &top)
     const qint64 bytes = screens->totalBytes();
     const qint64 takenBefore = window.serial.bytesTaken();
     feeder.start(std::move(screens));
-    const bool arrived = waitFor([&] {
-        return window.serial.bytesTaken() - takenBefore >= bytes &&
-               !window.ListModel->hasUnpublished();
-    }, 10'000);
+    const bool arrived = waitFor(
+        [&] {
+            return window.serial.bytesTaken() - takenBefore >= bytes &&
+                   !window.ListModel->hasUnpublished();
+        },
+        10'000);
     feeder.join();
     if (!arrived)
         return false;
@@ -143,6 +150,25 @@ bool holdView(TMain &window, PtyFeeder &feeder, QModelIndex &top)
     waitFor([] { return false; }, 100);
     top = window.ListBox1->indexAt(QPoint(2, 2));
     return top.isValid() && top.row() == 0 && !window.follow.following();
+}
+
+// A script in the window that waits the whole flood for a pattern that never comes, so each
+// batch read is searched by it.
+bool startWaitingScript(TMain &window, const QString &folder)
+{
+    const QString path = folder + QStringLiteral("/waits.lua");
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write("zv.expect('NEVER%d+ARRIVES', 3600000)\n") < 0)
+        return false;
+    file.close();
+    if (!window.runScript(path))
+        return false;
+    return waitFor(
+        [&] {
+            return window.scriptEngine->state() == zorvane::script::ScriptEngine::State::Waiting;
+        },
+        5000);
 }
 
 int runFlood(const FloodCase &flood)
@@ -173,6 +199,10 @@ int runFlood(const FloodCase &flood)
     QModelIndex heldTop;
     if (flood.held && !holdView(window, feeder, heldTop)) {
         std::printf("case %c: the view did not hold\n", flood.id);
+        return 1;
+    }
+    if (flood.script && !startWaitingScript(window, home.path())) {
+        std::printf("case %c: the script did not start waiting\n", flood.id);
         return 1;
     }
     const qsizetype rowsBefore = lines.size();

@@ -212,6 +212,9 @@ private slots:
             << QByteArray("zv.command('SET PIO')") << QByteArray::fromHex("000504fcfcfcfc");
         QTest::newRow("the escape between silences")
             << QByteArray("zv.command('BCMD')") << QByteArray("+++");
+        QTest::newRow("a baud change: told, reopened, then SET")
+            << QByteArray("zv.command('115200')")
+            << QByteArray("\rSET CONTROL BAUD 115200,8n1\r\n\r\r\rSET\r\n\r");
         QTest::newRow("mux.send frames to a link")
             << QByteArray("zv.mux.send(1, 'AT')") << QByteArray::fromHex("bf01000241 54fe");
         QTest::newRow("bgapi.send without arguments")
