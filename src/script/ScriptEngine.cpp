@@ -41,7 +41,6 @@ ScriptEngine::ScriptEngine(session::ModuleSession &session, ScriptHost &host, QO
     m_resumeTimer->setSingleShot(true);
     m_resumeTimer->setInterval(0);
     connect(m_resumeTimer, &QTimer::timeout, this, &ScriptEngine::resume);
-    connect(&m_session, &session::ModuleSession::bytesReceived, this, &ScriptEngine::onBytes);
     connect(&m_modem, &serial::ModemSequenceRunner::finished, this, [this](bool ok) {
         m_modemOk = ok;
         if (m_wait == Wait::Modem)
@@ -143,6 +142,9 @@ bool ScriptEngine::start(const QString &path)
         finish(State::Failed, 1, error);
         return true;
     }
+    // Heard only while a script runs: the session copies nothing for no one.
+    m_bytesConnection =
+        connect(&m_session, &session::ModuleSession::bytesReceived, this, &ScriptEngine::onBytes);
     setState(State::Running);
     scheduleResume();
     return true;
@@ -241,6 +243,7 @@ bool ScriptEngine::anyStepFailed() const
 
 void ScriptEngine::finish(State state, int exitCode, const QString &message)
 {
+    disconnect(m_bytesConnection);
     m_waitTimer->stop();
     m_resumeTimer->stop();
     m_modem.abort();

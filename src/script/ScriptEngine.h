@@ -133,6 +133,7 @@ private:
     int m_requestedExit = 0;
     QString m_exitMessage;
 
+    QMetaObject::Connection m_bytesConnection;
     // Bytes received since the last match, for expect.
     QByteArray m_received;
     bgapi::PacketAssembly m_bgapiRx;

@@ -96,6 +96,10 @@ struct Zv
         return text;
     }
 
+    // The window may ask the user something while it opens a port (a message box): that time
+    // is not the script computing.
+    static void afterHost(ScriptEngine &e) { e.m_busySinceNs = e.m_sliceStartNs = e.nowNs(); }
+
     static int waitMs(lua_State *L, int index, int fallback)
     {
         const lua_Integer ms = luaL_optinteger(L, index, fallback);
@@ -191,6 +195,7 @@ struct Zv
         if (step == 1) {
             const QString error =
                 e.m_host.changeRate(int(lua_tointeger(L, 1)), int(lua_tointeger(L, 2)));
+            afterHost(e);
             if (!error.isEmpty())
                 return luaL_error(L, "%s", error.toUtf8().constData());
             e.beginWait(ScriptEngine::Wait::Sleep, kPortSettleMs,
@@ -555,6 +560,7 @@ struct Zv
         const lua_Integer port = luaL_checkinteger(L, 1);
         luaL_argcheck(L, port >= 1 && port <= 100, 1, "a port 1 to 100");
         const QString error = e.m_host.openPort(int(port));
+        afterHost(e);
         if (error.isEmpty()) {
             lua_pushboolean(L, 1);
             return 1;
@@ -566,7 +572,9 @@ struct Zv
 
     static int portClose(lua_State *L)
     {
-        use(L).m_host.closePort();
+        ScriptEngine &e = use(L);
+        e.m_host.closePort();
+        afterHost(e);
         return 0;
     }
 

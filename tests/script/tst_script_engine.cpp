@@ -167,6 +167,12 @@ private slots:
         QTest::newRow("a wait inside a coroutine of the script's own")
             << QByteArray("coroutine.wrap(function() zv.sleep(1) end)()") << 1
             << "s.lua:1: sleep waits, which a script can do only in its own flow";
+        QTest::newRow("closing and opening ports")
+            << QByteArray("zv.port.close()\nassert(not pcall(zv.send, 'x'))\n"
+                          "local ok, why = zv.port.open(9)\n"
+                          "assert(not ok and why:find('Unable to Open Port COM9', 1, true), why)\n"
+                          "assert(zv.port.open(7))\nzv.send('x')")
+            << 0 << "";
         QTest::newRow("an unknown module command")
             << QByteArray("zv.command('Frobnicate')") << 1
             << "s.lua:1: no module command is called 'Frobnicate'";
