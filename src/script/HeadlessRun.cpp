@@ -31,13 +31,22 @@ void printLine(std::FILE *stream, const QString &text)
     std::fflush(stream);
 }
 
+serial::LineSettings newFileLine()
+{
+    serial::LineSettings line;
+    line.baudRate = settings::NewFileValues::baud;
+    line.dataBits = settings::NewFileValues::dataBits;
+    line.parity = settings::NewFileValues::parity;
+    line.stopBits = settings::NewFileValues::stopbits;
+    return line;
+}
+
 // The settings a run without a window takes from the profile's file: the port, its line
 // settings and its modem-line choices. A missing file gives the new-file values.
 struct ProfileSettings
 {
     int port = 0;
-    serial::LineSettings line{settings::NewFileValues::baud, settings::NewFileValues::dataBits,
-                              settings::NewFileValues::parity, settings::NewFileValues::stopbits};
+    serial::LineSettings line = newFileLine();
     settings::ModemLineSettings modemLines;
 };
 
@@ -53,7 +62,10 @@ ProfileSettings readProfile(const QString &documents, const QString &profile)
         return read;
     auto port = root->COMPORT();
     read.port = port.com();
-    read.line = {port.baud(), port.dataBits(), port.parity(), port.stopbits()};
+    read.line.baudRate = port.baud();
+    read.line.dataBits = port.dataBits();
+    read.line.parity = port.parity();
+    read.line.stopBits = port.stopbits();
     read.modemLines.load(*root);
     return read;
 }

@@ -39,7 +39,9 @@ public:
     }
     QString openPort(int port) override
     {
-        return zorvane::script::openScriptPort(m_session, port, {115200, 8, 0, 1}, {});
+        zorvane::serial::LineSettings line;
+        line.baudRate = 115200;
+        return zorvane::script::openScriptPort(m_session, port, line, {});
     }
     void closePort() override { m_session.serial.c_close(); }
     QString changeRate(int baudRate, int) override

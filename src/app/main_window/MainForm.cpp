@@ -69,6 +69,7 @@ TMain::TMain(QWidget *parent) : QMainWindow(parent)
     setUpScrollback();
     buildModuleCommands();
     buildModemLines();
+    buildLineSettings();
     buildScripts();
     keepControlsReachable();
 
