@@ -16,11 +16,13 @@
 #include "app/main_window/MainForm.h"
 #include "app/plot_window/PlotWindow.h"
 #include "plot/PlotData.h"
+#include "script/ScriptEngine.h"
 #include "terminal/view/TerminalModel.h"
 #include "terminal/view/TerminalView.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QListView>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -60,6 +62,7 @@ struct FloodCase
     bool held = false;     // the reader has scrolled up: the view holds while lines arrive
     // With the Plot window shown and this pattern in its field: each line's number a point.
     const char *plotPattern = nullptr;
+    bool script = false;   // a script waits for a pattern that never comes, reading every byte
 };
 
 const std::vector<FloodCase> &floodCases()
@@ -75,6 +78,8 @@ const std::vector<FloodCase> &floodCases()
         {'i', "an idle port", [] { return makeLines(20, 0); }, kPacedRate, kIdleSeconds},
         {'p', "20-character lines with the Plot window taking each line's number",
          [] { return makeLines(20, 4'000'000); }, 0, 0, false, R"(^(?<n>\d+)\.)"},
+        {'s', "20-character lines while a script waits for a pattern (compare with a)",
+         [] { return makeLines(20, 4'000'000); }, 0, 0, false, nullptr, true},
     };
     return cases;
 }
@@ -153,6 +158,25 @@ bool holdView(TMain &window, PtyFeeder &feeder, QModelIndex &top)
     return top.isValid() && top.row() == 0 && !window.follow.following();
 }
 
+// A script in the window that waits the whole flood for a pattern that never comes, so each
+// batch read is searched by it.
+bool startWaitingScript(TMain &window, const QString &folder)
+{
+    const QString path = folder + QStringLiteral("/waits.lua");
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write("zv.expect('NEVER%d+ARRIVES', 3600000)\n") < 0)
+        return false;
+    file.close();
+    if (!window.runScript(path))
+        return false;
+    return waitFor(
+        [&] {
+            return window.scriptEngine->state() == zorvane::script::ScriptEngine::State::Waiting;
+        },
+        5000);
+}
+
 int runFlood(const FloodCase &flood)
 {
     QTemporaryDir home;
@@ -185,6 +209,10 @@ int runFlood(const FloodCase &flood)
     QModelIndex heldTop;
     if (flood.held && !holdView(window, feeder, heldTop)) {
         std::printf("case %c: the view did not hold\n", flood.id);
+        return 1;
+    }
+    if (flood.script && !startWaitingScript(window, home.path())) {
+        std::printf("case %c: the script did not start waiting\n", flood.id);
         return 1;
     }
     const qsizetype rowsBefore = lines.size();

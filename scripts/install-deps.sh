@@ -23,6 +23,8 @@ packages=(
   # make screenshots: a screen dump, the windows' frames, and the font the pictures show.
   x11-apps x11-utils fonts-dejavu-core
   dpkg-dev desktop-file-utils appstream
+  # Scripts: Lua 5.4, linked as its C++ build.
+  liblua5.4-dev
   "$@"
 )
 

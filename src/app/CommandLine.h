@@ -14,6 +14,18 @@ struct CommandLineOutcome
     QString standardError;
     // The profile to run with (--profile NAME); empty for the default settings.
     QString profile;
+
+    // --run FILE: the script runs without any window (and the options below apply to it);
+    // empty for the window.
+    QString headlessScript;
+    // --port N: the port the run opens instead of the profile's; 0 for the profile's.
+    int port = 0;
+    // --junit FILE: where the run's report goes.
+    QString junit;
+    // --echo: received lines are copied to standard output.
+    bool echo = false;
+    // --script FILE: the window runs FILE once its port is open.
+    QString windowScript;
 };
 
 // Reads the program's own options and lets Qt's own (-platform, -style, ...) through. Runs

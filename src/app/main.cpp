@@ -1,8 +1,10 @@
 #include "app/CommandLine.h"
 #include "app/SignalClose.h"
 #include "app/main_window/MainForm.h"
+#include "script/HeadlessRun.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 
 #include <cstdio>
 
@@ -18,10 +20,21 @@ int main(int argc, char *argv[])
         return outcome.exitCode;
     }
 
+    // A run without a window needs no display: it is decided before any window system is
+    // touched.
+    if (!outcome.headlessScript.isEmpty()) {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("Zorvane"));
+        return zorvane::script::runHeadless(
+            {outcome.headlessScript, outcome.port, outcome.profile, outcome.junit, outcome.echo});
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zorvane"));
     TMain mainWindow;
     mainWindow.useProfile(outcome.profile);
+    if (!outcome.windowScript.isEmpty())
+        mainWindow.runScriptWhenOpen(outcome.windowScript);
     const zorvane::app::SignalClose closeOnSignal(&mainWindow);
     mainWindow.show();
     return QApplication::exec();

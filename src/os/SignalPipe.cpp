@@ -13,11 +13,12 @@ namespace {
 
 int g_writeEnd = -1;
 
-void onSignalHandler(int)
+void onSignalHandler(int signalNumber)
 {
-    // Only async-signal-safe calls here, and errno as the interrupted code left it.
+    // Only async-signal-safe calls here, and errno as the interrupted code left it. The byte
+    // says which signal came (signal numbers are small).
     const int saved = errno;
-    const char byte = 1;
+    const char byte = static_cast<char>(signalNumber);
     [[maybe_unused]] const auto n = ::write(g_writeEnd, &byte, 1);
     errno = saved;
 }
@@ -61,9 +62,13 @@ SignalPipe::~SignalPipe()
 void SignalPipe::drain()
 {
     char bytes[16];
-    while (::read(m_fds[1], bytes, sizeof bytes) > 0) {
-    }
+    int last = 0;
+    ssize_t n = 0;
+    while ((n = ::read(m_fds[1], bytes, sizeof bytes)) > 0)
+        last = static_cast<unsigned char>(bytes[n - 1]);
     emit caught();
+    if (last != 0)
+        emit caughtSignal(last);
 }
 
 } // namespace zorvane::os

@@ -26,6 +26,8 @@ public:
 
 signals:
     void caught();
+    // The same news with the signal's number (the last one caught, when several came).
+    void caughtSignal(int signalNumber);
 
 private:
     void drain();

@@ -272,6 +272,8 @@ int SerialIo::refillAndGet(ReadWait wait)
         return -1;
     if (m_watch)
         m_watch(QByteArrayView(m_inNext, m_inEnd));
+    if (m_readTap)
+        m_readTap(m_in);
     m_lastReadMs = m_wallClock();
     return static_cast<unsigned char>(*m_inNext++);
 }

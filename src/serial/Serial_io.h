@@ -101,6 +101,9 @@ public:
     // Sees every chunk read from the device as it is read, before any of it is handed out
     // (a paced file send waiting for a prompt); empty stops it.
     void setReadWatch(std::function<void(QByteArrayView)> watch) { m_watch = std::move(watch); }
+    // Called with every chunk read from the device, once, before its bytes are handed out; for
+    // a reader that wants its own copy of what arrives. It should only take note.
+    void setReadTap(std::function<void(const QByteArray &)> tap) { m_readTap = std::move(tap); }
     // Two different questions: port_is_open() is the session's flag "a port was chosen and
     // opened", which stays set after the device refused its line settings or vanished, so
     // the link check goes on to report and reopen it; holdsDevice() says whether a device
@@ -182,6 +185,7 @@ private:
     bool m_resting = false;
     std::function<void()> m_wake;
     std::function<void(QByteArrayView)> m_watch;
+    std::function<void(const QByteArray &)> m_readTap;
     // Tells other instances which device is held, from a successful open to the close.
     PortClaim m_claim;
 };

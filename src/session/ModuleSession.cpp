@@ -4,6 +4,7 @@
 // these happens is the pacer's rule; this file runs the timers it asks for.
 #include "session/ModuleSession.h"
 
+#include <QMetaMethod>
 #include <QScopeGuard>
 #include <QTimer>
 
@@ -25,6 +26,11 @@ ModuleSession::ModuleSession(QObject *parent) : QObject(parent)
     connect(m_pendingRefresh, &QTimer::timeout, this, [this] {
         m_pacer.refreshed();
         showNewLines();
+    });
+    // Only while someone listens: a flood then costs nothing more.
+    m_serial.setReadTap([this](const QByteArray &bytes) {
+        if (isSignalConnected(QMetaMethod::fromSignal(&ModuleSession::bytesReceived)))
+            emit bytesReceived(bytes);
     });
     m_serial.setWakeUp([this] {
         // A failing device is checked at once; arriving bytes are let gather a moment.

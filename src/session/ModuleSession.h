@@ -189,6 +189,9 @@ signals:
     void reopenDue();
     // The countdown to the next reopening, in seconds.
     void countdownSecond(double seconds);
+    // Each batch of bytes read from the device, as read, for a reader that keeps its own copy
+    // (a script's expect); the lines, the log and the decoder get them as before.
+    void bytesReceived(const QByteArray &bytes);
 
 private:
     void inquiryLineDone(QByteArrayView line) override { CaptureInquiry(line); }

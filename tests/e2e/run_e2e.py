@@ -5,9 +5,9 @@ window's place over several starts with and without a window manager, the menus 
 from the keyboard while the terminal list has the focus, the command toolbars reached with
 Tab while the boxes and letter buttons say what they are, the list holding still under
 the real mouse wheel while the module keeps sending, two instances of one profile, a
-Parameters item reaching the device, the Modem lines toolbar on a pseudo-terminal, a
-port pinned from its dialog, and a
-file sent from the Send File dialog.
+Parameters item reaching the device, the Modem lines toolbar on a pseudo-terminal, a port
+pinned from its dialog, a file sent from the Send File dialog, and a script started with
+--script that the Script dock follows to its end.
 
 Usage: run_e2e.py PATH_TO_ZORVANE SCENARIO"""
 
@@ -514,11 +514,30 @@ def send_file(s):
     s.exit(z)
     saved = ET.parse(s.home.settings).getroot().findtext("SendFile/linedelay")
     check(saved == "50", "the line delay saved as %r" % saved)
+def script_dock(s):
+    """zorvane --script FILE runs the script once the port is open; the Script dock says what
+    it waits for and that it passed, and shows its output; the list still gets the lines."""
+    script = os.path.join(s.home.path, "answer.lua")
+    with open(script, "w") as f:
+        f.write("zv.sendline('AT')\nlocal i = zv.expect({'OK', 'ERROR'}, 20000)\n"
+                "zv.log('answer', i)\n")
+    z = s.start("--script", script)
+    s.module.read_until(b"AT\r")
+    state = z.find("Script state", "label")
+    wait_for("the dock to say what the script waits for",
+             lambda: state.description.startswith('Waiting for expect "OK" or "ERROR"'))
+    os.write(s.module.master, b"OK\r\n")
+    wait_for("the dock to say the script passed", lambda: state.description == "Passed")
+    output = z.find("Script output", "text")
+    check(Zorvane.text(output).startswith("answer\t1"),
+          "the dock's output shows %r" % Zorvane.text(output))
+    s.exit(z)
 
 
 SCENARIOS = {
     "pin_port": (pin_port, True),
     "send_file": (send_file, True),
+    "script_dock": (script_dock, True),
     "modem_lines": (modem_lines, True),
     "hold_while_streaming": (hold_while_streaming, True),
     "send_box": (send_box, True),

@@ -72,6 +72,7 @@ TMain::TMain(QWidget *parent) : QMainWindow(parent)
     buildModemLines();
     buildLineSettings();
     buildFileSending();
+    buildScripts();
     keepControlsReachable();
 
     connectSession();

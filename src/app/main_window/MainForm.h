@@ -42,6 +42,11 @@ class PlotWindow;
 
 namespace zorvane::transfer {
 class FileSend;
+class ScriptDock;
+} // namespace zorvane::app
+
+namespace zorvane::script {
+class ScriptEngine;
 }
 
 namespace zorvane::terminal {
@@ -244,6 +249,22 @@ public:
     QString captionSuffix() const;
     // The status bar's note that the settings will not be saved; only made when that is so.
     QLabel *SettingsNotice = nullptr;
+
+    // --- scripts: File > Run Script... and Stop Script, and the Script dock that shows a run
+    void buildScripts();
+    void RunScriptClick();
+    void StopScriptClick();
+    // Runs the Lua script at `path` now, showing the dock; false while one runs.
+    bool runScript(const QString &path);
+    // zorvane --script FILE: the script runs as soon as a port is open.
+    void runScriptWhenOpen(const QString &path);
+    void scriptStateChanged();
+    QAction *RunScript1 = nullptr;
+    QAction *StopScript1 = nullptr;
+    zorvane::app::ScriptDock *Script_Dock = nullptr;
+    zorvane::script::ScriptEngine *scriptEngine = nullptr;
+    QString pendingScript;
+    QTimer *pendingScriptCheck = nullptr;
 
     // --- session log, clipboard and printing
     void Log1Click();
