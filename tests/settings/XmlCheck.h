@@ -75,7 +75,10 @@ inline QList<std::pair<QString, Leaves>> newFileLeaves(const QString &docs)
           {"log", "false"},
           {"ResetOnConnect", "true"},
           {"arrivaltimes", "0"},
-          {"scrollbackmemory", "256"}}},
+          {"scrollbackmemory", "256"},
+          {"lineend", "Module"},
+          {"sendbytes", "false"},
+          {"hexdump", "false"}}},
         {"Data", data},
     };
 }

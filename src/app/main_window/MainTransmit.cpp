@@ -32,6 +32,7 @@ void TMain::pushHistory(const QStringList &texts)
     const QStringList pushed = zorvane::terminal::pushedHistory(entries, texts);
     for (int i = 0; i < SendString->count(); ++i)
         SendString->setItemText(i, pushed[i]);
+    shiftHistoryModes(texts.size());
     selectHistory(0);
     key_line.clear();
 }
@@ -47,6 +48,7 @@ void TMain::selectHistory(int index)
     // Selecting the entry already current leaves the edit text alone; it must show the entry.
     SendString->setEditText(SendString->itemText(index));
     m_historyEdited = false;
+    historyModeChosen(index);
 }
 
 bool TMain::ListBox1KeyDown(int key, const QString &text, Qt::KeyboardModifiers modifiers)
@@ -66,6 +68,8 @@ bool TMain::ListBox1KeyDown(int key, const QString &text, Qt::KeyboardModifiers 
                 selectHistory(historyIndex() - 1);
             break;
         case TerminalKey::Kind::Byte:
+            if (pressed.code == 13 && sendTypedLineEnd())
+                continue;
             serial.c_putc(static_cast<char16_t>(pressed.code));
             key_line += QChar(static_cast<char16_t>(pressed.code));
             if (pressed.code == 13)
@@ -86,6 +90,8 @@ bool TMain::ListBox1KeyDown(int key, const QString &text, Qt::KeyboardModifiers 
 
 void TMain::SendClick()
 {
+    if (sendExact())
+        return;
     // What goes out, what the echo shows and what the history keeps are the same text.
     const QString text = wireText(SendString->currentText()) +
                          (MUX1->isChecked() ? QStringLiteral("\r") : QString());
