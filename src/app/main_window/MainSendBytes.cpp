@@ -3,6 +3,7 @@
 // is the module session's rule; the window reads its controls and shows what went wrong.
 #include "app/main_window/MainForm.h"
 
+#include "app/main_window/KeyboardMenus.h"
 #include "terminal/LineEnd.h"
 #include "terminal/WireText.h"
 
@@ -48,15 +49,20 @@ void TMain::buildSendBytes()
     connect(Bytes1, &QCheckBox::toggled, this, [this] { markByteText({}); });
     connect(SendString->lineEdit(), &QLineEdit::textChanged, this, [this] { markByteText({}); });
 
-    Options->addSeparator();
+    // With the menu's other additions, behind the separator after its own items.
     HexDump1 = Options->addAction(QStringLiteral("Hex dump"));
     HexDump1->setCheckable(true);
+    // A letter of its own for the keyboard, as the menu's other items have.
+    QStringList captions;
+    for (const QAction *item : Options->actions())
+        captions << item->text();
+    HexDump1->setText(zorvane::app::withMnemonics(captions).last());
     connect(HexDump1, &QAction::triggered, this, &TMain::HexDump1Click);
 }
 
 void TMain::addHexDumpToPopup()
 {
-    PopupMenu1->addSeparator();
+    // After the list's own items and their separator, with the other additions.
     PopupMenu1->addAction(HexDump1);
 }
 
