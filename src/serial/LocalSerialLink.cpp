@@ -4,12 +4,15 @@
 
 #include "ModemLinesIo.h"
 
+#include "CustomBaud.h"
 #include "DeviceKind.h"
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
 #include <termios.h>
 #endif
 
@@ -93,22 +96,61 @@ bool LocalSerialLink::applyLineSettings(const LineSettings &s)
         return false;
     const auto dataBits = s.dataBits == 7 ? QSerialPort::Data7 : QSerialPort::Data8;
     const auto stopBits = s.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop;
-    if (!(m_device.setBaudRate(s.baudRate) && m_device.setDataBits(dataBits) &&
-          m_device.setParity(toQtParity(s.parity)) && m_device.setStopBits(stopBits)))
-        return false;
 #ifdef Q_OS_UNIX
+    // The port object rewrites its own copy of the settings at each of its setters, so the
+    // flow control and the rate, set on the descriptor itself, come after them.
+    if (!(m_device.setDataBits(dataBits) && m_device.setParity(toQtParity(s.parity)) &&
+          m_device.setStopBits(stopBits)))
+        return false;
+    const int fd = int(m_device.handle());
+    termios held{};
+    if (::tcgetattr(fd, &held) != 0)
+        return false;
+    // XON/XOFF pace both directions, and only XON resumes: IXANY would let any byte of a
+    // binary stream undo a pause.
+    held.c_cflag &= ~CRTSCTS;
+    held.c_iflag &= ~(IXON | IXOFF | IXANY);
+    if (s.flowControl == FlowControl::RtsCts)
+        held.c_cflag |= CRTSCTS;
+    else if (s.flowControl == FlowControl::XonXoff)
+        held.c_iflag |= IXON | IXOFF;
+    if (::tcsetattr(fd, TCSANOW, &held) != 0)
+        return false;
+    if (!custom_baud::setRate(fd, s.baudRate)) {
+        m_error.text = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
     // tcsetattr succeeds when any part of the change was made, so a driver may drop the
     // parity or the byte size and still report success: read back what the device holds.
-    termios held{};
-    if (::tcgetattr(m_device.handle(), &held) != 0)
+    if (::tcgetattr(fd, &held) != 0)
         return false;
     const bool parityOn = (held.c_cflag & PARENB) != 0;
     if ((held.c_cflag & CSIZE) != (s.dataBits == 7 ? CS7 : CS8) || parityOn != (s.parity != 0) ||
         (parityOn && ((held.c_cflag & PARODD) != 0) != (s.parity == 1)) ||
         ((held.c_cflag & CSTOPB) != 0) != (s.stopBits == 2))
         return false;
-#endif
+    const bool rtsCts = (held.c_cflag & CRTSCTS) != 0;
+    const bool xonXoff = (held.c_iflag & (IXON | IXOFF)) == (IXON | IXOFF);
+    if (rtsCts != (s.flowControl == FlowControl::RtsCts) ||
+        xonXoff != (s.flowControl == FlowControl::XonXoff)) {
+        m_error.text = QStringLiteral("the driver would not take the flow control");
+        return false;
+    }
+    // A driver rounds a rate to what its clock divides into, and says which it took.
+    const int rate = custom_baud::currentRate(fd);
+    if (!custom_baud::closeEnough(s.baudRate, rate)) {
+        m_error.text = QStringLiteral("it runs at %1 baud instead").arg(rate);
+        return false;
+    }
     return true;
+#else
+    const auto flow = s.flowControl == FlowControl::RtsCts    ? QSerialPort::HardwareControl
+                      : s.flowControl == FlowControl::XonXoff ? QSerialPort::SoftwareControl
+                                                              : QSerialPort::NoFlowControl;
+    return m_device.setBaudRate(s.baudRate) && m_device.setDataBits(dataBits) &&
+           m_device.setParity(toQtParity(s.parity)) && m_device.setStopBits(stopBits) &&
+           m_device.setFlowControl(flow);
+#endif
 }
 
 void LocalSerialLink::close()

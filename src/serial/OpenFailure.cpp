@@ -240,12 +240,18 @@ QString explainOpenFailure(const OpenFailure &failure, const QStringList &portsW
             .arg(portName(failure.port));
     if (failure.settingsRefused) {
         const LineSettings &s = failure.settings;
-        return QStringLiteral("%1 opened, but refused the line settings %2 %3%4%5.")
-            .arg(failure.device)
-            .arg(s.baudRate)
-            .arg(s.dataBits)
-            .arg(parityLetter(s.parity))
-            .arg(s.stopBits);
+        QString text = QStringLiteral("%1 opened, but refused the line settings %2 %3%4%5")
+                           .arg(failure.device)
+                           .arg(s.baudRate)
+                           .arg(s.dataBits)
+                           .arg(parityLetter(s.parity))
+                           .arg(s.stopBits);
+        if (s.flowControl != FlowControl::None)
+            text += QStringLiteral(" with %1 flow control").arg(flowControlName(s.flowControl));
+        // The driver's own words, when it gave any.
+        if (!failure.errorText.isEmpty())
+            text += QStringLiteral(": ") + failure.errorText;
+        return text + QLatin1Char('.');
     }
     if (const QString notSerial = notSerialPortText(failure); !notSerial.isEmpty())
         return notSerial;

@@ -47,7 +47,7 @@ bool SerialIo::c_open(int port, int baudRate, int dataBits, int parity, int stop
     if (port > kPortCount)
         return false;
 
-    m_requested = {baudRate, dataBits, parity, stopBits};
+    m_requested = {baudRate, dataBits, parity, stopBits, flowControl(port)};
     m_lastDevice = port_names(port, m_documentsFolder);
     resetChunk();
     m_failure = {port, m_lastDevice, false, m_requested, QSerialPort::NoError, {}};
@@ -80,6 +80,17 @@ bool SerialIo::c_open(int port, int baudRate, int dataBits, int parity, int stop
                 qPrintable(m_failure.errorText),
                 m_failure.settingsRefused ? "the line settings were refused" : "");
     return accepted;
+}
+
+void SerialIo::setFlowControl(int port, FlowControl flow)
+{
+    if (port >= 0 && port <= kPortCount)
+        m_flow[static_cast<size_t>(port)] = flow;
+}
+
+FlowControl SerialIo::flowControl(int port) const
+{
+    return port >= 0 && port <= kPortCount ? m_flow[static_cast<size_t>(port)] : FlowControl::None;
 }
 
 bool SerialIo::openDevice()

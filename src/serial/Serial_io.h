@@ -3,12 +3,14 @@
 #include "LineSettings.h"
 #include "Link.h"
 #include "OpenFailure.h"
-#include "ReopenGuard.h"
 #include "PortClaim.h"
+#include "PortNames.h"
+#include "ReopenGuard.h"
 
 #include <QByteArray>
 #include <QString>
 
+#include <array>
 #include <functional>
 #include <memory>
 
@@ -51,6 +53,10 @@ public:
 
     bool c_open(int port, int baudRate, int dataBits, int parity, int stopBits,
                 OpenKind kind = OpenKind::Chosen);
+    // The flow control of each port number, which every open of that port asks for; none
+    // until chosen.
+    void setFlowControl(int port, FlowControl flow);
+    FlowControl flowControl(int port) const;
     void c_close();
     void c_putc(char16_t ch);
     // The low 8 bits of every character, in order, with no echo and no line end.
@@ -129,6 +135,7 @@ private:
     bool m_held = false;
     bool m_portOpen = false;
     LineSettings m_requested;
+    std::array<FlowControl, kPortCount + 1> m_flow{};
     QString m_lastDevice;
     OpenFailure m_failure;
     ReopenGuard m_reopenGuard;

@@ -5,8 +5,8 @@ window's place over several starts with and without a window manager, the menus 
 from the keyboard while the terminal list has the focus, the command toolbars reached with
 Tab while the boxes and letter buttons say what they are, the list holding still under
 the real mouse wheel while the module keeps sending, two instances of one profile, a
-Parameters item reaching the device, the Modem lines toolbar on a pseudo-terminal, and the
-send box's line end and bytes mode.
+Parameters item reaching the device, the Modem lines toolbar on a pseudo-terminal, a port
+pinned from its dialog, and the send box's line end and bytes mode.
 
 Usage: run_e2e.py PATH_TO_ZORVANE SCENARIO"""
 
@@ -347,7 +347,7 @@ def profile_twice(s):
 def line_settings(s):
     """Parameters > "2 stop bits" reopens the port with two stop bits: the module is reset
     again, the status bar and caption say 8N2 and the device holds them; "1 stop bit" undoes
-    it."""
+    it. "921600" and "RTS/CTS" reach the device the same way, and are undone."""
     z = s.start()
     s.module.read_until(RESET_LINE)
     for item, letters, two in (("2 stop bits", "8N2", True), ("1 stop bit", "8N1", False)):
@@ -361,6 +361,20 @@ def line_settings(s):
                  lambda: z.find_role("frame").name == "Zorvane " + status, timeout=5)
         held = bool(termios.tcgetattr(s.module.slave)[2] & termios.CSTOPB)
         check(held == two, "after %r the device holds two stop bits: %s" % (item, held))
+    # The fast rates and the flow control, after the menu's own groups.
+    for item, rate, speed, rtscts in (("921600", 921600, termios.B921600, False),
+                                      ("RTS/CTS", 921600, termios.B921600, True),
+                                      ("No Flow Control", 921600, termios.B921600, False),
+                                      ("115200", 115200, termios.B115200, False)):
+        Zorvane.do_action(z.find(item, "menu item"), "Press", "Click")
+        s.module.read_until(RESET_LINE)
+        status = "COM1 %d 8N1- Online" % rate
+        wait_for("the caption %r" % status,
+                 lambda: z.find_role("frame").name == "Zorvane " + status, timeout=5)
+        attrs = termios.tcgetattr(s.module.slave)
+        check(attrs[5] == speed, "after %r the device runs at speed constant %r" % (item, attrs[5]))
+        held = bool(attrs[2] & termios.CRTSCTS)
+        check(held == rtscts, "after %r the device holds RTS/CTS: %s" % (item, held))
     s.exit(z)
 
 
@@ -435,7 +449,34 @@ def modem_lines(s):
     check(saved == "true", "the toolbar saved as %r" % saved)
 
 
+def pin_port(s):
+    """COM > "Pin Port..." pins a number to a second pseudo-terminal typed into its dialog with
+    real keys: the link is made, the port opens and the module there is reset."""
+    z = s.start()
+    s.module.read_until(RESET_LINE)
+    other = Module()
+    try:
+        Zorvane.do_action(z.find("Pin Port...", "menu item"), "Press", "Click")
+        for name, text in (("Port number", "75"), ("Device or address", other.path)):
+            field = z.find(name, "text")
+            z.click(field)
+            z.key("ctrl+a", "BackSpace")
+            z.type(text)
+            wait_for("%r to hold %r" % (name, text), lambda: Zorvane.text(field) == text)
+        z.click(z.find("OK", "push button"))
+        other.read_until(RESET_LINE)
+        status = "COM75 115200 8N1- Online"
+        wait_for("the caption %r" % status,
+                 lambda: z.find_role("frame").name == "Zorvane " + status, timeout=5)
+        link = os.readlink(os.path.join(s.home.ports, "COM75"))
+        check(link == other.path, "COM75 leads to %r" % link)
+        s.exit(z)
+    finally:
+        other.close()
+
+
 SCENARIOS = {
+    "pin_port": (pin_port, True),
     "modem_lines": (modem_lines, True),
     "hold_while_streaming": (hold_while_streaming, True),
     "send_box": (send_box, True),

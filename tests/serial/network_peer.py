@@ -7,6 +7,8 @@ one the system picks, printed on the first line of standard output.
   silent    takes connections and never answers.
   refuse    agrees the com-port option but answers every baud rate with 9600.
   banner    greets with a line of text, then agrees everything and sends "ready".
+  nocontrol agrees the line settings but never answers SET-CONTROL, as a server that does
+            not know flow control.
 """
 import re
 import select
@@ -43,7 +45,7 @@ def serve_pyserial(conn):
         manager.check_modem_lines()
 
 
-def serve_telnet(conn, greeting, baud_answer):
+def serve_telnet(conn, greeting, baud_answer, answer_control=True):
     if greeting:
         conn.sendall(greeting)
     conn.sendall(bytes([IAC, DO, 44, IAC, WILL, 0, IAC, DO, 0]))
@@ -58,9 +60,12 @@ def serve_telnet(conn, greeting, baud_answer):
             command, value = match.group(1)[0], match.group(2)
             if command == 1 and baud_answer is not None:
                 value = baud_answer
+            if command == 5 and not answer_control:
+                continue
             conn.sendall(bytes([IAC, SB, 44, command + 100]) + value + bytes([IAC, SE]))
             answered += 1
-            if answered == 4 and greeting:
+            # The four line settings and the flow control answered: the port is ready.
+            if answered == 5 and greeting:
                 conn.sendall(b"ready")
         received = received[received.rfind(b"\xff\xf0") + 2:] if b"\xff\xf0" in received else received
 
@@ -86,6 +91,8 @@ def main():
                 serve_telnet(conn, b"", (9600).to_bytes(4, "big"))
             elif mode == "banner":
                 serve_telnet(conn, b"Welcome to the rack\r\n", None)
+            elif mode == "nocontrol":
+                serve_telnet(conn, b"", None, answer_control=False)
         except OSError:
             pass
         conn.close()

@@ -479,7 +479,10 @@ void TestConnection::comMenuLayout()
     auto w = makeMain();
 
     const QList<QAction *> top = w->COM->actions();
-    QCOMPARE(top.size(), 1 + 20 + 8);
+    // The menu's own items, then behind a separator the pin dialog.
+    QCOMPARE(top.size(), 1 + 20 + 8 + 2);
+    QVERIFY(top[29]->isSeparator());
+    QCOMPARE(top[30]->text(), "Pin Port...");
     QCOMPARE(top[0], w->com_items[0]);
     QCOMPARE(top[0]->text(), "AutoDetect");
     for (int port = 1; port <= 20; ++port)
@@ -522,7 +525,10 @@ void TestConnection::comMenuLayout()
         parameters << (item->isSeparator() ? QStringLiteral("|") : item->text());
     QCOMPARE(parameters.join(QLatin1Char(',')),
              "1200,2400,4800,9600,19200,38400,57600,115200,|,No Parity,Even Parity,Odd Parity,"
-             "|,7 DataBits,8 Databits,|,1 stop bit,2 stop bits");
+             "|,7 DataBits,8 Databits,|,1 stop bit,2 stop bits"
+             // The additions, each group behind a separator after the menu's own.
+             ",|,230400,460800,921600,1000000,1500000,2000000,3000000,Other Rate...,"
+             "|,No Flow Control,RTS/CTS,XON/XOFF");
 }
 
 void TestConnection::lostPortCountsDownAndReopens()

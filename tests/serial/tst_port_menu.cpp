@@ -196,7 +196,8 @@ void TestPortMenu::lineSettingItemsApply()
     const QStringList expectedMarks{QStringLiteral("115200"),
                                     asked.parity == 0 ? QStringLiteral("No Parity") : item,
                                     asked.dataBits == 8 ? QStringLiteral("8 Databits") : item,
-                                    asked.stopBits == 1 ? QStringLiteral("1 stop bit") : item};
+                                    asked.stopBits == 1 ? QStringLiteral("1 stop bit") : item,
+                                    QStringLiteral("No Flow Control")};
     QCOMPARE(checked, expectedMarks);
     if (refusal.isEmpty()) {
         QCOMPARE(w->StatusBarPanel1->text(), "COM1 115200 8N2- Online");

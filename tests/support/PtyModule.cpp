@@ -1,6 +1,7 @@
 #include "PtyModule.h"
 
 #include "os/PseudoTerminal.h"
+#include "serial/CustomBaud.h"
 #include "serial/PortNames.h"
 #include "serial/Serial_io.h"
 
@@ -124,6 +125,16 @@ termios PtyModule::programSideSettings() const
     if (m_slave >= 0)
         ::tcgetattr(m_slave, &settings);
     return settings;
+}
+
+int PtyModule::programSideRate() const
+{
+    return m_master >= 0 ? zorvane::serial::custom_baud::currentRate(m_master) : 0;
+}
+
+bool PtyModule::setProgramSideRate(int rate)
+{
+    return m_master >= 0 && zorvane::serial::custom_baud::setRate(m_master, rate);
 }
 
 void PtyModule::unplug()

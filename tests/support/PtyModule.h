@@ -39,6 +39,12 @@ public:
     bool waitUntilProgramCanRead(qsizetype count, int timeoutMs) const;
     // The line settings the program's side of the device holds now.
     termios programSideSettings() const;
+    // The rate the program's side runs at, read with termios2 through the master, on which
+    // the terminal ioctls act on the program's side; any rate, not only the named ones.
+    int programSideRate() const;
+    // Sets that rate from this end, so a test can tell whether the program opened the port
+    // since: every open sets the rate it was asked for.
+    bool setProgramSideRate(int rate);
 
     // The adapter is pulled: the program's side hangs up, and the ports linked to it lead
     // nowhere, as a vanished device's name does. (The kernel soon hands the pseudo-terminal's

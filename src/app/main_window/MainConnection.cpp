@@ -105,6 +105,7 @@ void TMain::set_com(bool show)
     ShowParity();
     ShowDataBits(data_bits);
     ShowStopBits(stop_bits);
+    ShowFlowControl();
 
     if (serial.com_port == 0) {
         StatusBarPanel1->setText(offlineText(comItemName(serial.last_com_port)));
@@ -200,6 +201,7 @@ void TMain::ShowBaudRate()
 {
     for (QAction *item : baud_items)
         item->setChecked(item->text().toInt() == baud_rate);
+    ShowOtherBaudRates();
 }
 
 void TMain::ShowParity()
@@ -261,4 +263,5 @@ void TMain::AutoDetectClick()
         if (!anyVisible)
             group->menuAction()->setVisible(false);
     }
+    notePresentAtProbe();
 }

@@ -71,6 +71,7 @@ TMain::TMain(QWidget *parent) : QMainWindow(parent)
     setUpScrollback();
     buildModuleCommands();
     buildModemLines();
+    buildLineSettings();
     keepControlsReachable();
 
     connectSession();

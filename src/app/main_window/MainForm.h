@@ -14,6 +14,7 @@
 
 #include <array>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -94,6 +95,32 @@ public:
     void refreshPortDevices();
     // "COM12 (/dev/ttyACM0)" for each number whose device is there now.
     QStringList portsWithDevice() const;
+
+    // --- line settings beyond the first ones: the fast rates, "Other Rate...", flow control,
+    // pinning a port from the window, and devices plugged in after the probe
+    void buildLineSettings();
+    void OtherRateClick();
+    void FlowControlClick(zorvane::serial::FlowControl flow);
+    // The marks of the fast rates and "Other Rate...", which holds any rate no item names.
+    void ShowOtherBaudRates();
+    // The flow control marks, as the port in use (or the last one) has it.
+    void ShowFlowControl();
+    void PinPortClick();
+    // With AutoDetect checked: lists numbers whose device appeared since the probe, found
+    // without opening anything.
+    void showLatePorts();
+    // What each number led to when the probe ran, where something was there: a device that
+    // failed the probe then is not a late one.
+    void notePresentAtProbe();
+    std::array<QString, 101> presentAtProbe;
+    void applyFlowControlSettings();
+    void saveFlowControlSettings();
+    std::vector<QAction *> fast_baud_items;
+    QAction *OtherRate1 = nullptr;
+    QAction *NoFlowControl1 = nullptr;
+    QAction *RtsCts1 = nullptr;
+    QAction *XonXoff1 = nullptr;
+    QAction *PinPort1 = nullptr;
 
     // --- serial primitives that need the window's state
     void c_puts(const QString &text) { session.c_puts(text); }

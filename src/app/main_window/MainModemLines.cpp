@@ -33,5 +33,7 @@ void TMain::saveModemLineSettings()
 
 void TMain::modemLinesPortOpened(int port)
 {
+    ToolBar_ModemLines->setRtsByFlowControl(serial.flowControl(port) ==
+                                            zorvane::serial::FlowControl::RtsCts);
     ToolBar_ModemLines->portOpened(port, serial.link());
 }

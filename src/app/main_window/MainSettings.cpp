@@ -263,6 +263,7 @@ void TMain::ApplySettings()
     for (const SettingsLeaf &leaf : settingsLeaves())
         leaf.apply(*this, SettingsRoot->leaf(leaf.group, leaf.name, leaf.newFileValue(*this)));
     applyModemLineSettings();
+    applyFlowControlSettings();
     applyRestoredPlace();
     // The file holds ten entries; the eleventh repeats the newest.
     SendString->setItemText(SendString->count() - 1, SendString->itemText(0));
@@ -289,6 +290,7 @@ void TMain::SaveSettings()
     for (const SettingsLeaf &leaf : settingsLeaves())
         SettingsRoot->setLeaf(leaf.group, leaf.name, leaf.read(*this));
     saveModemLineSettings();
+    saveFlowControlSettings();
 
     // The permission bits decide, not whether this process could write anyway (root can).
     if (SettingsDocument::isReadOnly(XMLDocument1.FileName)) {

@@ -238,13 +238,27 @@ void ModemToolbar::showLines()
     showLine(Ri, part(in, &ModemInputs::ri), Ri->property("meaning").toString());
     for (QToolButton *b : {DtrSwitch, RtsSwitch, Pulse, Break})
         b->setEnabled(open && idle);
+    if (m_rtsByFlow) {
+        RtsSwitch->setEnabled(false);
+        const QString state =
+            RtsSwitch->accessibleDescription() + QStringLiteral(", driven by RTS/CTS flow control");
+        RtsSwitch->setAccessibleDescription(state);
+        RtsSwitch->setToolTip(RtsSwitch->property("meaning").toString() + QStringLiteral(": ") +
+                              state);
+    }
     const bool sequenceReads = parseModemSequence(ResetSequence->text()).ok();
     ResetModule->setEnabled(open && idle && sequenceReads && !ResetSequence->text().isEmpty());
 }
 
+void ModemToolbar::setRtsByFlowControl(bool byFlow)
+{
+    m_rtsByFlow = byFlow;
+    showLines();
+}
+
 void ModemToolbar::switchClick(ModemLine line, bool on)
 {
-    if (!linkOpen())
+    if (!linkOpen() || (line == ModemLine::Rts && m_rtsByFlow))
         return;
     ModemLineChange change;
     (line == ModemLine::Dtr ? change.dtr : change.rts) = on;

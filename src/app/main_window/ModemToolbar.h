@@ -33,6 +33,8 @@ public:
     bool isPolling() const { return m_watch.isPolling(); }
     // Shows what the settings hold; after they were loaded.
     void showSettings();
+    // With RTS/CTS flow control the driver drives RTS: the switch shows it and is not offered.
+    void setRtsByFlowControl(bool byFlow);
 
     QToolButton *DtrSwitch = nullptr;
     QToolButton *RtsSwitch = nullptr;
@@ -71,6 +73,7 @@ private:
     // The port whose choices the controls show; 0 before any was opened.
     int m_port = 0;
     QString m_running;
+    bool m_rtsByFlow = false;
 };
 
 } // namespace zorvane::app

@@ -14,8 +14,25 @@ QString seconds(int ms)
     return QString::number(ms / 1000.0, 'g', 3);
 }
 
+// SET-CONTROL's answers about the flow control, as opposed to its modem-line ones.
+bool isFlowControlValue(quint8 value)
+{
+    return value == comport::kNoFlowControl || value == comport::kXonXoffFlowControl ||
+           value == comport::kHardwareFlowControl;
+}
+
 QString valueText(const ComPortAnswer &answer)
 {
+    if (answer.command == comport::kSetControl && answer.value.size() == 1) {
+        switch (quint8(answer.value.at(0))) {
+        case comport::kHardwareFlowControl:
+            return QStringLiteral("RTS/CTS flow control");
+        case comport::kXonXoffFlowControl:
+            return QStringLiteral("XON/XOFF flow control");
+        case comport::kNoFlowControl:
+            return QStringLiteral("no flow control");
+        }
+    }
     if (answer.command == comport::kSetBaudRate && answer.value.size() == 4) {
         const auto *v = reinterpret_cast<const quint8 *>(answer.value.constData());
         return QStringLiteral("%1 baud")
@@ -151,6 +168,11 @@ bool NetworkLink::negotiate(const LineSettings &settings)
             for (quint8 c : {comport::kSetBaudRate, comport::kSetDataSize, comport::kSetParity,
                              comport::kSetStopSize})
                 m_awaited.append({c, Rfc2217Codec::expectedValue(c, settings)});
+            // A flow control asked for must be confirmed; "none" is only said, so a server
+            // that does not know the command still opens as it did before.
+            if (settings.flowControl != FlowControl::None)
+                m_awaited.append({comport::kSetControl,
+                                  Rfc2217Codec::expectedValue(comport::kSetControl, settings)});
             settingsSent = true;
             // Each answer gets the whole time-out from the moment it is asked for.
             deadline.setRemainingTime(m_target->timeoutMs);
@@ -168,10 +190,10 @@ bool NetworkLink::negotiate(const LineSettings &settings)
             continue;
         if (m_socket->state() != QAbstractSocket::ConnectedState) {
             m_negotiating = false;
-            return fail(QSerialPort::ResourceError,
-                        QStringLiteral("%1 closed the connection while the options were agreed")
-                            .arg(where),
-                        false);
+            return fail(
+                QSerialPort::ResourceError,
+                QStringLiteral("%1 closed the connection while the options were agreed").arg(where),
+                false);
         }
         if (deadline.hasExpired()) {
             m_negotiating = false;
@@ -208,7 +230,8 @@ void NetworkLink::handle(const Decoded &decoded)
             const ModemInputs now = Rfc2217Codec::modemInputs(quint8(answer.value.at(0)));
             inputsChanged = inputsChanged || m_inputs != now;
             m_inputs = now;
-        } else if (answer.command == comport::kSetControl && !answer.value.isEmpty()) {
+        } else if (answer.command == comport::kSetControl && !answer.value.isEmpty() &&
+                   !isFlowControlValue(quint8(answer.value.at(0)))) {
             switch (quint8(answer.value.at(0))) {
             case comport::kDtrOn:
                 m_dtr = true;

@@ -204,6 +204,8 @@ QByteArray Rfc2217Codec::expectedValue(quint8 commandNumber, const LineSettings 
         return QByteArray(1, char(settings.parity + 1));
     case comport::kSetStopSize:
         return QByteArray(1, char(settings.stopBits == 2 ? 2 : 1));
+    case comport::kSetControl:
+        return QByteArray(1, char(flowControlValue(settings.flowControl)));
     }
     return {};
 }
@@ -242,7 +244,21 @@ QByteArray Rfc2217Codec::setControl(quint8 value)
 QByteArray Rfc2217Codec::lineSettings(const LineSettings &settings)
 {
     return setBaudRate(quint32(settings.baudRate)) + setDataSize(settings.dataBits) +
-           setParity(settings.parity) + setStopSize(settings.stopBits);
+           setParity(settings.parity) + setStopSize(settings.stopBits) +
+           setControl(flowControlValue(settings.flowControl));
+}
+
+quint8 Rfc2217Codec::flowControlValue(FlowControl flow)
+{
+    switch (flow) {
+    case FlowControl::RtsCts:
+        return comport::kHardwareFlowControl;
+    case FlowControl::XonXoff:
+        return comport::kXonXoffFlowControl;
+    case FlowControl::None:
+        break;
+    }
+    return comport::kNoFlowControl;
 }
 
 ModemInputs Rfc2217Codec::modemInputs(quint8 state)

@@ -41,6 +41,9 @@ constexpr quint8 kNotifyModemState = 7;
 constexpr quint8 kSetModemStateMask = 11;
 
 // SET-CONTROL values.
+constexpr quint8 kNoFlowControl = 1;
+constexpr quint8 kXonXoffFlowControl = 2;
+constexpr quint8 kHardwareFlowControl = 3;
 constexpr quint8 kBreakOn = 5;
 constexpr quint8 kBreakOff = 6;
 constexpr quint8 kDtrOn = 8;
@@ -99,9 +102,12 @@ public:
     static QByteArray setParity(int parity);
     static QByteArray setStopSize(int stopBits);
     static QByteArray setControl(quint8 value);
-    // The four line settings, in the order the server is asked for them.
+    // The SET-CONTROL value that asks for a flow control in both directions.
+    static quint8 flowControlValue(FlowControl flow);
+    // The four line settings and the flow control, in the order the server is asked for them.
     static QByteArray lineSettings(const LineSettings &settings);
-    // The value the server should answer each of those commands with.
+    // The value the server should answer each of those commands with (SET-CONTROL: the
+    // flow control's).
     static QByteArray expectedValue(quint8 command, const LineSettings &settings);
     // The input lines in a NOTIFY-MODEMSTATE value.
     static ModemInputs modemInputs(quint8 state);
