@@ -3,7 +3,8 @@
 // up, CPU use, peak memory and memory per stored line, then checks that the list holds every
 // byte that was sent. A last case times one update of the view over 1 and 10 million lines,
 // against Qt's plain list view. Each case runs in a process of its own, so peak memory is
-// that case's own.
+// that case's own. Case x shows the binary flood as a hex dump and checks every row against
+// the bytes sent.
 //
 //   bench_receive            all cases
 //   bench_receive a d v      the named cases
@@ -17,6 +18,7 @@
 #include "app/plot_window/PlotWindow.h"
 #include "plot/PlotData.h"
 #include "script/ScriptEngine.h"
+#include "terminal/HexDump.h"
 #include "terminal/view/TerminalModel.h"
 #include "terminal/view/TerminalView.h"
 
@@ -63,6 +65,7 @@ struct FloodCase
     // With the Plot window shown and this pattern in its field: each line's number a point.
     const char *plotPattern = nullptr;
     bool script = false;   // a script waits for a pattern that never comes, reading every byte
+    bool hexDump = false;  // Options > "Hex dump" is checked: rows of hexdump -C
 };
 
 const std::vector<FloodCase> &floodCases()
@@ -80,6 +83,8 @@ const std::vector<FloodCase> &floodCases()
          [] { return makeLines(20, 4'000'000); }, 0, 0, false, R"(^(?<n>\d+)\.)"},
         {'s', "20-character lines while a script waits for a pattern (compare with a)",
          [] { return makeLines(20, 4'000'000); }, 0, 0, false, nullptr, true},
+        {'x', "binary noise shown as a hex dump", [] { return makeNoise(64'000'000); }, 0, 0, false,
+         nullptr, false, true},
     };
     return cases;
 }
@@ -125,6 +130,55 @@ qint64 compareWithList(const LineStore &lines, qsizetype firstRow, qsizetype fir
     }
     if (need(1)) {
         std::printf("  MISSING: the list ends after %lld bytes of text\n", qlonglong(compared));
+        return -1;
+    }
+    return compared;
+}
+
+// Reads the bytes back out of the hex dump's rows from `firstRow` on (a first row that is not
+// a dump row is text from before) and compares them with the payload; every row must be
+// exactly the row its bytes and offset make. Returns the bytes compared, or -1 with a note.
+qint64 compareDumpWithList(const LineStore &lines, qsizetype firstRow, Payload &payload)
+{
+    using zorvane::terminal::HexDump;
+    QByteArray chunk(64 * 1024, Qt::Uninitialized);
+    QByteArray expected;
+    qsizetype expectedPos = 0;
+    bool payloadDone = false;
+    qint64 compared = 0;
+    quint64 nextOffset = 0;
+    for (qsizetype row = std::max<qsizetype>(firstRow, 0); row < lines.size(); ++row) {
+        const QByteArray text = lines.text(row).toLatin1();
+        if (row == firstRow && !text.contains('|'))
+            continue;
+        bool ok = false;
+        const quint64 offset = text.left(text.indexOf(' ')).toULongLong(&ok, 16);
+        if (!ok || (offset != 0 && offset != nextOffset)) {
+            std::printf("  MISMATCH: row %lld has offset %s\n", qlonglong(row),
+                        text.left(16).constData());
+            return -1;
+        }
+        const QByteArray bytes = QByteArray::fromHex(text.mid(text.indexOf(' '), 52));
+        while (expected.size() - expectedPos < bytes.size() && !payloadDone) {
+            expected.remove(0, expectedPos);
+            expectedPos = 0;
+            const qsizetype got = payload.next(chunk.data(), chunk.size());
+            payloadDone = got == 0;
+            expected.append(chunk.constData(), got);
+        }
+        if (bytes.isEmpty() || text != HexDump::row(offset, bytes) ||
+            QByteArrayView(expected).sliced(
+                expectedPos, std::min(bytes.size(), expected.size() - expectedPos)) != bytes) {
+            std::printf("  MISMATCH in row %lld after %lld bytes\n", qlonglong(row),
+                        qlonglong(compared));
+            return -1;
+        }
+        expectedPos += bytes.size();
+        compared += bytes.size();
+        nextOffset = offset + quint64(bytes.size());
+    }
+    if (expected.size() > expectedPos || payload.next(chunk.data(), 1) > 0) {
+        std::printf("  MISSING: the rows end after %lld bytes\n", qlonglong(compared));
         return -1;
     }
     return compared;
@@ -205,6 +259,8 @@ int runFlood(const FloodCase &flood)
         window.showPlotWindow(true);
         window.Form_Plot->setPatternText(QString::fromLatin1(flood.plotPattern));
     }
+    if (flood.hexDump)
+        window.HexDump1->trigger();
     const LineStore &lines = window.ListModel->lines();
     QModelIndex heldTop;
     if (flood.held && !holdView(window, feeder, heldTop)) {
@@ -242,8 +298,9 @@ int runFlood(const FloodCase &flood)
         const qint64 now = nowNs();
         if (now - start < qint64(flood.idleSeconds) * 1'000'000'000)
             return;
+        // A dump's last row is shown once its block has ended.
         if (window.serial.bytesTaken() - takenBefore >= totalBytes &&
-            !window.ListModel->hasUnpublished()) {
+            !window.session.dumpHoldsBytes() && !window.ListModel->hasUnpublished()) {
             end = now;
             app.quit();
         } else if (now - start > kCaseTimeoutNs) {
@@ -275,7 +332,9 @@ int runFlood(const FloodCase &flood)
     const qint64 rows = lines.size() - rowsBefore;
     const qint64 heapDelta = heapInUse() - heapBefore;
     std::unique_ptr<Payload> again = flood.make();
-    const qint64 textBytes = compareWithList(lines, rowsBefore - 1, lastLengthBefore, *again);
+    const qint64 textBytes = flood.hexDump
+                                 ? compareDumpWithList(lines, rowsBefore - 1, *again)
+                                 : compareWithList(lines, rowsBefore - 1, lastLengthBefore, *again);
 
     std::printf("case %c: %s, %s%lld bytes\n", flood.id, flood.title,
                 paced ? "paced, " : "as fast as the port takes them, ", qlonglong(totalBytes));
@@ -437,7 +496,7 @@ int main(int argc, char *argv[])
     for (int i = 1; i < argc; ++i)
         ids.push_back(argv[i][0]);
     if (ids.empty())
-        ids = {'a', 'b', 'c', 'h', 'd', 'i', 'v'};
+        ids = {'a', 'b', 'c', 'h', 'd', 'i', 'x', 'v'};
     setvbuf(stdout, nullptr, _IOLBF, 0);
     printLoad("before");
     int failures = 0;

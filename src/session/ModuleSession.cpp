@@ -10,8 +10,13 @@
 
 namespace zorvane::session {
 
-ModuleSession::ModuleSession(QObject *parent) : QObject(parent)
+ModuleSession::ModuleSession(QObject *parent)
+    : QObject(parent), m_clock(std::make_unique<SteadyClock>())
 {
+    m_dumpGap = new QTimer(this);
+    m_dumpGap->setSingleShot(true);
+    connect(m_dumpGap, &QTimer::timeout, this, &ModuleSession::closeQuietDumpBlock);
+
     m_receiveTimer = new QTimer(this);
     m_receiveTimer->setTimerType(Qt::PreciseTimer);
     // The designed 2 ms pace; the pacer slows it or stops it while the link is quiet.
@@ -61,6 +66,7 @@ void ModuleSession::stop()
     m_receiveTimer->stop();
     m_sleepingLinkCheck->stop();
     m_pendingRefresh->stop();
+    m_dumpGap->stop();
 }
 
 void ModuleSession::onReceiveTimer()

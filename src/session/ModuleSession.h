@@ -3,9 +3,11 @@
 #include "bgapi/BgapiState.h"
 #include "serial/Serial_io.h"
 #include "session/AddressList.h"
+#include "session/Clock.h"
 #include "session/Connection.h"
 #include "session/ReceivePacer.h"
 #include "session/SessionOptions.h"
+#include "terminal/ByteText.h"
 #include "terminal/CommandTables.h"
 #include "terminal/LineAssembly.h"
 #include "terminal/LineStore.h"
@@ -15,6 +17,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QTimer;
@@ -151,6 +154,33 @@ public:
     bool diverting() const { return bool(m_diversion); }
     // A line of the session's own in the list (a transfer's start and end), shown at once.
     void addNote(const QString &text);
+    // --- exact sending: a chosen line end, or bytes
+    // The bytes of the line end chosen for the port; CR for "Module".
+    QByteArray lineEndBytes() const;
+    // Whether a send goes out as multiplexing frames: in the mode, or with link 255 chosen.
+    bool framesSends() const;
+    // The text, one byte a character, followed by `end` and nothing before it; framed to the
+    // selected link when sends are framed. "Module" is the command line of mc_puts. The text
+    // becomes the newest history entry.
+    void sendText(const QString &text, terminal::LineEnd end);
+    // The bytes as they are, framed to the selected link when sends are framed; the echo
+    // shows them as the list shows received bytes.
+    void sendBytes(QByteArrayView bytes);
+    // A text of hexadecimal pairs and quoted text read as bytes and sent; the text becomes the
+    // newest history entry. A text that cannot be read sends nothing and says why.
+    std::optional<terminal::ByteTextError> sendByteText(const QString &text);
+    // Enter typed in the terminal: the chosen line end, byte by byte as typed keys go.
+    void sendTypedLineEnd();
+
+    // --- the hex dump
+    // The clock the hex dump's blocks are timed by; a test hands in one it moves.
+    void setClock(std::unique_ptr<Clock> clock);
+    // Called when "Hex dump" changes: switched off, the block ends and text follows the rows.
+    void hexDumpSwitched();
+    // A row held back by a block that has been quiet long enough is shown now.
+    void closeQuietDumpBlock();
+    // A row of the hex dump waits for its block to end.
+    bool dumpHoldsBytes() const { return m_lineAssembly.dumpHoldsBytes(); }
 
     // --- the session log
     // The name for a log started now, from the log's clock.
@@ -201,6 +231,10 @@ private:
 
     void onReceiveTimer();
     void divert(int first);
+    // One echo line of a sent text, when Echo is on.
+    void echo(const QString &line);
+    // Shows a held row once its block has been quiet for the gap, even if no bytes come.
+    void watchDumpGap();
     void sleepUntilBytes();
     void wakeReceiveTimer(int afterMs);
     void checkLinkWhileAsleep();
@@ -239,6 +273,8 @@ private:
     std::optional<terminal::ReceiveOptions> m_eventOptions;
     terminal::ReceiveOptions tickOptions() const;
     ReceiveDiversion m_diversion;
+    std::unique_ptr<Clock> m_clock;
+    QTimer *m_dumpGap = nullptr;
 };
 
 } // namespace zorvane::session

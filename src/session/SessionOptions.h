@@ -1,6 +1,7 @@
 #pragma once
 
 #include "terminal/LineAssembly.h"
+#include "terminal/LineEnd.h"
 
 #include <QString>
 
@@ -15,6 +16,8 @@ struct SessionOptions
     bool hexWrite = false;  // "HexMode Write"
     bool timeStamp = false; // log lines start with the time
     bool dateStamp = false; // ... and the date
+    // "Line end": what follows a text the user sends; "Module" keeps the module's convention.
+    terminal::LineEnd lineEnd = terminal::LineEnd::Module;
 };
 
 // Where the session asks for its switches and for the log file's path.

@@ -2,6 +2,8 @@
 // tell beyond themselves (an inquiry result, a BGAPI message, a scan response's address).
 #include "session/ModuleSession.h"
 
+#include <QTimer>
+
 using zorvane::terminal::LineAssembly;
 
 namespace zorvane::session {
@@ -28,14 +30,18 @@ void ModuleSession::Timer1Timer()
     }
     // A copy: a message box opened by a hook may run a receive event of its own meanwhile.
     const terminal::ReceiveOptions options = tickOptions();
+    if (options.hexDump)
+        m_lineAssembly.dumpTime(m_clock->nowNs(), m_lines, options, *this);
     m_lineAssembly.tick(first, m_serial, m_lines, options, *this);
+    if (options.hexDump)
+        watchDumpGap();
 }
 
 void ModuleSession::divert(int first)
 {
     // What the serial unit holds now goes in one piece; the chunk is already in memory.
     QByteArray bytes(1, char(first));
-    for (int byte = serial.c_getc(); byte >= 0; byte = serial.c_getc())
+    for (int byte = m_serial.c_getc(); byte >= 0; byte = m_serial.c_getc())
         bytes.append(char(byte));
     m_diversion(bytes);
 }
@@ -48,6 +54,43 @@ void ModuleSession::addNote(const QString &text)
         m_lines.appendToLast(QStringView(text));
     // What arrives next starts a line of its own.
     m_lines.addLine(QString());
+    showNewLines();
+}
+
+void ModuleSession::setClock(std::unique_ptr<Clock> clock)
+{
+    m_clock = clock ? std::move(clock) : std::make_unique<SteadyClock>();
+}
+
+void ModuleSession::watchDumpGap()
+{
+    if (m_lineAssembly.dumpHoldsBytes() && !m_dumpGap->isActive())
+        m_dumpGap->start(int(terminal::HexDump::kBlockGapMs) + 1);
+}
+
+void ModuleSession::closeQuietDumpBlock()
+{
+    if (!m_lineAssembly.dumpHoldsBytes())
+        return;
+    const qint64 now = m_clock->nowNs();
+    if (!m_lineAssembly.dumpGapPassed(now)) {
+        const qint64 left = m_lineAssembly.dumpLastBytesNs() + terminal::HexDump::kBlockGapNs - now;
+        m_dumpGap->start(int(left / 1'000'000) + 1);
+        return;
+    }
+    m_lineAssembly.endDumpBlock(m_lines, tickOptions(), *this);
+    flushLog();
+    showNewLines();
+}
+
+void ModuleSession::hexDumpSwitched()
+{
+    const terminal::ReceiveOptions now = tickOptions();
+    if (now.hexDump)
+        return;
+    m_dumpGap->stop();
+    m_lineAssembly.endDump(m_lines, now, *this);
+    flushLog();
     showNewLines();
 }
 

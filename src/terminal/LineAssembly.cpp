@@ -169,4 +169,55 @@ void LineAssembly::packetBoundary(LineStore &lines, const ReceiveOptions &option
     flush(lines, 0, options);
 }
 
+void LineAssembly::startDump()
+{
+    // Text received before goes on as it was; the rows start on a line of their own.
+    m_lineStart.truncate(0);
+    m_dumping = true;
+}
+
+void LineAssembly::showDumpRow(LineStore &lines, const ReceiveOptions &options, ReceiveHooks &hooks)
+{
+    const QByteArrayView row = m_dump.takeRow();
+    // The row arrived with its first byte, however long it waited for the rest.
+    const qint64 *readTime = lines.readTime();
+    lines.setReadTime(&m_dumpRowMs);
+    if (lines.isEmpty() || lines.length(lines.size() - 1) != 0)
+        lines.addLine({});
+    lines.appendToLast(row);
+    lines.setReadTime(readTime);
+    if (options.log) {
+        m_logText.resize(0);
+        m_logText.append(row);
+        hooks.logLine(m_logText);
+    }
+}
+
+void LineAssembly::dumpTime(qint64 nowNs, LineStore &lines, const ReceiveOptions &options,
+                            ReceiveHooks &hooks)
+{
+    if (m_dump.inBlock() && dumpGapPassed(nowNs))
+        endDumpBlock(lines, options, hooks);
+    m_dumpTickNs = nowNs;
+}
+
+void LineAssembly::endDumpBlock(LineStore &lines, const ReceiveOptions &options,
+                                ReceiveHooks &hooks)
+{
+    if (m_dump.holdsBytes())
+        showDumpRow(lines, options, hooks);
+    m_dump.endBlock();
+}
+
+void LineAssembly::endDump(LineStore &lines, const ReceiveOptions &options, ReceiveHooks &hooks)
+{
+    if (!m_dumping)
+        return;
+    endDumpBlock(lines, options, hooks);
+    m_dumping = false;
+    // What comes next is text again, on a line after the rows.
+    if (!lines.isEmpty() && lines.length(lines.size() - 1) != 0)
+        openLines(lines, 1, options);
+}
+
 } // namespace zorvane::terminal

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HexDump.h"
 #include "LineStore.h"
 #include "PendingText.h"
 #include "serial/HexText.h"
@@ -20,6 +21,7 @@ struct ReceiveOptions
     bool log = false;              // "Log": finished text goes to the session log
     bool bgapi = false;            // the BGAPI window is visible: bytes go to its decoder
     qsizetype wrapChars = 100;     // window width in pixels / 8
+    bool hexDump = false;          // "Hex dump": bytes as rows in the layout of hexdump -C
 };
 
 // The rest of the program as a receive tick reaches it: clearing, the inquiry capture, the
@@ -87,6 +89,20 @@ public:
     void logOpenLine(ReceiveHooks &hooks);
     // The list was emptied: the open line went with it.
     void dropLine();
+    // --- the hex dump, while ReceiveOptions::hexDump is set
+    // The next tick's bytes arrive at `nowNs` (a steady clock): a block whose last bytes came
+    // kBlockGapNs or longer before ends first, its last row shown.
+    void dumpTime(qint64 nowNs, LineStore &lines, const ReceiveOptions &options,
+                  ReceiveHooks &hooks);
+    // A row waits for more bytes; it is shown once its block ends.
+    bool dumpHoldsBytes() const { return m_dump.holdsBytes(); }
+    // Whether the block's last bytes came kBlockGapNs or longer before `nowNs`.
+    bool dumpGapPassed(qint64 nowNs) const { return nowNs - m_dumpLastNs >= HexDump::kBlockGapNs; }
+    qint64 dumpLastBytesNs() const { return m_dumpLastNs; }
+    // Ends the block: the row being filled is shown as it is, and the next byte counts from 0.
+    void endDumpBlock(LineStore &lines, const ReceiveOptions &options, ReceiveHooks &hooks);
+    // Leaves the hex dump: its block ends, and received text goes on a line of its own.
+    void endDump(LineStore &lines, const ReceiveOptions &options, ReceiveHooks &hooks);
 
     // A line that reports an inquiry result: it holds "INQUIRY" and a ':'.
     static bool isInquiryLine(QByteArrayView line);
@@ -104,6 +120,11 @@ private:
     void packetBoundary(LineStore &lines, const ReceiveOptions &options, ReceiveHooks &hooks);
     // Forgets the open line: it ended or left the list.
     void startLine();
+    template <class Source>
+    void dumpTick(int first, Source &source, LineStore &lines, const ReceiveOptions &options,
+                  ReceiveHooks &hooks);
+    void startDump();
+    void showDumpRow(LineStore &lines, const ReceiveOptions &options, ReceiveHooks &hooks);
 
     // The whole line as the inquiry capture gets it: what earlier ticks moved into the list
     // since the line began, then the pending text.
@@ -119,6 +140,16 @@ private:
     // off, and what was logged as it stood before the line ended.
     qsizetype m_logFrom = 0;
     QByteArray m_logText;
+
+    HexDump m_dump;
+    // Rows are being shown: the list's last line is a row.
+    bool m_dumping = false;
+    // When the first byte of the row being filled arrived (ms since the epoch), its arrival
+    // time; and when the tick that brings bytes and the block's last bytes came, on the
+    // steady clock.
+    qint64 m_dumpRowMs = 0;
+    qint64 m_dumpTickNs = 0;
+    qint64 m_dumpLastNs = 0;
 };
 
 template <class Source, class Text>
@@ -183,9 +214,43 @@ void LineAssembly::handleEscape(Text &pending, Source &source, ReceiveHooks &hoo
 }
 
 template <class Source>
+void LineAssembly::dumpTick(int first, Source &source, LineStore &lines,
+                            const ReceiveOptions &options, ReceiveHooks &hooks)
+{
+    if (!m_dumping)
+        startDump();
+    int byte = first;
+    for (int budget = 0;;) {
+        const auto value = static_cast<unsigned char>(byte & 0xFF);
+        if (options.bgapi)
+            hooks.bgapiDecode(value);
+        if (!m_dump.holdsBytes())
+            m_dumpRowMs = lines.nowMs();
+        if (m_dump.add(value))
+            showDumpRow(lines, options, hooks);
+        // The next packet starts a block of its own.
+        if (options.bgapi && hooks.takeBgapiPacketDone())
+            endDumpBlock(lines, options, hooks);
+        if (budget >= kTickBudget - 1)
+            break;
+        byte = source.c_getc(Source::ReadWait::None);
+        ++budget;
+        if (byte < 0)
+            break;
+    }
+    m_dumpLastNs = m_dumpTickNs;
+}
+
+template <class Source>
 void LineAssembly::tick(int first, Source &source, LineStore &lines, const ReceiveOptions &options,
                         ReceiveHooks &hooks)
 {
+    if (options.hexDump) {
+        dumpTick(first, source, lines, options, hooks);
+        return;
+    }
+    if (m_dumping)
+        endDump(lines, options, hooks);
     m_pending.truncate(0);
     int budget = 0;
     int byte = first;

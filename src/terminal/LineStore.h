@@ -42,6 +42,9 @@ public:
     // While set, lines take their arrival time from here (when the bytes being shown were
     // read) instead of reading the clock twice per line, which a flood of short lines feels.
     void setReadTime(const qint64 *readMs) { m_readMs = readMs; }
+    const qint64 *readTime() const { return m_readMs; }
+    // The time a line started now would get.
+    qint64 nowMs() const { return now(); }
 
     // Packed blocks kept in memory before the oldest move to disk.
     static constexpr qint64 kDefaultSpillBudget = 256 * 1024 * 1024;

@@ -6,8 +6,8 @@ from the keyboard while the terminal list has the focus, the command toolbars re
 Tab while the boxes and letter buttons say what they are, the list holding still under
 the real mouse wheel while the module keeps sending, two instances of one profile, a
 Parameters item reaching the device, the Modem lines toolbar on a pseudo-terminal, a port
-pinned from its dialog, a file sent from the Send File dialog, and a script started with
---script that the Script dock follows to its end.
+pinned from its dialog, a file sent from the Send File dialog, a script started with
+--script that the Script dock follows to its end, and the send box's line end and bytes mode.
 
 Usage: run_e2e.py PATH_TO_ZORVANE SCENARIO"""
 
@@ -410,6 +410,50 @@ def line_settings(s):
     s.exit(z)
 
 
+def send_bytes(s):
+    """The "Line end" box chosen with the keyboard and the "Bytes" box toggled from the
+    accessibility bus send exactly the bytes meant; a text that is not bytes sends nothing;
+    both choices are saved."""
+    z = s.start()
+    s.module.read_until(RESET_LINE)
+    # Wide enough that the send box's row shows its boxes rather than its "»" button.
+    xdotool("windowsize", str(z.window), "1250", "600")
+    line_end = z.find("Line end", "combo box")
+    wait_for("the Line end box on screen",
+             lambda: Zorvane.has_state(line_end, pyatspi.STATE_SHOWING))
+    # A click opens the box's list; Escape closes it and leaves the box with the focus.
+    z.click(line_end)
+    time.sleep(0.5)
+    z.key("Escape")
+    wait_for("Line end focused", lambda: Zorvane.has_state(line_end, pyatspi.STATE_FOCUSED))
+    # Module, CR, LF, CR LF: three steps down.
+    z.key("Home", "Down", "Down", "Down")
+    edit = z.find("Send text", "text")
+    for typed, expected in (("AT", b"AT\r\n"), ("AT+GMR", b"AT+GMR\r\n")):
+        z.click(edit)
+        z.key("ctrl+a", "BackSpace")
+        z.type(typed)
+        z.key("Return")
+        got = s.module.drain()
+        check(got == expected, "typed %r with CR LF: module received %r" % (typed, got))
+
+    Zorvane.do_action(z.find("Bytes", "check box"), "Toggle", "Press")
+    for typed, expected in (('01 ff 0x0A "AT" 0d', b"\x01\xff\x0aAT\r"), ("0g", b"")):
+        z.click(edit)
+        z.key("ctrl+a", "BackSpace")
+        z.type(typed)
+        z.key("Return")
+        got = s.module.drain()
+        check(got == expected, "typed %r as bytes: module received %r" % (typed, got))
+    edit = z.find("Send text", "text")
+    check(edit.description == "0g: not a hexadecimal byte, at character 1",
+          "the bad text is described as %r" % edit.description)
+    s.exit(z)
+    root = ET.parse(s.home.settings).getroot()
+    saved = (root.findtext("Options/lineend"), root.findtext("Options/sendbytes"))
+    check(saved == ("CR LF", "true"), "line end and bytes mode saved as %r" % (saved,))
+
+
 def modem_lines(s):
     """The Modem lines toolbar, shown from Options, names its lines for a screen reader and
     says a pseudo-terminal's are unavailable; a real click on DTR sends the module nothing and
@@ -549,6 +593,7 @@ SCENARIOS = {
     "list_menu": (list_menu, True),
     "profile_twice": (profile_twice, True),
     "line_settings": (line_settings, True),
+    "send_bytes": (send_bytes, True),
 }
 
 

@@ -97,9 +97,10 @@ void TestModemToolbar::shownFromOptionsAndRemembered()
     TMain &w = start(false);
     // The menu's own items keep their places; the new one follows a separator at the end.
     const QList<QAction *> items = w.Options->actions();
-    QCOMPARE(items.last(), w.ModemLines1);
-    QVERIFY(items[items.size() - 2]->isSeparator());
-    QCOMPARE(items[items.size() - 3], w.ResetonConnect);
+    const qsizetype own = items.indexOf(w.ResetonConnect);
+    QCOMPARE(own, items.indexOf(w.HexModeWrite1) + 5);
+    QVERIFY(items[own + 1]->isSeparator());
+    QCOMPARE(items[own + 2], w.ModemLines1);
     QCOMPARE(QString(w.ModemLines1->text()).remove(u'&'),
              QStringLiteral("Show Modem Lines ToolBar"));
     QVERIFY(!bar().isVisible());

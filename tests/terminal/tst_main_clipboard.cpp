@@ -139,7 +139,7 @@ private slots:
         // The list's own four items first; additions only behind a separator after them.
         QCOMPARE(texts, (QStringList{"Clear", "Copy", "Paste", "Print", "-", "Arrival Times",
                                      "Time Since Previous Line", "Copy Selected Lines",
-                                     "Select All Lines", "Find..."}));
+                                     "Select All Lines", "Find...", "Hex dump"}));
     }
 
     void copy_data()

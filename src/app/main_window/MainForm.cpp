@@ -64,8 +64,10 @@ TMain::TMain(QWidget *parent) : QMainWindow(parent)
 
     buildMenus();
     buildMainToolbar();
+    buildSendBytes();
     buildCommandToolbars();
     buildTerminalArea();
+    addHexDumpToPopup();
     buildStatusBar();
     setUpScrollback();
     buildModuleCommands();

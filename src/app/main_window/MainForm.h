@@ -50,6 +50,8 @@ class ScriptEngine;
 }
 
 namespace zorvane::terminal {
+enum class LineEnd;
+struct ByteTextError;
 class NewLinesMarker;
 class TerminalModel;
 struct ModuleCommand;
@@ -174,6 +176,25 @@ public:
     // Index of the history entry the send box shows; -1 once its text has been edited.
     int historyIndex() const;
     void selectHistory(int index);
+
+    // --- exact sending: the line end, bytes mode; and the hex dump view
+    // The send box in bytes mode or with a chosen line end; false when its text goes out the
+    // module's way (line end "Module", or Hex Write).
+    bool sendExact();
+    // Enter typed in the terminal with a chosen line end; false for "Module".
+    bool sendTypedLineEnd();
+    zorvane::terminal::LineEnd lineEnd() const;
+    // Marks the send box pale red with the reason, or clears the mark.
+    void markByteText(const std::optional<zorvane::terminal::ByteTextError> &error);
+    // A history entry was chosen: the Bytes box follows the mode it was sent in.
+    void historyModeChosen(int index);
+    // `pushed` texts went onto the history: the entries' modes move with them.
+    void shiftHistoryModes(qsizetype pushed);
+    void HexDump1Click();
+    QToolBar *ToolBar_Sending = nullptr;
+    QComboBox *LineEnd1 = nullptr;
+    QCheckBox *Bytes1 = nullptr;
+    QAction *HexDump1 = nullptr;
 
     // --- iWRAP multiplexing mode
     void MUX1Click();
@@ -480,6 +501,8 @@ private:
     void createBgapiWindow();
     void buildPioButtons();
     void buildModuleCommands();
+    void buildSendBytes();
+    void addHexDumpToPopup();
     // The session's switches from the check marks, and its news into the controls.
     void connectSession();
     void keyPressEvent(QKeyEvent *event) override;

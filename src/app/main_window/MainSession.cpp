@@ -6,6 +6,8 @@
 #include "app/MessageBoxes.h"
 #include "app/bgapi_window/Unit_bgapi.h"
 #include "app/main_window/ClickFirstCheckBox.h"
+#include "serial/ConnectionText.h"
+#include "terminal/LineEnd.h"
 #include "terminal/view/TerminalModel.h"
 
 #include <QAction>
@@ -39,6 +41,8 @@ public:
         options.hexWrite = m_window.HexModeWrite1->isChecked();
         options.timeStamp = m_window.TimeStamp1->isChecked();
         options.dateStamp = m_window.DateStamp1->isChecked();
+        options.receive.hexDump = m_window.HexDump1->isChecked();
+        options.lineEnd = m_window.lineEnd();
         return options;
     }
     QString logFilePath() const override { return m_window.logFilePath(); }

@@ -8,6 +8,7 @@
 #include "app/plot_window/PlotWindow.h"
 #include "settings/OtherInstances.h"
 #include "settings/ModemLineSettings.h"
+#include "terminal/LineEnd.h"
 #include "terminal/view/TerminalModel.h"
 
 #include <QAction>
@@ -25,6 +26,7 @@
 #include <vector>
 
 using namespace zorvane::settings;
+using zorvane::terminal::LineEnd;
 
 namespace {
 
@@ -211,6 +213,21 @@ const std::vector<SettingsLeaf> &settingsLeaves()
                      [](const TMain &) { return false; },
                      [](TMain &w, const LeafValue &v) { w.showPlotWindow(std::get<bool>(v)); },
                      [](const TMain &w) { return w.Form_Plot->isVisible(); }});
+        // Added later too: the send box's line end ("Module", "CR", "LF", "CR LF", "None"),
+        // its bytes mode and the hex dump view of received bytes.
+        t.push_back({QStringLiteral("Options"), QStringLiteral("lineend"),
+                     [](const TMain &) { return QStringLiteral("Module"); },
+                     [](TMain &w, const LeafValue &v) {
+                         const auto end = zorvane::terminal::lineEndFromName(std::get<QString>(v));
+                         w.LineEnd1->setCurrentText(
+                             zorvane::terminal::lineEndName(end.value_or(LineEnd::Module)));
+                     },
+                     [](const TMain &w) { return w.LineEnd1->currentText(); }});
+        t.push_back({QStringLiteral("Options"), QStringLiteral("sendbytes"),
+                     [](const TMain &) { return NewFileValues::option; },
+                     [](TMain &w, const LeafValue &v) { w.Bytes1->setChecked(std::get<bool>(v)); },
+                     [](const TMain &w) { return w.Bytes1->isChecked(); }});
+        t.push_back(option("hexdump", &TMain::HexDump1));
         return t;
     }();
     return leaves;

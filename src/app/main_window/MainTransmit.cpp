@@ -29,6 +29,7 @@ void TMain::pushHistory(const QStringList &texts)
     const QStringList pushed = zorvane::terminal::pushedHistory(entries, texts);
     for (int i = 0; i < SendString->count(); ++i)
         SendString->setItemText(i, pushed[i]);
+    shiftHistoryModes(texts.size());
     selectHistory(0);
 }
 
@@ -43,6 +44,7 @@ void TMain::selectHistory(int index)
     // Selecting the entry already current leaves the edit text alone; it must show the entry.
     SendString->setEditText(SendString->itemText(index));
     m_historyEdited = false;
+    historyModeChosen(index);
 }
 
 bool TMain::ListBox1KeyDown(int key, const QString &text, Qt::KeyboardModifiers modifiers)
@@ -63,6 +65,8 @@ bool TMain::ListBox1KeyDown(int key, const QString &text, Qt::KeyboardModifiers 
                 selectHistory(historyIndex() - 1);
             break;
         case TerminalKey::Kind::Byte:
+            if (pressed.code == 13 && sendTypedLineEnd())
+                continue;
             session.typeByte(code);
             break;
         }
@@ -72,6 +76,8 @@ bool TMain::ListBox1KeyDown(int key, const QString &text, Qt::KeyboardModifiers 
 
 void TMain::SendClick()
 {
+    if (sendExact())
+        return;
     session.sendBoxText(SendString->currentText(), SendString->count());
 }
 
