@@ -62,10 +62,10 @@ bool flood(const QString &docs, const char *mode, int seconds)
     }
     linkPort(docs, server.url(QStringLiteral("rfc2217")));
     ModuleSession session;
-    session.serial.setDocumentsFolder(docs);
-    if (!session.serial.c_open(kPort, 115200, 8, 0, 1)) {
+    session.serial().setDocumentsFolder(docs);
+    if (!session.serial().c_open(kPort, 115200, 8, 0, 1)) {
         std::printf("%-9s cannot open: %s\n", mode,
-                    qPrintable(session.serial.lastOpenFailure().errorText));
+                    qPrintable(session.serial().lastOpenFailure().errorText));
         return false;
     }
     const double before = residentMB();
@@ -92,7 +92,7 @@ bool flood(const QString &docs, const char *mode, int seconds)
                 "lines  %s\n",
                 mode, monitor.longestLatencyMs(), monitor.latencyPercentileMs(0.99), rise,
                 double(linesAtHighest) / (1024.0 * 1024.0), ok ? "ok" : "ABOVE GOAL");
-    session.serial.c_close();
+    session.serial().c_close();
     return ok;
 }
 
@@ -103,17 +103,17 @@ bool greeting(const QString &docs)
         return false;
     linkPort(docs, server.url(QStringLiteral("rfc2217")));
     ModuleSession session;
-    session.serial.setDocumentsFolder(docs);
+    session.serial().setDocumentsFolder(docs);
     const double before = residentMB();
     const qint64 start = nowNs();
-    const bool opened = session.serial.c_open(kPort, 115200, 8, 0, 1);
+    const bool opened = session.serial().c_open(kPort, 115200, 8, 0, 1);
     const double ms = double(nowNs() - start) / 1e6;
     const double rise = residentMB() - before;
     const bool ok = !opened && ms < kLatencyGoalMs && rise < kMemoryGoalMB;
     std::printf("%-9s open %s after %6.1f ms  memory +%6.1f MB  %s\n", "greeting",
                 opened ? "succeeded" : "refused", ms, rise, ok ? "ok" : "ABOVE GOAL");
     if (!opened)
-        std::printf("          %s\n", qPrintable(session.serial.lastOpenFailure().errorText));
+        std::printf("          %s\n", qPrintable(session.serial().lastOpenFailure().errorText));
     return ok;
 }
 

@@ -83,7 +83,7 @@ public:
 
     terminal::CommandContext commandContext() const override
     {
-        return {m_address, m_address, QString::number(qMax(0, m_session.mux_link))};
+        return {m_address, m_address, QString::number(qMax(0, m_session.muxLink()))};
     }
 
     QString openPort(int port) override
@@ -94,13 +94,12 @@ public:
 
     void closePort() override
     {
-        m_session.serial.c_close();
-        m_session.serial.com_port = 0;
+        m_session.connection().close();
     }
 
     QString changeRate(int baudRate, int parity) override
     {
-        const int port = m_session.serial.com_port;
+        const int port = m_session.connection().port();
         if (port == 0)
             return QStringLiteral("no port is open");
         m_settings.line.baudRate = baudRate;
@@ -110,7 +109,7 @@ public:
 
     QString resetSequence() const override
     {
-        return m_settings.modemLines.port(m_session.serial.com_port).reset;
+        return m_settings.modemLines.port(m_session.connection().port()).reset;
     }
 
 private:
@@ -162,8 +161,8 @@ int runHeadless(const HeadlessOptions &options)
     }
 
     session::ModuleSession session;
-    session.serial.setDocumentsFolder(documents);
-    session.serial.setProfile(options.profile);
+    session.serial().setDocumentsFolder(documents);
+    session.serial().setProfile(options.profile);
     HeadlessHost host(session, std::move(profile));
     if (const QString error = host.openPort(port); !error.isEmpty()) {
         printLine(stderr, QStringLiteral("zorvane: ") + error);
@@ -194,7 +193,7 @@ int runHeadless(const HeadlessOptions &options)
         QCoreApplication::exec();
 
     session.stop();
-    session.serial.c_close();
+    session.connection().close();
 
     int status = engine.exitCode();
     if (caughtSignal != 0)

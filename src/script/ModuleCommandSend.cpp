@@ -96,7 +96,7 @@ void sendModuleCommand(session::ModuleSession &session, const NamedCommand &name
         break;
     case CommandSend::GainSpan:
         for (qsizetype i = 0; i < command.texts.size(); ++i) {
-            session.serial.c_putc(13);
+            session.serial().c_putc(13);
             session.c_puts(text(i));
         }
         break;

@@ -75,7 +75,7 @@ struct Zv
 
     static void needPort(lua_State *L, ScriptEngine &e)
     {
-        if (!e.m_session.serial.holdsDevice())
+        if (!e.m_session.serial().holdsDevice())
             luaL_error(L, "no port is open");
     }
 
@@ -115,7 +115,7 @@ struct Zv
         const QByteArray bytes = bytesArg(L, 1);
         needPort(L, e);
         e.m_session.tx_echo(QString::fromLatin1(bytes));
-        e.m_session.serial.writeBytes(bytes);
+        e.m_session.serial().writeBytes(bytes);
         return 0;
     }
 
@@ -125,7 +125,7 @@ struct Zv
         const QByteArray bytes = bytesArg(L, 1);
         needPort(L, e);
         e.m_session.tx_echo(QString::fromLatin1(bytes));
-        e.m_session.serial.writeBytes(bytes + sendlineEnd(e.m_session));
+        e.m_session.serial().writeBytes(bytes + sendlineEnd(e.m_session));
         return 0;
     }
 
@@ -204,7 +204,7 @@ struct Zv
         }
         needPort(L, e);
         // The module's answer to SET shows whether both sides now agree.
-        e.m_session.serial.c_putc(13);
+        e.m_session.serial().c_putc(13);
         e.m_session.mc_puts(QStringLiteral("SET"));
         return 0;
     }
@@ -367,7 +367,7 @@ struct Zv
         if (!packet)
             return luaL_error(L, "%s", error.toUtf8().constData());
         needPort(L, e);
-        e.m_session.serial.writeBytes(*packet);
+        e.m_session.serial().writeBytes(*packet);
         return 0;
     }
 
@@ -485,7 +485,7 @@ struct Zv
         needPort(L, e);
         serial::ModemLineChange change;
         (dtr ? change.dtr : change.rts) = on;
-        if (e.m_session.serial.link()->setOutputs(change)) {
+        if (e.m_session.serial().link()->setOutputs(change)) {
             lua_pushboolean(L, 1);
             return 1;
         }
@@ -503,7 +503,7 @@ struct Zv
         needPort(L, e);
         needWaitable(L, e, what.toUtf8().constData());
         e.m_modemOk = false;
-        if (!e.m_modem.start(e.m_session.serial.link(), std::move(steps))) {
+        if (!e.m_modem.start(e.m_session.serial().link(), std::move(steps))) {
             lua_pushboolean(L, 0);
             lua_pushliteral(L, "the modem lines are busy");
             return 2;

@@ -38,7 +38,7 @@ QByteArray ModuleSession::lineEndBytes() const
 
 bool ModuleSession::framesSends() const
 {
-    return options().muxMode || mux_link == MuxFrame::kControlLink;
+    return options().muxMode || m_muxLink == MuxFrame::kControlLink;
 }
 
 void ModuleSession::sendText(const QString &text, LineEnd end)
@@ -50,10 +50,10 @@ void ModuleSession::sendText(const QString &text, LineEnd end)
     const QString wire = terminal::wireText(text);
     const QByteArray bytes = serial::byteValued(wire) + terminal::lineEndBytes(end);
     if (framesSends()) {
-        writeFrames(mux_link, QString::fromLatin1(bytes));
-    } else if (serial.isAlive()) {
+        writeFrames(m_muxLink, QString::fromLatin1(bytes));
+    } else if (m_serial.isAlive()) {
         echo(QStringLiteral("TX=> ") + wire);
-        serial.writeBytes(bytes);
+        m_serial.writeBytes(bytes);
     }
     emit historyPushed({wire});
 }
@@ -64,18 +64,18 @@ void ModuleSession::sendBytes(QByteArrayView bytes)
         if (options().receive.echo) {
             qsizetype at = 0;
             do {
-                AddtoList(1, bytesFrameEcho(mux_link, bytes.sliced(at, qMin(MuxFrame::kMaxData,
+                AddtoList(1, bytesFrameEcho(m_muxLink, bytes.sliced(at, qMin(MuxFrame::kMaxData,
                                                                             bytes.size() - at))));
                 at += MuxFrame::kMaxData;
             } while (at < bytes.size());
         }
-        serial.writeBytes(MuxFrame::frames(mux_link, bytes));
+        m_serial.writeBytes(MuxFrame::frames(m_muxLink, bytes));
         return;
     }
-    if (!serial.isAlive())
+    if (!m_serial.isAlive())
         return;
     echo(QStringLiteral("TX=> ") + terminal::shownBytes(bytes));
-    serial.writeBytes(bytes);
+    m_serial.writeBytes(bytes);
 }
 
 std::optional<terminal::ByteTextError> ModuleSession::sendByteText(const QString &text)
@@ -90,8 +90,13 @@ std::optional<terminal::ByteTextError> ModuleSession::sendByteText(const QString
 
 void ModuleSession::sendTypedLineEnd()
 {
+    const QByteArray end = lineEndBytes();
     // Typed keys are never framed.
-    serial.writeBytes(lineEndBytes());
+    m_serial.writeBytes(end);
+    m_keyLine += QString::fromLatin1(end);
+    pushHistory({m_keyLine});
+    for (const char byte : end)
+        echoTypedKey(char16_t(static_cast<unsigned char>(byte)));
 }
 
 } // namespace zorvane::session

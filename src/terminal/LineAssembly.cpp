@@ -189,7 +189,7 @@ void LineAssembly::showDumpRow(LineStore &lines, const ReceiveOptions &options, 
     if (options.log) {
         m_logText.resize(0);
         m_logText.append(row);
-        hooks.logLine(m_logText);
+        hooks.writeLogLine(m_logText);
     }
 }
 

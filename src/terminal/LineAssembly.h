@@ -223,7 +223,7 @@ void LineAssembly::dumpTick(int first, Source &source, LineStore &lines,
     for (int budget = 0;;) {
         const auto value = static_cast<unsigned char>(byte & 0xFF);
         if (options.bgapi)
-            hooks.bgapiDecode(value);
+            hooks.feedBgapiDecoder(value);
         if (!m_dump.holdsBytes())
             m_dumpRowMs = lines.nowMs();
         if (m_dump.add(value))

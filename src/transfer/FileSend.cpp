@@ -63,7 +63,7 @@ FileSend::~FileSend()
 {
     if (m_running && !m_sessionGone) {
         m_session.setReceiveDiversion({});
-        m_session.serial.setReadWatch({});
+        m_session.serial().setReadWatch({});
     }
     if (m_zmodem) {
         m_zmodem->disconnect(this);
@@ -80,7 +80,7 @@ QByteArray FileSend::lineEnd() const
 
 double FileSend::lineBytesPerMs() const
 {
-    const serial::LineSettings line = m_session.serial.lastRequested();
+    const serial::LineSettings line = m_session.serial().lastRequested();
     if (line.baudRate <= 0)
         return Pacing().lineBytesPerMs;
     const int bits = 1 + line.dataBits + (line.parity != 0 ? 1 : 0) + line.stopBits;
@@ -98,7 +98,7 @@ bool FileSend::start(const TransferRequest &request, QString *why)
         return refuse(QStringLiteral("A file is being sent already."));
     if (const QString reason = unreadableReason(request.path); !reason.isEmpty())
         return refuse(reason);
-    if (!m_session.serial.holdsDevice())
+    if (!m_session.serial().holdsDevice())
         return refuse(QStringLiteral("No port is open."));
     m_file.setFileName(request.path);
     if (!m_file.open(QIODevice::ReadOnly))
@@ -132,7 +132,7 @@ bool FileSend::start(const TransferRequest &request, QString *why)
         const auto wire = [this](QByteArrayView bytes) {
             if (!m_session.options().muxMode)
                 return bytes.toByteArray();
-            return terminal::MuxFrame::frames(m_session.mux_link, bytes);
+            return terminal::MuxFrame::frames(m_session.muxLink(), bytes);
         };
         const auto mode =
             request.method == Method::Raw ? PacedSender::Mode::Raw : PacedSender::Mode::TextLines;
@@ -141,7 +141,7 @@ bool FileSend::start(const TransferRequest &request, QString *why)
     if (m_sender->takesReceivedBytes())
         m_session.setReceiveDiversion([this](QByteArrayView bytes) { onReceived(bytes); });
     else if (!request.waitFor.isEmpty())
-        m_session.serial.setReadWatch([this](QByteArrayView bytes) { onReceived(bytes); });
+        m_session.serial().setReadWatch([this](QByteArrayView bytes) { onReceived(bytes); });
     write(m_sender->start(nowMs()));
     afterStep();
     return true;
@@ -163,7 +163,7 @@ void FileSend::onTimer()
 {
     if (!m_running)
         return;
-    if (!m_session.serial.holdsDevice()) {
+    if (!m_session.serial().holdsDevice()) {
         end(false, QStringLiteral("the port was closed"));
         return;
     }
@@ -178,8 +178,8 @@ void FileSend::onTimer()
 
 void FileSend::write(const QByteArray &bytes)
 {
-    if (!bytes.isEmpty() && m_session.serial.holdsDevice())
-        m_session.serial.writeBytes(bytes);
+    if (!bytes.isEmpty() && m_session.serial().holdsDevice())
+        m_session.serial().writeBytes(bytes);
 }
 
 void FileSend::afterStep()
@@ -222,7 +222,7 @@ void FileSend::end(bool ok, const QString &why)
     m_timer->stop();
     m_progressDue->stop();
     m_session.setReceiveDiversion({});
-    m_session.serial.setReadWatch({});
+    m_session.serial().setReadWatch({});
     const Progress last = progress();
     const qint64 ms = nowMs();
     if (m_zmodem) {

@@ -43,11 +43,11 @@ public:
         line.baudRate = 115200;
         return zorvane::script::openScriptPort(m_session, port, line, {});
     }
-    void closePort() override { m_session.serial.c_close(); }
+    void closePort() override { m_session.serial().c_close(); }
     QString changeRate(int baudRate, int) override
     {
         rates << baudRate;
-        return openPort(m_session.serial.com_port);
+        return openPort(m_session.serial().com_port);
     }
     QString resetSequence() const override { return reset; }
 

@@ -52,7 +52,7 @@ private slots:
         QVERIFY(m_module->isValid());
         QVERIFY(m_module->linkAs(m_docs, kPort));
         m_session = std::make_unique<zorvane::session::ModuleSession>();
-        m_session->serial.setDocumentsFolder(m_docs);
+        m_session->serial().setDocumentsFolder(m_docs);
         m_host = std::make_unique<TestHost>(*m_session);
         QVERIFY(m_host->openPort(kPort).isEmpty());
         m_session->start();
@@ -238,7 +238,7 @@ private slots:
         QVERIFY(start(call));
         QVERIFY(waitForEnd());
         QCOMPARE(m_engine->exitCode(), 0);
-        QCOMPARE(sentSoFar(m_session->serial, *m_module), bytes);
+        QCOMPARE(sentSoFar(m_session->serial(), *m_module), bytes);
     }
 
     // A pseudo-terminal cannot drive its modem lines: the script hears so and goes on; a break

@@ -205,7 +205,7 @@ void TestLineMenu::ratesReachTheDevice()
     const QString status = QStringLiteral("COM1 %1 8N1- Online").arg(rate);
     QCOMPARE(w.StatusBarPanel1->text(), status);
     QCOMPARE(w.windowTitle(), QStringLiteral("Zorvane ") + status);
-    QCOMPARE(w.baud_rate, rate);
+    QCOMPARE(w.session.connection().lineSettings().baudRate, rate);
     QCOMPARE(checkedItems(w.Parameters),
              (QStringList{"No Parity", "8 Databits", "1 stop bit", item, "No Flow Control"}));
     QVERIFY(m_fx.messages.isEmpty());

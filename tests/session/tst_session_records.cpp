@@ -62,8 +62,8 @@ private slots:
         QVERIFY(m_module->linkAs(m_docs, kPort));
         m_session = std::make_unique<ModuleSession>();
         m_session->setArrivalClock(&movedClock);
-        m_session->serial.setDocumentsFolder(m_docs);
-        QVERIFY(m_session->serial.c_open(kPort, 115200, 8, 0, 1));
+        m_session->serial().setDocumentsFolder(m_docs);
+        QVERIFY(m_session->serial().c_open(kPort, 115200, 8, 0, 1));
         m_session->start();
         m_written = 0;
     }
@@ -222,7 +222,7 @@ private slots:
                 m_session->logOpenLine();
             } else if (step == "<unplug>") {
                 m_module->unplug();
-                QTRY_VERIFY_WITH_TIMEOUT(!m_session->serial.holdsDevice(), 10000);
+                QTRY_VERIFY_WITH_TIMEOUT(!m_session->serial().holdsDevice(), 10000);
             } else {
                 moduleWrites(step);
             }
@@ -241,7 +241,7 @@ private:
     {
         QVERIFY(m_module->write(bytes));
         m_written += bytes.size();
-        QTRY_COMPARE(m_session->serial.bytesTaken(), m_written);
+        QTRY_COMPARE(m_session->serial().bytesTaken(), m_written);
     }
 
     QTemporaryDir m_home;

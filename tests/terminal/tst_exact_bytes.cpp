@@ -34,8 +34,8 @@ class DumpHooks : public ReceiveHooks
 {
 public:
     void clearList() override { ++clears; }
-    void captureInquiry(QByteArrayView) override {}
-    void bgapiDecode(quint8) override { ++m_packetBytes; }
+    void inquiryLineDone(QByteArrayView) override {}
+    void feedBgapiDecoder(quint8) override { ++m_packetBytes; }
     bool takeBgapiPacketDone() override
     {
         if (packetSize == 0 || m_packetBytes < packetSize)
@@ -43,7 +43,7 @@ public:
         m_packetBytes = 0;
         return true;
     }
-    void logLine(QByteArray &text) override { logged << text; }
+    void writeLogLine(QByteArray &text) override { logged << text; }
 
     QByteArrayList logged;
     int packetSize = 0;

@@ -176,7 +176,7 @@ private slots:
             QTest::keyClick(w.Bytes1, Qt::Key_Space);
         QCOMPARE(w.Bytes1->isChecked(), bytes);
         w.MUX1->setChecked(mux);
-        w.mux_link = mux ? 255 : 0;
+        w.session.setMuxLink(mux ? 255 : 0);
         w.Form_BGAPI->setVisible(bgapi);
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
@@ -211,7 +211,7 @@ private slots:
         // A frame of bytes shows its fields as any frame's echo, its data as received bytes.
         w.Clear1->trigger();
         w.MUX1->setChecked(true);
-        w.mux_link = 2;
+        w.session.setMuxLink(2);
         QTest::keyClick(w.Bytes1, Qt::Key_Space);
         sendFromBox("00 41");
         QCOMPARE(listLines(w), (QStringList{"TX=><0xbf><02><0x00><02><00>A<FD>", "RX<= "}));
@@ -268,7 +268,7 @@ private slots:
         QTest::keyClick(w.SendString->lineEdit(), Qt::Key_Return);
         QCOMPARE(sentSoFar(w.serial, *m_fx.module).toHex(' '), all.toHex(' '));
         w.MUX1->setChecked(true);
-        w.mux_link = 4;
+        w.session.setMuxLink(4);
         QTest::keyClick(w.SendString->lineEdit(), Qt::Key_Return);
         QCOMPARE(sentSoFar(w.serial, *m_fx.module).toHex(' '),
                  (frame(4, all.first(255)) + frame(4, all.mid(255))).toHex(' '));

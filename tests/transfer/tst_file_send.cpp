@@ -106,7 +106,7 @@ void TestFileSend::init()
     m_work = std::make_unique<QTemporaryDir>();
     QVERIFY(m_work->isValid());
     m_session = std::make_unique<ModuleSession>();
-    m_session->serial.setDocumentsFolder(m_docs);
+    m_session->serial().setDocumentsFolder(m_docs);
 }
 
 void TestFileSend::cleanup()
@@ -122,7 +122,7 @@ bool TestFileSend::openSession(const QString &target)
     QFile::remove(link);
     if (!QFile::link(target, link))
         return false;
-    if (!m_session->serial.c_open(kPort, 115200, 8, 0, 1))
+    if (!m_session->serial().c_open(kPort, 115200, 8, 0, 1))
         return false;
     m_session->start();
     return true;
@@ -351,7 +351,7 @@ void TestFileSend::unreadableFileSendsNothing()
     QVERIFY2(why.contains(reason), qPrintable(why));
     QVERIFY(!send.isRunning());
     QVERIFY(!m_session->diverting());
-    QCOMPARE(sentSoFar(m_session->serial, module), QByteArray());
+    QCOMPARE(sentSoFar(m_session->serial(), module), QByteArray());
     QVERIFY(listed(*m_session).isEmpty());
 }
 
@@ -384,7 +384,7 @@ void TestFileSend::textLinesFramedInMuxMode()
     SessionOptions options;
     options.muxMode = true;
     m_session->setOptions(options);
-    m_session->mux_link = 1;
+    m_session->setMuxLink(1);
     const QString path = writeFile(QStringLiteral("setup.txt"), "AT\n");
 
     FileSend send(*m_session);

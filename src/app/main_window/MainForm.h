@@ -38,12 +38,12 @@ namespace zorvane::app {
 class FindBar;
 class ModemToolbar;
 class PlotWindow;
+class ScriptDock;
 } // namespace zorvane::app
 
 namespace zorvane::transfer {
 class FileSend;
-class ScriptDock;
-} // namespace zorvane::app
+} // namespace zorvane::transfer
 
 namespace zorvane::script {
 class ScriptEngine;

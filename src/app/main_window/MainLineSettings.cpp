@@ -94,13 +94,13 @@ void TMain::ShowOtherBaudRates()
         return;
     bool named = false;
     for (QAction *item : baud_items)
-        named = named || item->text().toInt() == baud_rate;
+        named = named || item->text().toInt() == session.connection().lineSettings().baudRate;
     for (QAction *item : fast_baud_items) {
-        item->setChecked(item->text().toInt() == baud_rate);
+        item->setChecked(item->text().toInt() == session.connection().lineSettings().baudRate);
         named = named || item->isChecked();
     }
     OtherRate1->setChecked(!named);
-    OtherRate1->setToolTip(named ? QString() : QStringLiteral("%1 baud").arg(baud_rate));
+    OtherRate1->setToolTip(named ? QString() : QStringLiteral("%1 baud").arg(session.connection().lineSettings().baudRate));
 }
 
 void TMain::OtherRateClick()
@@ -115,7 +115,7 @@ void TMain::OtherRateClick()
                              .arg(custom_baud::kMinRate)
                              .arg(custom_baud::kMaxRate));
     dialog->setIntRange(custom_baud::kMinRate, custom_baud::kMaxRate);
-    dialog->setIntValue(qBound(custom_baud::kMinRate, baud_rate, custom_baud::kMaxRate));
+    dialog->setIntValue(qBound(custom_baud::kMinRate, session.connection().lineSettings().baudRate, custom_baud::kMaxRate));
     if (auto *box = dialog->findChild<QSpinBox *>())
         box->setAccessibleName(QStringLiteral("Baud rate"));
     connect(dialog, &QInputDialog::intValueSelected, this, &TMain::BaudClick);

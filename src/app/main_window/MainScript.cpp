@@ -43,24 +43,22 @@ public:
 
     void closePort() override
     {
-        m_window.serial.c_close();
-        m_window.serial.com_port = 0;
-        m_window.set_com(false);
+        m_window.session.connection().close();
     }
 
     QString changeRate(int baudRate, int parity) override
     {
-        const int port = m_window.serial.com_port;
+        const int port = m_window.session.connection().port();
         if (port == 0)
             return QStringLiteral("no port is open");
-        m_window.parity = parity;
+        m_window.session.connection().setParity(parity);
         m_window.BaudClick(baudRate);
         return failure(port);
     }
 
     QString resetSequence() const override
     {
-        return m_window.ToolBar_ModemLines->lineSettings().port(m_window.serial.com_port).reset;
+        return m_window.ToolBar_ModemLines->lineSettings().port(m_window.session.connection().port()).reset;
     }
 
 private:

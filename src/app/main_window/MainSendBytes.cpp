@@ -111,16 +111,6 @@ bool TMain::sendTypedLineEnd()
     if (lineEnd() == LineEnd::Module)
         return false;
     session.sendTypedLineEnd();
-    const QByteArray end = session.lineEndBytes();
-    key_line += QString::fromLatin1(end);
-    add_string(key_line);
-    if (Echo1->isChecked()) {
-        QString echo;
-        for (const char byte : end)
-            echo += QString::number(static_cast<unsigned char>(byte));
-        if (!echo.isEmpty())
-            session.echoKey(echo);
-    }
     return true;
 }
 
