@@ -4,7 +4,6 @@
 #include "script/ZvLibrary.h"
 
 #include "script/BgapiNames.h"
-#include "script/LineEnd.h"
 #include "script/ModuleCommandSend.h"
 #include "script/ScriptEngine.h"
 #include "script/ScriptHost.h"
@@ -125,7 +124,7 @@ struct Zv
         const QByteArray bytes = bytesArg(L, 1);
         needPort(L, e);
         e.m_session.tx_echo(QString::fromLatin1(bytes));
-        e.m_session.serial().writeBytes(bytes + sendlineEnd(e.m_session));
+        e.m_session.serial().writeBytes(bytes + e.m_session.lineEndBytes());
         return 0;
     }
 

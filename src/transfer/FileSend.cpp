@@ -74,8 +74,8 @@ FileSend::~FileSend()
 
 QByteArray FileSend::lineEnd() const
 {
-    // The port's own line end once the port has a choice of it; until then CR, as typed.
-    return QByteArrayLiteral("\r");
+    // The line end chosen for the port (CR while it is "Module").
+    return m_session.lineEndBytes();
 }
 
 double FileSend::lineBytesPerMs() const

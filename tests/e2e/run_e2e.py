@@ -418,7 +418,7 @@ def send_bytes(s):
     s.module.read_until(RESET_LINE)
     # Wide enough that the send box's row shows its boxes rather than its "»" button.
     xdotool("windowsize", str(z.window), "1250", "600")
-    line_end = z.find("Line end", "combo box")
+    line_end = z.find_labelled("Line end", "combo box")
     wait_for("the Line end box on screen",
              lambda: Zorvane.has_state(line_end, pyatspi.STATE_SHOWING))
     # A click opens the box's list; Escape closes it and leaves the box with the focus.
@@ -479,8 +479,13 @@ def modem_lines(s):
     check(not Zorvane.has_state(dtr, pyatspi.STATE_CHECKED), "DTR shows checked after the click")
     got = s.module.drain()
     check(got == b"", "clicking DTR sent %r" % got)
-    # A reset sequence that would wait a minute is stopped by the button it turns into.
-    z.click(z.find("Reset sequence", within=bar))
+    # A reset sequence that would wait a minute is stopped by the button it turns into; wide
+    # enough that the toolbar shows its field and button rather than its "»" button.
+    xdotool("windowsize", str(z.window), "1400", "600")
+    field = z.find("Reset sequence", within=bar)
+    wait_for("the Reset sequence field on screen",
+             lambda: Zorvane.has_state(field, pyatspi.STATE_SHOWING))
+    z.click(field)
     z.type("60000D")
     reset = z.find("Reset module", within=bar)
     wait_for("Reset module enabled", lambda: Zorvane.has_state(reset, pyatspi.STATE_ENABLED),

@@ -280,8 +280,6 @@ void TMain::buildMenus()
     // Added after the menu's own items, behind a separator, so they keep their places.
     Options->addSeparator();
     ModemLines1 = addCheckItem(Options, QStringLiteral("Show Modem Lines ToolBar"), false);
-    // Plots, after a separator of their own.
-    Options->addSeparator();
     Plot1 = addCheckItem(Options, QStringLiteral("Plot"), true);
     connect(Plot1, &QAction::triggered, this, &TMain::PlotClick);
     connect(GreenonBlack, &QAction::triggered, this, &TMain::GreenonBlackClick);

@@ -3,6 +3,8 @@
 // is the module session's rule; the window reads its controls and shows what went wrong.
 #include "app/main_window/MainForm.h"
 
+#include "app/main_window/ComboBoxNames.h"
+
 #include "app/main_window/KeyboardMenus.h"
 #include "terminal/LineEnd.h"
 #include "terminal/WireText.h"
@@ -26,8 +28,9 @@ constexpr int kStatusMessageMs = 5000;
 
 void TMain::buildSendBytes()
 {
-    // A toolbar of its own on the send box's row: the row's specified controls keep their
-    // places, and at the design width these go behind the row's "»" button.
+    // A toolbar of its own on a row of its own: the send box's row keeps its controls and the
+    // window its design width.
+    addToolBarBreak();
     ToolBar_Sending = addToolBar(QStringLiteral("ToolBar_Sending"));
     ToolBar_Sending->setObjectName(QStringLiteral("ToolBar_Sending"));
     ToolBar_Sending->setAccessibleName(QStringLiteral("Sending"));
@@ -36,7 +39,7 @@ void TMain::buildSendBytes()
     ToolBar_Sending->addSeparator();
 
     LineEnd1 = new QComboBox(ToolBar_Sending);
-    LineEnd1->setAccessibleName(QStringLiteral("Line end"));
+    zorvane::app::labelForScreenReaders(LineEnd1, QStringLiteral("Line end"));
     LineEnd1->setToolTip(QStringLiteral("Line end"));
     LineEnd1->addItems(zorvane::terminal::lineEndNames());
     ToolBar_Sending->addWidget(LineEnd1);
