@@ -64,8 +64,8 @@ struct FloodCase
     bool held = false;     // the reader has scrolled up: the view holds while lines arrive
     // With the Plot window shown and this pattern in its field: each line's number a point.
     const char *plotPattern = nullptr;
-    bool script = false;   // a script waits for a pattern that never comes, reading every byte
-    bool hexDump = false;  // Options > "Hex dump" is checked: rows of hexdump -C
+    bool script = false;  // a script waits for a pattern that never comes, reading every byte
+    bool hexDump = false; // Options > "Hex dump" is checked: rows of hexdump -C
 };
 
 const std::vector<FloodCase> &floodCases()

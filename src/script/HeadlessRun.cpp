@@ -92,10 +92,7 @@ public:
                               m_settings.modemLines.port(port).atOpen());
     }
 
-    void closePort() override
-    {
-        m_session.connection().close();
-    }
+    void closePort() override { m_session.connection().close(); }
 
     QString changeRate(int baudRate, int parity) override
     {

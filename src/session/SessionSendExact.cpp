@@ -65,7 +65,7 @@ void ModuleSession::sendBytes(QByteArrayView bytes)
             qsizetype at = 0;
             do {
                 AddtoList(1, bytesFrameEcho(m_muxLink, bytes.sliced(at, qMin(MuxFrame::kMaxData,
-                                                                            bytes.size() - at))));
+                                                                             bytes.size() - at))));
                 at += MuxFrame::kMaxData;
             } while (at < bytes.size());
         }

@@ -100,7 +100,9 @@ void TMain::ShowOtherBaudRates()
         named = named || item->isChecked();
     }
     OtherRate1->setChecked(!named);
-    OtherRate1->setToolTip(named ? QString() : QStringLiteral("%1 baud").arg(session.connection().lineSettings().baudRate));
+    OtherRate1->setToolTip(
+        named ? QString()
+              : QStringLiteral("%1 baud").arg(session.connection().lineSettings().baudRate));
 }
 
 void TMain::OtherRateClick()
@@ -115,7 +117,8 @@ void TMain::OtherRateClick()
                              .arg(custom_baud::kMinRate)
                              .arg(custom_baud::kMaxRate));
     dialog->setIntRange(custom_baud::kMinRate, custom_baud::kMaxRate);
-    dialog->setIntValue(qBound(custom_baud::kMinRate, session.connection().lineSettings().baudRate, custom_baud::kMaxRate));
+    dialog->setIntValue(qBound(custom_baud::kMinRate, session.connection().lineSettings().baudRate,
+                               custom_baud::kMaxRate));
     if (auto *box = dialog->findChild<QSpinBox *>())
         box->setAccessibleName(QStringLiteral("Baud rate"));
     connect(dialog, &QInputDialog::intValueSelected, this, &TMain::BaudClick);

@@ -41,10 +41,7 @@ public:
         return failure(port);
     }
 
-    void closePort() override
-    {
-        m_window.session.connection().close();
-    }
+    void closePort() override { m_window.session.connection().close(); }
 
     QString changeRate(int baudRate, int parity) override
     {
@@ -58,7 +55,9 @@ public:
 
     QString resetSequence() const override
     {
-        return m_window.ToolBar_ModemLines->lineSettings().port(m_window.session.connection().port()).reset;
+        return m_window.ToolBar_ModemLines->lineSettings()
+            .port(m_window.session.connection().port())
+            .reset;
     }
 
 private:

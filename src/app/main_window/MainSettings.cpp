@@ -6,8 +6,8 @@
 #include "app/main_window/ModemToolbar.h"
 #include "app/main_window/WindowPlace.h"
 #include "app/plot_window/PlotWindow.h"
-#include "settings/OtherInstances.h"
 #include "settings/ModemLineSettings.h"
+#include "settings/OtherInstances.h"
 #include "terminal/LineEnd.h"
 #include "terminal/view/TerminalModel.h"
 
