@@ -416,7 +416,7 @@ def send_bytes(s):
     both choices are saved."""
     z = s.start()
     s.module.read_until(RESET_LINE)
-    # Wide enough that the send box's row shows its boxes rather than its "»" button.
+    # A roomy window, as a person would give it.
     xdotool("windowsize", str(z.window), "1250", "600")
     line_end = z.find_labelled("Line end", "combo box")
     wait_for("the Line end box on screen",
