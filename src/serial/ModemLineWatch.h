@@ -12,7 +12,8 @@ namespace zorvane::serial {
 
 // Keeps the last known state of a link's modem lines for the windows: polled every 50 ms
 // while the link is open, so a change shows within 100 ms, and not at all while it is closed
-// or its device cannot tell its lines (a pseudo-terminal), so such a port costs no wake-ups. A link that tells of changes itself is read at once.
+// or its device cannot tell its lines (a pseudo-terminal), so such a port costs no wake-ups. A link
+// that tells of changes itself is read at once.
 class ModemLineWatch : public QObject
 {
     Q_OBJECT

@@ -270,8 +270,6 @@ int SerialIo::refillAndGet(ReadWait wait)
     resetChunk(m_link->read(kReadChunkBytes));
     if (m_inNext == m_inEnd)
         return -1;
-    if (m_watch)
-        m_watch(QByteArrayView(m_inNext, m_inEnd));
     if (m_readTap)
         m_readTap(m_in);
     m_lastReadMs = m_wallClock();

@@ -98,9 +98,6 @@ public:
     // polling can sleep until then; the call may come during a read, so it should only note
     // the news.
     void setWakeUp(std::function<void()> wake) { m_wake = std::move(wake); }
-    // Sees every chunk read from the device as it is read, before any of it is handed out
-    // (a paced file send waiting for a prompt); empty stops it.
-    void setReadWatch(std::function<void(QByteArrayView)> watch) { m_watch = std::move(watch); }
     // Called with every chunk read from the device, once, before its bytes are handed out; for
     // a reader that wants its own copy of what arrives. It should only take note.
     void setReadTap(std::function<void(const QByteArray &)> tap) { m_readTap = std::move(tap); }
@@ -184,7 +181,6 @@ private:
     WallClock m_wallClock = &QDateTime::currentMSecsSinceEpoch;
     bool m_resting = false;
     std::function<void()> m_wake;
-    std::function<void(QByteArrayView)> m_watch;
     std::function<void(const QByteArray &)> m_readTap;
     // Tells other instances which device is held, from a successful open to the close.
     PortClaim m_claim;

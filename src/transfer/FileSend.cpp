@@ -63,7 +63,7 @@ FileSend::~FileSend()
 {
     if (m_running && !m_sessionGone) {
         m_session.setReceiveDiversion({});
-        m_session.serial().setReadWatch({});
+        disconnect(m_promptWatch);
     }
     if (m_zmodem) {
         m_zmodem->disconnect(this);
@@ -141,7 +141,9 @@ bool FileSend::start(const TransferRequest &request, QString *why)
     if (m_sender->takesReceivedBytes())
         m_session.setReceiveDiversion([this](QByteArrayView bytes) { onReceived(bytes); });
     else if (!request.waitFor.isEmpty())
-        m_session.serial().setReadWatch([this](QByteArrayView bytes) { onReceived(bytes); });
+        // The session's own copy of each read: the list still gets every byte.
+        m_promptWatch = connect(&m_session, &session::ModuleSession::bytesReceived, this,
+                                [this](const QByteArray &bytes) { onReceived(bytes); });
     write(m_sender->start(nowMs()));
     afterStep();
     return true;
@@ -222,7 +224,7 @@ void FileSend::end(bool ok, const QString &why)
     m_timer->stop();
     m_progressDue->stop();
     m_session.setReceiveDiversion({});
-    m_session.serial().setReadWatch({});
+    disconnect(m_promptWatch);
     const Progress last = progress();
     const qint64 ms = nowMs();
     if (m_zmodem) {

@@ -95,6 +95,8 @@ private:
     qint64 m_lastProgressMs = -kProgressEveryMs;
     bool m_running = false;
     bool m_sessionGone = false;
+    // While "Wait for" looks out for its text in what arrives.
+    QMetaObject::Connection m_promptWatch;
     QString m_endLine;
 };
 

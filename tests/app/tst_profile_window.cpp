@@ -67,7 +67,9 @@ void TestProfileWindow::init()
     m_fx.reset();
     m_boxes.clear();
     zorvane::app::setDetailedMessageHandler(
-        [this](QWidget *, const QString &text, const QString &info) { m_boxes.append({text, info}); });
+        [this](QWidget *, const QString &text, const QString &info) {
+            m_boxes.append({text, info});
+        });
     QFile::remove(m_fx.docs + QStringLiteral("zv_settings.xml"));
     QFile::remove(m_fx.docs + QStringLiteral("zv_settings-central.xml"));
     QFile::remove(m_fx.docs + QStringLiteral("zv_settings-side.xml"));
@@ -81,9 +83,12 @@ void TestProfileWindow::captionAndLogName_data()
     QTest::addColumn<QString>("logFile");
 
     QTest::newRow("default") << QString() << "Zorvane COM5 115200 8N1- Online"
-                             << "zv_settings.xml" << "05Mar2027-9h07.csv";
-    QTest::newRow("profile") << "central" << "Zorvane COM5 115200 8N1- Online - central"
-                             << "zv_settings-central.xml" << "central-05Mar2027-9h07.csv";
+                             << "zv_settings.xml"
+                             << "05Mar2027-9h07.csv";
+    QTest::newRow("profile") << "central"
+                             << "Zorvane COM5 115200 8N1- Online - central"
+                             << "zv_settings-central.xml"
+                             << "central-05Mar2027-9h07.csv";
 }
 
 void TestProfileWindow::captionAndLogName()
@@ -139,11 +144,12 @@ void TestProfileWindow::secondInstanceLeavesTheFileAlone()
     // The saved port is the first one's: refused with the reason, and marked in the menu.
     QCOMPARE(m_boxes.size(), 1);
     QCOMPARE(m_boxes.first().first, "Unable to Open Port COM5");
-    const QString reason = QStringLiteral("in use by Zorvane, profile central (process %1)")
-                               .arg(first.processId());
+    const QString reason =
+        QStringLiteral("in use by Zorvane, profile central (process %1)").arg(first.processId());
     QVERIFY2(m_boxes.first().second.contains(reason), qPrintable(m_boxes.first().second));
-    QVERIFY2(w.com_items[5]->text().endsWith(QStringLiteral("  in use by Zorvane, profile central")),
-             qPrintable(w.com_items[5]->text()));
+    QVERIFY2(
+        w.com_items[5]->text().endsWith(QStringLiteral("  in use by Zorvane, profile central")),
+        qPrintable(w.com_items[5]->text()));
     QVERIFY(!w.com_items[6]->text().contains(QStringLiteral("in use")));
 
     // The second shows a toolbar; the first ends and saves its own state; the second ends

@@ -368,8 +368,8 @@ private slots:
         const int listTop = w.ListBox1->mapTo(&w, QPoint(0, 0)).y() - top;
         const QRect strip(0, listTop, w.ListBox1->width() / 4, w.ListBox1->height() - listTop);
         const auto left = [&](const QImage &picture) {
-            return picture.scaled(w.ListBox1->size(), Qt::IgnoreAspectRatio,
-                                  Qt::SmoothTransformation)
+            return picture
+                .scaled(w.ListBox1->size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                 .copy(strip);
         };
         const double near = difference(left(page), left(withoutTimes));

@@ -7,10 +7,10 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QKeyEvent>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QListView>
 #include <QMenu>
 #include <QMimeData>

@@ -49,8 +49,8 @@ void TMain::buildReadBack()
     SelectAll1 = menu->addAction(QStringLiteral("Select All Lines"));
     SelectAll1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A));
     buildFind();
-    for (QAction *item :
-         {ArrivalTimes1, SincePrevious1, CopySelection1, SelectAll1, Find1, FindNext1, FindPrevious1}) {
+    for (QAction *item : {ArrivalTimes1, SincePrevious1, CopySelection1, SelectAll1, Find1,
+                          FindNext1, FindPrevious1}) {
         item->setShortcutContext(Qt::WindowShortcut);
         item->setShortcutVisibleInContextMenu(true);
         addAction(item); // the chords work without the menu open
